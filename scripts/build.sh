@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Configures and builds into build/ (or the folder given as $BUILD_DIR), passing extra CMake
+# arguments through.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir=${BUILD_DIR:-build}
+cmake -S . -B "$build_dir" -G Ninja "$@" >/dev/null
+cmake --build "$build_dir" -j "$(nproc)"

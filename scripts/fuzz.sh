@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Runs every fuzz target of a fuzz build for the given number of seconds, starting from its seeds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir=${1:-build-fuzz}
+seconds=${2:-60}
+shopt -s nullglob
+status=0
+for target in "$build_dir"/fuzz/fuzz_*; do
+    [ -x "$target" ] || continue
+    name=$(basename "$target")
+    corpus=$(mktemp -d)
+    seeds=()
+    [ -d "fuzz/seeds/$name" ] && seeds+=("fuzz/seeds/$name")
+    echo "-- $name"
+    if ! "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 \
+        "$corpus" "${seeds[@]}" >"$corpus.log" 2>&1; then
+        tail -n 60 "$corpus.log"
+        status=1
+    else
+        grep -E '^(#[0-9]+ +DONE|Done)' "$corpus.log" | tail -n 1 || true
+    fi
+    rm -rf "$corpus" "$corpus.log"
+done
+exit $status

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QMainWindow>
+
+namespace pelko {
+
+// The main window. Its controls and handlers arrive with the copy run's window; for now it is the
+// captioned frame the program starts with.
+class TFrmDCMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static constexpr const char* kCaption = "Pelko File Copy  - Ver 1.41";
+
+    explicit TFrmDCMain(QWidget* parent = nullptr);
+};
+
+}  // namespace pelko

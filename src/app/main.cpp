@@ -1,0 +1,12 @@
+#include <QApplication>
+
+#include "app/frm_dc_main.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("PelkoCopy");
+    QApplication::setApplicationDisplayName(QString::fromUtf8(pelko::TFrmDCMain::kCaption));
+    pelko::TFrmDCMain window;
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,13 @@
+#include <ostream>
+
+#include "cli/commands.h"
+
+namespace pelko::cli {
+
+// Not built yet: reports itself as unavailable.
+int RunName(const Args& /*args*/, std::ostream& /*out*/, std::ostream& err) {
+    err << "pelkocopy-cli: 'name' is not available in this build\n";
+    return 2;
+}
+
+}  // namespace pelko::cli

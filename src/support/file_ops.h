@@ -1,0 +1,37 @@
+#pragma once
+
+// File operations on POSIX paths. Every operation reports success as a Boolean and never throws.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace pelko {
+
+// Text up to the last "/", without that "/" unless it is the whole path ("/"); empty for a bare
+// file name.
+std::string FolderOf(std::string_view path);
+// File name part of a path (after the last "/").
+std::string NameOf(std::string_view path);
+// Extension of a path's file name including the dot ("" when none).
+std::string ExtensionOf(std::string_view path);
+
+bool FolderExists(const std::string& path);
+// True for an existing regular file (symlinks followed).
+bool FileExists(const std::string& path);
+// Removes one trailing "/", creates the folder with all missing levels; true when it exists
+// afterwards.
+bool FolderCreate(const std::string& path);
+
+// Copies Source to Dest through a temporary file in Dest's folder, keeping modification time and
+// permission bits. Without overwrite an existing Dest is never replaced, even one that appears
+// while the copy runs. Nothing partial is ever left under Dest or under the temporary name.
+bool FileCopy(const std::string& source, const std::string& dest, bool overwrite);
+bool FileCopyToFolder(const std::string& source, const std::string& dest_folder, bool overwrite);
+bool FileDelete(const std::string& path);
+// Copy, made durable and read back identical, then delete of Source; true only when both
+// succeeded.
+bool FileMove(const std::string& source, const std::string& dest, bool overwrite);
+bool FileMoveToFolder(const std::string& source, const std::string& dest_folder, bool overwrite);
+
+}  // namespace pelko

@@ -1,0 +1,86 @@
+#pragma once
+
+// Facts about the machine and the running program, and the small interfaces through which the
+// core reaches time, the desktop shell and mounted volumes (so tests can replace them).
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/date_time.h"
+
+namespace pelko {
+
+// Full path of the running executable.
+std::string ExecutablePath();
+
+// The application folder, where every data file lives: $PELKOCOPY_HOME when set; else the
+// executable's folder when it is writable (a portable copy); else $XDG_CONFIG_HOME/PelkoCopy
+// (default ~/.config/PelkoCopy), created on first use. No trailing "/".
+std::string AppFolder();
+// AppFolder() with a trailing "/".
+std::string AppPath();
+
+// Host name up to its first ".".
+std::string ComputerName();
+// Login name of the effective user.
+std::string UserName();
+
+// Per-user temporary folder ($XDG_RUNTIME_DIR, else $TMPDIR or /tmp + "/pelkocopy-<uid>"),
+// created with mode 0700. No trailing "/".
+std::string UserTempFolder();
+
+// Time: "now" in local calendar fields and a millisecond tick.
+class IClock {
+public:
+    virtual ~IClock() = default;
+    virtual DateTime Now() const = 0;
+    virtual std::uint64_t TickMs() const = 0;
+};
+
+class SystemClock final : public IClock {
+public:
+    DateTime Now() const override;
+    std::uint64_t TickMs() const override;
+};
+
+// A clock that stands still until told to move.
+class ManualClock final : public IClock {
+public:
+    explicit ManualClock(DateTime now = {2000, 1, 1, 0, 0, 0, 0}) : now_(now) {}
+    DateTime Now() const override { return now_; }
+    std::uint64_t TickMs() const override { return tick_; }
+    void SetNow(const DateTime& now) { now_ = now; }
+    void SetTick(std::uint64_t tick) { tick_ = tick; }
+    void Advance(std::uint64_t ms) { tick_ += ms; }
+
+private:
+    DateTime now_;
+    std::uint64_t tick_ = 0;
+};
+
+// The desktop shell's "open" verb.
+class IShell {
+public:
+    virtual ~IShell() = default;
+    virtual bool Open(const std::string& file_name, const std::string& params) = 0;
+};
+
+// One mounted volume as the drive check sees it.
+struct MountedVolume {
+    std::string mount_point;
+    std::string device;
+    std::string fs_type;
+    bool removable = false;
+};
+
+class IVolumeSource {
+public:
+    virtual ~IVolumeSource() = default;
+    // Mounted volumes in mount-point order, extra media folders included.
+    virtual std::vector<MountedVolume> Volumes() const = 0;
+};
+
+}  // namespace pelko

@@ -1,0 +1,96 @@
+#include "common/test_util.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace pelko::test {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+    std::random_device rd;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::path candidate =
+            fs::temp_directory_path() / ("pelko-test-" + std::to_string(rd()) + "-" +
+                                         std::to_string(::getpid()));
+        std::error_code ec;
+        if (fs::create_directory(candidate, ec)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    std::abort();
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Restore write permission so that tests which made folders read-only still clean up.
+    for (auto it = fs::recursive_directory_iterator(path_, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_directory(ec)) ::chmod(it->path().c_str(), 0700);
+    }
+    ::chmod(path_.c_str(), 0700);
+    fs::remove_all(path_, ec);
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::error_code ec;
+    fs::create_directories(fs::path(path).parent_path(), ec);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void SetMTime(const std::string& path, int year, int month, int day, int hour, int minute,
+              int second) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    tm.tm_isdst = -1;
+    std::time_t t = std::mktime(&tm);
+    struct timespec times[2];
+    times[0].tv_sec = t;
+    times[0].tv_nsec = 0;
+    times[1] = times[0];
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+std::string SamplesDir() {
+    const char* dir = std::getenv("PELKO_SAMPLES_DIR");
+    if (dir == nullptr || !fs::is_directory(dir)) return {};
+    return dir;
+}
+
+int RunCli(const std::string& args, std::string* out) {
+    std::string command = std::string(PELKO_CLI_PATH) + " " + args;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return -1;
+    std::string text;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
+    int status = ::pclose(pipe);
+    if (out != nullptr) *out = text;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace pelko::test
