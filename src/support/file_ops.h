@@ -27,6 +27,31 @@ bool FolderCreate(const std::string& path);
 // permission bits. Without overwrite an existing Dest is never replaced, even one that appears
 // while the copy runs. Nothing partial is ever left under Dest or under the temporary name.
 bool FileCopy(const std::string& source, const std::string& dest, bool overwrite);
+
+// Why a copy failed, for callers that report more than a Boolean.
+enum class CopyOutcome {
+    kOk,
+    kSourceMissing,   // not an existing regular file
+    kDestExists,      // without overwrite, the destination already holds a file
+    kFolderFailed,    // the destination folder could not be created
+    kReadFailed,      // the source could not be read (vanished, I/O error)
+    kWriteFailed,     // the copy could not be written (read-only folder, disk full)
+    kVerifyFailed,    // the durable copy read back differently from the source
+};
+
+struct CopyOptions {
+    bool overwrite = false;
+    // Make the copy durable (fdatasync, folder fsync), drop its cached pages and read it back
+    // against the source: required before any source is deleted.
+    bool durable_verify = false;
+};
+
+CopyOutcome CopyFileChecked(const std::string& source, const std::string& dest,
+                            const CopyOptions& options);
+
+// Test seam: makes the file layer's writes fail as a full disk would once `bytes` more bytes
+// have been written (negative: never). Process-wide; tests reset it to -1.
+void SetWriteFailureAfterBytesForTesting(std::int64_t bytes);
 bool FileCopyToFolder(const std::string& source, const std::string& dest_folder, bool overwrite);
 bool FileDelete(const std::string& path);
 // Copy, made durable and read back identical, then delete of Source; true only when both
