@@ -1,0 +1,171 @@
+#pragma once
+
+// The copy run: every listed file is sorted by kind, given its destination by the destination
+// builder, copied there (or renamed in its own folder) and optionally deleted from the card, one
+// result row per file. The engine runs on whichever thread calls it and reports through an
+// observer; RequestAbort (any thread) stops it before the next file.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "copy/card_statistics_hooks.h"
+#include "copy/transfer_stats.h"
+#include "naming/destination.h"
+
+namespace pelko {
+
+class IClock;
+
+// Result grid columns: file name, destination, copy, delete from the card.
+inline constexpr std::array<std::string_view, 4> kResultHeaders = {
+    "ファイル名", "コピー先", "コピー処理", "メディアから削除"};
+
+inline constexpr std::string_view kCellWorking = "処理中";
+inline constexpr std::string_view kCellOk = "OK";
+inline constexpr std::string_view kCellFailed = "失敗";
+inline constexpr std::string_view kCellSameName = "同名のファイル有り";
+inline constexpr std::string_view kCellNone = "----";
+inline constexpr std::string_view kCellSkip = "スキップ";
+inline constexpr std::string_view kCellOlderFile = "最終取得日時以前のファイル";
+
+inline constexpr std::string_view kStatusWorking = "　　処理中・・・";
+inline constexpr std::string_view kStatusFinished = "　　処理が終了しました";
+inline constexpr std::string_view kStatusAborted = "　　コピー処理を中止しました";
+
+inline constexpr std::string_view kNoFilesOnCard = "メディアへファイルが存在しませんでした";
+inline constexpr std::string_view kNoFilesInFolder = "指定のフォルダへファイルが存在しませんでした";
+
+// Sub-folders of the JPEG destination: pictures of system cameras, and (with Mode) of compact
+// cameras, told by their file-name prefix.
+inline constexpr std::string_view kDslrFolder = "/DSLR";
+inline constexpr std::string_view kCompactFolder = "/コンデジ";
+
+using ResultRow = std::array<std::string, 4>;
+
+// What the window shows of a run. Every call comes from the thread that runs the engine.
+class ICopyRunObserver {
+  public:
+    virtual ~ICopyRunObserver() = default;
+    // A run over a listed source begins: reset the grid to its header, progress 0, status panel
+    // 1 empty, panel 2 "　　処理中・・・".
+    virtual void RunStarting() {}
+    virtual void ProgressMaximum(int /*maximum*/) {}
+    virtual void ProgressPosition(int /*position*/) {}
+    // Status panel 1, "3 / 120".
+    virtual void ProgressText(const std::string& /*text*/) {}
+    // The application title (ShowProgressTitle).
+    virtual void TitleChanged(const std::string& /*title*/) {}
+    // A blank row was appended; rows count from 0 below the header.
+    virtual void RowAdded(int /*row*/) {}
+    virtual void RowChanged(int /*row*/, const ResultRow& /*cells*/) {}
+    // lblProcessTime; `finished` is true for the last change of a run (light pink background).
+    virtual void SpeedTextChanged(const std::string& /*text*/, bool /*finished*/) {}
+    // Status panel 2.
+    virtual void StatusChanged(const std::string& /*text*/) {}
+};
+
+// Settings of the main window that the run reads; fixed for the length of a run.
+struct CopyRunSettings {
+    std::string dest_raw;            // lblDestRaw
+    std::string dest_jpg;            // lblDestJpg
+    std::string dest_other;          // lblDestOther
+    bool remove_after_copy = false;  // chkReMove
+    bool mode = false;               // Mode: statistics and the compact-camera JPEG folder
+    bool mode_sp_user = false;       // ModeSpUser: shot counters only
+    // Print what would happen: nothing is created, copied, renamed or deleted.
+    bool dry_run = false;
+};
+
+struct CopyRunContext {
+    CopyRunSettings settings;
+    // Naming settings and the date texts (LastCopyCutoff, NewestFileDate, CurrentShotDate,
+    // CurrentSourceFolder) that the run carries from file to file.
+    NamingContext naming;
+    std::vector<std::string> file_list;  // FileList
+    bool copy_to_destinations = true;    // CopyToDestinations
+    // lblProcessTime's text; kept from run to run.
+    std::string speed_text;
+    const IClock* clock = nullptr;          // null: the system clock
+    ICardStatistics* statistics = nullptr;  // null: no statistics
+    // Set from any thread (Esc in the window, SIGINT in the tool) to stop before the next file;
+    // cleared when a run starts.
+    std::atomic<bool>* abort = nullptr;
+};
+
+struct RunResult {
+    bool aborted = false;
+    int rows = 0;        // rows written (files reached before any abort)
+    int failed = 0;      // rows with "失敗" in the copy or the delete column
+    std::string status;  // final text of status panel 2
+};
+
+class CopyRun {
+  public:
+    CopyRun(CopyRunContext& context, ICopyRunObserver& observer);
+    CopyRun(const CopyRun&) = delete;
+    CopyRun& operator=(const CopyRun&) = delete;
+
+    // Processes context.file_list.
+    RunResult RunFileList();
+
+    // Stops the run before its next file; safe from any thread.
+    void RequestAbort() { abort_.store(true); }
+    bool AbortRequested() const;
+
+    // One file each; they fill one row.
+    bool CopyOneFile(const std::string& source, const std::string& dest, int row,
+                     std::int64_t size);
+    bool RenameOneFile(const std::string& source, const std::string& dest, int row,
+                       std::int64_t size);
+    void MarkOlderFile(const std::string& source, int row, std::int64_t size);
+
+    const TransferStats& Stats() const { return stats_; }
+
+  private:
+    void ProcessFile(const std::string& path, int row);
+    void SetRow(int row, ResultRow cells);
+    bool DestinationTaken(const std::string& path) const;
+
+    CopyRunContext& context_;
+    ICopyRunObserver& observer_;
+    NullCardStatistics no_statistics_;
+    ICardStatistics& statistics_;
+    TransferStats stats_;
+    std::atomic<bool> abort_{false};
+    int failed_ = 0;
+    // Dry runs: names that earlier rows would have filled.
+    std::set<std::string> planned_;
+};
+
+// "PelkoCopy - [ 3 / 120 ]", or "PelkoCopy" for current 0 or the last file.
+std::string ShowProgressTitle(int current, int total);
+
+// The files of a card or folder to process, in search order: existing regular files below
+// folder, without names that begin with "PHOT" and without the temporary files of a broken copy.
+std::vector<std::string> ListRunFiles(const std::string& folder);
+
+enum class RunSourceKind { rsCard, rsFolder };
+
+struct CommandResult {
+    // Empty when files were processed; otherwise the information message the window shows.
+    std::string message;
+    RunResult run;
+};
+
+// The copy command over a card (DCIM folder) or the folder command over any folder: lists the
+// source, runs the list, and after a card run with Mode updates the card statistics.
+// context.copy_to_destinations says copy or rename in place.
+CommandResult RunCopyCommand(CopyRunContext& context, ICopyRunObserver& observer,
+                             const std::string& source_folder, RunSourceKind kind);
+
+// The confirmation of the folder command, before the folder is picked.
+std::string FolderCommandConfirmation(bool copy_to_destinations);
+// Title of the folder picker of the folder command.
+std::string FolderCommandPickerTitle(bool copy_to_destinations);
+
+}  // namespace pelko
