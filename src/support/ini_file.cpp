@@ -1,0 +1,485 @@
+#include "support/ini_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <mutex>
+#include <unordered_set>
+
+#include "support/text.h"
+
+namespace pelko {
+
+namespace {
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+bool IsWs(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+std::string_view TrimWs(std::string_view s) {
+    while (!s.empty() && IsWs(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsWs(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+enum class LineKind { kOther, kSection, kKey };
+
+struct LineInfo {
+    LineKind kind = LineKind::kOther;
+    std::string_view name;   // section or key name, trimmed
+    std::string_view value;  // key lines: the text after the first "=", trimmed
+};
+
+// A header is "[" up to the last "]" of the line (text after it is ignored); a "[" without "]"
+// is an ordinary line. Lines starting with ";" are comments; lines without "=" hold no key.
+LineInfo Classify(std::string_view line) {
+    std::string_view t = TrimWs(line);
+    if (t.empty()) return {};
+    if (t.front() == '[') {
+        std::size_t close = t.rfind(']');
+        if (close != std::string_view::npos) {
+            return {LineKind::kSection, TrimWs(t.substr(1, close - 1)), {}};
+        }
+    }
+    if (t.front() == ';') return {};
+    std::size_t eq = t.find('=');
+    if (eq == std::string_view::npos) return {};
+    std::string_view name = TrimWs(t.substr(0, eq));
+    if (name.empty()) return {};
+    return {LineKind::kKey, name, TrimWs(t.substr(eq + 1))};
+}
+
+bool IsBlank(std::string_view line) {
+    return TrimWs(line).empty();
+}
+
+// What a read returns for the raw text after "=": up to a NUL (where the C interfaces stop),
+// one pair of matching quotes removed, at most kIniMaxValueChars characters.
+std::string ValueFromRaw(std::string_view raw) {
+    if (std::size_t nul = raw.find('\0'); nul != std::string_view::npos) {
+        raw = TrimWs(raw.substr(0, nul));
+    }
+    if (raw.size() >= 2 && raw.front() == raw.back() &&
+        (raw.front() == '"' || raw.front() == '\'')) {
+        raw = raw.substr(1, raw.size() - 2);
+    }
+    std::size_t pos = 0;
+    for (std::size_t n = 0; n < kIniMaxValueChars && pos < raw.size(); ++n) {
+        pos += CharLengthAt(raw, pos);
+    }
+    return std::string(raw.substr(0, pos));
+}
+
+enum class ReadStatus { kOk, kMissing, kFailed };
+
+struct FileBytes {
+    ReadStatus status = ReadStatus::kFailed;
+    std::string bytes;
+    bool trimmed = false;  // longer than kIniMaxFileBytes; bytes end at a line break
+    mode_t mode = 0;
+};
+
+// The bytes of a regular file, at most kIniMaxFileBytes. Opening without blocking keeps a FIFO
+// or device under the name from hanging the caller.
+FileBytes ReadFileBytes(const std::string& path) {
+    FileBytes result;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        result.status =
+            (errno == ENOENT || errno == ENOTDIR) ? ReadStatus::kMissing : ReadStatus::kFailed;
+        return result;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return result;
+    }
+    result.mode = st.st_mode & 07777;
+    std::size_t want = st.st_size > static_cast<off_t>(kIniMaxFileBytes)
+                           ? kIniMaxFileBytes + 1
+                           : static_cast<std::size_t>(st.st_size) + 1;
+    // One byte more than expected tells a file that grew, or one past the limit.
+    result.bytes.resize(want);
+    std::size_t got = 0;
+    bool failed = false;
+    while (got < want) {
+        ssize_t n = ::read(fd, result.bytes.data() + got, want - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            failed = true;
+            break;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (failed) {
+        result.bytes.clear();
+        return result;
+    }
+    result.bytes.resize(got);
+    if (got > kIniMaxFileBytes) {
+        result.trimmed = true;
+        result.bytes.resize(kIniMaxFileBytes);
+        std::size_t last_break = result.bytes.rfind('\n');
+        result.bytes.resize(last_break == std::string::npos ? 0 : last_break + 1);
+    }
+    result.status = ReadStatus::kOk;
+    return result;
+}
+
+std::string FolderPart(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Puts bytes under path through a synced temporary file in the same folder and a rename, so the
+// name always holds either the old or the whole new file. A temporary file left by a crash starts
+// with "." and ends in ".tmp-<pid>-<n>".
+bool ReplaceFile(const std::string& path, std::string_view bytes, const mode_t* keep_mode) {
+    static std::atomic<unsigned> counter{0};
+    std::string folder = FolderPart(path);
+    std::size_t slash = path.rfind('/');
+    std::string base = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    if (base.size() > 100) base.resize(100);
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        temp = folder + "/." + base + ".tmp-" + std::to_string(::getpid()) + "-" +
+               std::to_string(counter.fetch_add(1));
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return false;
+    }
+    if (fd < 0) return false;
+    bool ok = (keep_mode == nullptr || ::fchmod(fd, *keep_mode) == 0) && WriteAll(fd, bytes) &&
+              ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    int dir_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir_fd >= 0) {
+        ::fsync(dir_fd);
+        ::close(dir_fd);
+    }
+    return true;
+}
+
+// A symbolic link stays a link: the file it points to is the one replaced.
+std::string WriteTarget(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = ::realpath(path.c_str(), nullptr)) {
+            std::string target(real);
+            std::free(real);
+            return target;
+        }
+    }
+    return path;
+}
+
+// Serialises read-modify-write cycles of this process, so two threads never lose each other's
+// keys.
+std::mutex& WriteMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+template <typename Change>
+bool ModifyFile(const std::string& file_name, Change change) {
+    if (file_name.empty()) return false;
+    std::lock_guard lock(WriteMutex());
+    std::string path = WriteTarget(file_name);
+    FileBytes file = ReadFileBytes(path);
+    // An unreadable or over-long file is left alone: rewriting it would drop what was not read.
+    if (file.status == ReadStatus::kFailed || file.trimmed) return false;
+    IniDocument doc = IniDocument::Parse(file.bytes);
+    if (!change(doc)) return false;
+    std::string text = doc.Text();
+    if (file.status == ReadStatus::kOk && text == file.bytes) return true;
+    return ReplaceFile(path, text, file.status == ReadStatus::kOk ? &file.mode : nullptr);
+}
+
+IniDocument LoadDocument(const std::string& file_name) {
+    if (file_name.empty()) return {};
+    FileBytes file = ReadFileBytes(file_name);
+    if (file.status != ReadStatus::kOk) return {};
+    return IniDocument::Parse(file.bytes);
+}
+
+}  // namespace
+
+IniDocument IniDocument::Parse(std::string_view bytes) {
+    if (bytes.substr(0, kBom.size()) == kBom) bytes.remove_prefix(kBom.size());
+    std::string text = DecodeLegacyText(bytes);
+    IniDocument doc;
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        doc.lines_.emplace_back(line);
+        if (end == std::string_view::npos) break;
+        rest.remove_prefix(end + 1);
+    }
+    return doc;
+}
+
+std::optional<std::pair<std::size_t, std::size_t>> IniDocument::FindSection(
+    std::string_view section) const {
+    section = TrimWs(section);
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        LineInfo info = Classify(lines_[i]);
+        if (info.kind != LineKind::kSection || !EqualsIgnoreAsciiCase(info.name, section)) continue;
+        std::size_t end = i + 1;
+        while (end < lines_.size() && Classify(lines_[end]).kind != LineKind::kSection)
+            ++end;
+        return std::pair{i, end};
+    }
+    return std::nullopt;
+}
+
+std::optional<std::size_t> IniDocument::FindKey(std::size_t begin, std::size_t end,
+                                                std::string_view key) const {
+    key = TrimWs(key);
+    for (std::size_t i = begin; i < end; ++i) {
+        LineInfo info = Classify(lines_[i]);
+        if (info.kind == LineKind::kKey && EqualsIgnoreAsciiCase(info.name, key)) return i;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> IniDocument::Read(std::string_view section, std::string_view key) const {
+    auto range = FindSection(section);
+    if (!range) return std::nullopt;
+    auto line = FindKey(range->first + 1, range->second, key);
+    if (!line) return std::nullopt;
+    return ValueFromRaw(Classify(lines_[*line]).value);
+}
+
+bool IniDocument::IsStorableSection(std::string_view section) {
+    return section.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+bool IniDocument::IsStorableKey(std::string_view key) {
+    key = TrimWs(key);
+    return !key.empty() && key.front() != '[' && key.front() != ';' &&
+           key.find_first_of(std::string_view("=\r\n\0", 4)) == std::string_view::npos;
+}
+
+std::string IniDocument::EncodeValue(std::string_view value) {
+    std::string out(value);
+    for (char& c : out) {
+        if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+    }
+    if (out.empty()) return out;
+    bool quoted =
+        out.size() >= 2 && out.front() == out.back() && (out.front() == '"' || out.front() == '\'');
+    if (quoted || IsWs(out.front()) || IsWs(out.back())) out = '"' + out + '"';
+    return out;
+}
+
+bool IniDocument::Write(std::string_view section, std::string_view key, std::string_view value) {
+    if (!IsStorableSection(section) || !IsStorableKey(key)) return false;
+    section = TrimWs(section);
+    key = TrimWs(key);
+    std::string encoded = EncodeValue(value);
+    auto range = FindSection(section);
+    if (!range) {
+        if (!lines_.empty() && !IsBlank(lines_.back())) lines_.emplace_back();
+        lines_.push_back("[" + std::string(section) + "]");
+        lines_.push_back(std::string(key) + "=" + encoded);
+        return true;
+    }
+    if (auto line = FindKey(range->first + 1, range->second, key)) {
+        // Keep the key as spelled in the file; only the value changes.
+        std::string& text = lines_[*line];
+        text = text.substr(0, text.find('=') + 1) + encoded;
+        return true;
+    }
+    std::size_t insert_at = range->first + 1;
+    for (std::size_t i = range->second; i > range->first + 1; --i) {
+        if (!IsBlank(lines_[i - 1])) {
+            insert_at = i;
+            break;
+        }
+    }
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insert_at),
+                  std::string(key) + "=" + encoded);
+    return true;
+}
+
+bool IniDocument::EraseKey(std::string_view section, std::string_view key) {
+    auto range = FindSection(section);
+    if (!range) return false;
+    auto line = FindKey(range->first + 1, range->second, key);
+    if (!line) return false;
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*line));
+    return true;
+}
+
+bool IniDocument::EraseSection(std::string_view section) {
+    bool erased = false;
+    while (auto range = FindSection(section)) {
+        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(range->first),
+                     lines_.begin() + static_cast<std::ptrdiff_t>(range->second));
+        erased = true;
+    }
+    return erased;
+}
+
+std::vector<std::string> IniDocument::Sections() const {
+    std::vector<std::string> names;
+    std::unordered_set<std::string> seen;
+    for (const auto& line : lines_) {
+        LineInfo info = Classify(line);
+        if (info.kind == LineKind::kSection && seen.insert(AsciiLower(info.name)).second) {
+            names.emplace_back(info.name);
+        }
+    }
+    return names;
+}
+
+std::vector<std::string> IniDocument::Keys(std::string_view section) const {
+    std::vector<std::string> keys;
+    auto range = FindSection(section);
+    if (!range) return keys;
+    for (std::size_t i = range->first + 1; i < range->second; ++i) {
+        LineInfo info = Classify(lines_[i]);
+        if (info.kind == LineKind::kKey) keys.emplace_back(info.name);
+    }
+    return keys;
+}
+
+bool IniDocument::HasSection(std::string_view section) const {
+    return FindSection(section).has_value();
+}
+
+std::string IniDocument::Text() const {
+    std::size_t size = 0;
+    for (const auto& line : lines_)
+        size += line.size() + 2;
+    std::string text;
+    text.reserve(size);
+    for (const auto& line : lines_) {
+        text += line;
+        text += "\r\n";
+    }
+    return text;
+}
+
+std::optional<int> ParseIniInteger(std::string_view text) {
+    text = TrimWs(text);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    } else if (text.size() > 1 && text[0] == '$') {
+        base = 16;
+        text.remove_prefix(1);
+    }
+    if (text.empty()) return std::nullopt;
+    std::int64_t value = 0;
+    for (char c : text) {
+        int digit;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (base == 16 && c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (base == 16 && c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        } else {
+            return std::nullopt;
+        }
+        value = value * base + digit;
+        if (value > static_cast<std::int64_t>(INT_MAX) + 1) return std::nullopt;
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX || value < INT_MIN) return std::nullopt;
+    return static_cast<int>(value);
+}
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key,
+                                std::string_view default_value) const {
+    auto value = LoadDocument(file_name_).Read(section, key);
+    return value ? *value : std::string(default_value);
+}
+
+int IniFile::ReadInteger(std::string_view section, std::string_view key, int default_value) const {
+    auto value = LoadDocument(file_name_).Read(section, key);
+    if (!value) return default_value;
+    return ParseIniInteger(*value).value_or(default_value);
+}
+
+bool IniFile::ReadBool(std::string_view section, std::string_view key, bool default_value) const {
+    return ReadInteger(section, key, default_value ? 1 : 0) != 0;
+}
+
+bool IniFile::ValueExists(std::string_view section, std::string_view key) const {
+    return LoadDocument(file_name_).Read(section, key).has_value();
+}
+
+bool IniFile::SectionExists(std::string_view section) const {
+    return LoadDocument(file_name_).HasSection(section);
+}
+
+std::vector<std::string> IniFile::ReadSections() const {
+    return LoadDocument(file_name_).Sections();
+}
+
+std::vector<std::string> IniFile::ReadSection(std::string_view section) const {
+    return LoadDocument(file_name_).Keys(section);
+}
+
+bool IniFile::WriteString(std::string_view section, std::string_view key,
+                          std::string_view value) const {
+    if (!IniDocument::IsStorableSection(section) || !IniDocument::IsStorableKey(key)) return false;
+    return ModifyFile(file_name_, [&](IniDocument& doc) { return doc.Write(section, key, value); });
+}
+
+bool IniFile::WriteInteger(std::string_view section, std::string_view key, int value) const {
+    return WriteString(section, key, std::to_string(value));
+}
+
+bool IniFile::WriteBool(std::string_view section, std::string_view key, bool value) const {
+    return WriteString(section, key, value ? "1" : "0");
+}
+
+bool IniFile::DeleteKey(std::string_view section, std::string_view key) const {
+    return ModifyFile(file_name_, [&](IniDocument& doc) { return doc.EraseKey(section, key); });
+}
+
+bool IniFile::EraseSection(std::string_view section) const {
+    return ModifyFile(file_name_, [&](IniDocument& doc) { return doc.EraseSection(section); });
+}
+
+}  // namespace pelko
