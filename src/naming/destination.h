@@ -91,7 +91,7 @@ struct DestinationResult {
     std::string folder;         // destination folder (base folder plus sub-folder)
     std::string file_name;      // new file name
     DateTime file_date;         // the date chosen for naming
-    bool folder_ready = false;  // the folder exists afterwards (false also for dry runs)
+    bool folder_ready = false;  // the folder exists afterwards
 
     bool Skipped() const { return outcome != DestinationOutcome::kOk; }
 };
