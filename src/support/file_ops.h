@@ -3,6 +3,7 @@
 // File operations on POSIX paths. Every operation reports success as a Boolean and never throws.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -31,12 +32,12 @@ bool FileCopy(const std::string& source, const std::string& dest, bool overwrite
 // Why a copy failed, for callers that report more than a Boolean.
 enum class CopyOutcome {
     kOk,
-    kSourceMissing,   // not an existing regular file
-    kDestExists,      // without overwrite, the destination already holds a file
-    kFolderFailed,    // the destination folder could not be created
-    kReadFailed,      // the source could not be read (vanished, I/O error)
-    kWriteFailed,     // the copy could not be written (read-only folder, disk full)
-    kVerifyFailed,    // the durable copy read back differently from the source
+    kSourceMissing,  // not an existing regular file
+    kDestExists,     // without overwrite, the destination already holds a file
+    kFolderFailed,   // the destination folder could not be created
+    kReadFailed,     // the source could not be read (vanished, I/O error)
+    kWriteFailed,    // the copy could not be written (read-only folder, disk full)
+    kVerifyFailed,   // the durable copy read back differently from the source
 };
 
 struct CopyOptions {
@@ -58,5 +59,17 @@ bool FileDelete(const std::string& path);
 // succeeded.
 bool FileMove(const std::string& source, const std::string& dest, bool overwrite);
 bool FileMoveToFolder(const std::string& source, const std::string& dest_folder, bool overwrite);
+
+// Prefix of the temporary names a copy works under; a name with it is a leftover of a crashed
+// copy and never a picture.
+inline constexpr std::string_view kCopyTemporaryPrefix = ".pelkocopy-tmp-";
+// True for a file name (no folder) that a copy in progress or a crashed copy left.
+bool IsCopyTemporaryName(std::string_view name);
+
+// Test seam: called once the data of a copy is written and checked, just before it is put under
+// its final name (empty function: none). Process-wide; tests reset it.
+void SetBeforeCommitHookForTesting(std::function<void()> hook);
+// Test seam: when true, copies take the read/write path instead of the kernel's copy_file_range.
+void SetKernelCopyDisabledForTesting(bool disabled);
 
 }  // namespace pelko

@@ -23,6 +23,17 @@ std::string AppFolder();
 // AppFolder() with a trailing "/".
 std::string AppPath();
 
+// What the application folder is chosen from.
+struct AppFolderInputs {
+    std::string pelkocopy_home;  // $PELKOCOPY_HOME
+    std::string exe_folder;
+    bool exe_folder_writable = false;
+    std::string xdg_config_home;  // $XDG_CONFIG_HOME
+    std::string home;             // the user's home folder
+};
+// The application folder for these inputs, created when missing; no trailing "/".
+std::string ChooseAppFolder(const AppFolderInputs& inputs);
+
 // Host name up to its first ".".
 std::string ComputerName();
 // Login name of the effective user.
@@ -34,21 +45,21 @@ std::string UserTempFolder();
 
 // Time: "now" in local calendar fields and a millisecond tick.
 class IClock {
-public:
+  public:
     virtual ~IClock() = default;
     virtual DateTime Now() const = 0;
     virtual std::uint64_t TickMs() const = 0;
 };
 
 class SystemClock final : public IClock {
-public:
+  public:
     DateTime Now() const override;
     std::uint64_t TickMs() const override;
 };
 
 // A clock that stands still until told to move.
 class ManualClock final : public IClock {
-public:
+  public:
     explicit ManualClock(DateTime now = {2000, 1, 1, 0, 0, 0, 0}) : now_(now) {}
     DateTime Now() const override { return now_; }
     std::uint64_t TickMs() const override { return tick_; }
@@ -56,17 +67,30 @@ public:
     void SetTick(std::uint64_t tick) { tick_ = tick; }
     void Advance(std::uint64_t ms) { tick_ += ms; }
 
-private:
+  private:
     DateTime now_;
     std::uint64_t tick_ = 0;
 };
 
 // The desktop shell's "open" verb.
 class IShell {
-public:
+  public:
     virtual ~IShell() = default;
     virtual bool Open(const std::string& file_name, const std::string& params) = 0;
 };
+
+// Opens documents with xdg-open in a detached process (params are not passed on); for programs
+// without a window toolkit.
+class XdgOpenShell final : public IShell {
+  public:
+    bool Open(const std::string& file_name, const std::string& params) override;
+};
+
+// Without wait: the shell's "open" on the file. With wait: runs file_name as a program with the
+// whitespace-separated params, in the file's folder, and waits for it to end; false when it
+// cannot be started.
+bool OpenDocument(IShell& shell, const std::string& file_name, const std::string& params,
+                  bool wait);
 
 // One mounted volume as the drive check sees it.
 struct MountedVolume {
@@ -77,7 +101,7 @@ struct MountedVolume {
 };
 
 class IVolumeSource {
-public:
+  public:
     virtual ~IVolumeSource() = default;
     // Mounted volumes in mount-point order, extra media folders included.
     virtual std::vector<MountedVolume> Volumes() const = 0;

@@ -1,0 +1,413 @@
+#include "support/file_ops.h"
+
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <utility>
+
+#ifndef RENAME_NOREPLACE
+#define RENAME_NOREPLACE (1 << 0)
+#endif
+
+namespace pelko {
+
+namespace {
+
+// Big blocks keep the fallback copy and the read-back close to the disk's streaming speed.
+constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+// copy_file_range moves at most this much per call; a large value keeps calls per file minimal.
+constexpr std::size_t kKernelChunk = std::size_t{1} << 30;
+
+std::atomic<std::int64_t> g_write_budget{-1};
+std::atomic<bool> g_kernel_copy_disabled{false};
+std::atomic<bool> g_hook_set{false};
+std::mutex g_hook_mutex;
+std::function<void()> g_before_commit_hook;
+
+void RunBeforeCommitHook() {
+    if (!g_hook_set.load(std::memory_order_acquire)) return;
+    std::function<void()> hook;
+    {
+        std::lock_guard<std::mutex> lock(g_hook_mutex);
+        hook = g_before_commit_hook;
+    }
+    if (hook) hook();
+}
+
+// How many of `want` bytes may be written under the test seam; 0 means the "disk" is full.
+std::size_t AllowedWrite(std::size_t want) {
+    std::int64_t budget = g_write_budget.load(std::memory_order_relaxed);
+    for (;;) {
+        if (budget < 0) return want;
+        const std::size_t allowed = std::min<std::size_t>(want, static_cast<std::size_t>(budget));
+        if (g_write_budget.compare_exchange_weak(budget,
+                                                 budget - static_cast<std::int64_t>(allowed))) {
+            return allowed;
+        }
+    }
+}
+
+// A block buffer per thread, so a run of small files does not allocate per file.
+char* Buffer(int which) {
+    thread_local std::unique_ptr<char[]> buffers[2];
+    if (!buffers[which]) buffers[which] = std::make_unique<char[]>(kBlockSize);
+    return buffers[which].get();
+}
+
+class Fd {
+  public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { Close(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    void Reset(int fd) {
+        Close();
+        fd_ = fd;
+    }
+    // Closes now and reports whether the close succeeded (network file systems report late
+    // write errors here).
+    bool Close() {
+        if (fd_ < 0) return true;
+        const int rc = ::close(fd_);
+        fd_ = -1;
+        return rc == 0 || errno == EINTR;
+    }
+
+  private:
+    int fd_;
+};
+
+bool IsWriteSideError(int err) {
+    return err == ENOSPC || err == EDQUOT || err == EFBIG || err == EROFS || err == EPERM;
+}
+
+// Reads and writes the rest of the file from the current offsets. Returns kOk, kReadFailed or
+// kWriteFailed; *copied grows by what was written.
+CopyOutcome CopyByReadWrite(int in, int out, std::int64_t* copied) {
+    char* buf = Buffer(0);
+    for (;;) {
+        ssize_t got = ::read(in, buf, kBlockSize);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return CopyOutcome::kReadFailed;
+        }
+        if (got == 0) return CopyOutcome::kOk;
+        std::size_t done = 0;
+        while (done < static_cast<std::size_t>(got)) {
+            const std::size_t allowed = AllowedWrite(static_cast<std::size_t>(got) - done);
+            if (allowed == 0) return CopyOutcome::kWriteFailed;
+            ssize_t put = ::write(out, buf + done, allowed);
+            if (put < 0) {
+                if (errno == EINTR) continue;
+                return CopyOutcome::kWriteFailed;
+            }
+            done += static_cast<std::size_t>(put);
+        }
+        *copied += got;
+    }
+}
+
+// Copies the whole source into out, by the kernel where it can and by read/write otherwise.
+CopyOutcome CopyData(int in, int out, std::int64_t size) {
+    std::int64_t copied = 0;
+    if (!g_kernel_copy_disabled.load(std::memory_order_relaxed)) {
+        while (copied < size) {
+            const std::size_t want = AllowedWrite(
+                std::min<std::size_t>(static_cast<std::size_t>(size - copied), kKernelChunk));
+            if (want == 0) return CopyOutcome::kWriteFailed;
+            ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, want, 0);
+            if (n > 0) {
+                copied += n;
+                // Give back what the kernel did not take, so the seam counts bytes written.
+                if (static_cast<std::size_t>(n) < want &&
+                    g_write_budget.load(std::memory_order_relaxed) >= 0) {
+                    g_write_budget.fetch_add(static_cast<std::int64_t>(want) - n);
+                }
+                continue;
+            }
+            if (g_write_budget.load(std::memory_order_relaxed) >= 0) {
+                g_write_budget.fetch_add(static_cast<std::int64_t>(want));
+            }
+            if (n == 0) break;  // Short source or a file system that copies nothing: read on.
+            if (errno == EINTR) continue;
+            const int err = errno;
+            if (copied == 0 && (err == EXDEV || err == EINVAL || err == ENOSYS ||
+                                err == EOPNOTSUPP || err == EBADF || err == ETXTBSY)) {
+                break;  // The kernel cannot copy between these files: copy by hand.
+            }
+            return IsWriteSideError(err) ? CopyOutcome::kWriteFailed : CopyOutcome::kReadFailed;
+        }
+        if (copied == size) return CopyOutcome::kOk;
+    }
+    const CopyOutcome outcome = CopyByReadWrite(in, out, &copied);
+    if (outcome != CopyOutcome::kOk) return outcome;
+    // A source that shrank while it was copied is not the file that was found.
+    return copied >= size ? CopyOutcome::kOk : CopyOutcome::kReadFailed;
+}
+
+bool ReadFull(int fd, char* buf, std::size_t want, std::int64_t offset, std::size_t* got) {
+    *got = 0;
+    while (*got < want) {
+        ssize_t n = ::pread(fd, buf + *got, want - *got, offset + static_cast<off_t>(*got));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) break;
+        *got += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Drops the copy's cached pages and reads it back from the disk against the source.
+CopyOutcome VerifyCopy(int in, int out, std::int64_t size) {
+    ::posix_fadvise(out, 0, 0, POSIX_FADV_DONTNEED);
+    char* a = Buffer(0);
+    char* b = Buffer(1);
+    std::int64_t offset = 0;
+    for (;;) {
+        std::size_t got_in = 0;
+        std::size_t got_out = 0;
+        if (!ReadFull(in, a, kBlockSize, offset, &got_in)) return CopyOutcome::kReadFailed;
+        if (!ReadFull(out, b, kBlockSize, offset, &got_out)) return CopyOutcome::kVerifyFailed;
+        if (got_in != got_out || std::memcmp(a, b, got_in) != 0) return CopyOutcome::kVerifyFailed;
+        offset += static_cast<std::int64_t>(got_in);
+        if (got_in < kBlockSize) break;
+    }
+    return offset == size ? CopyOutcome::kOk : CopyOutcome::kVerifyFailed;
+}
+
+std::string TemporaryName() {
+    static const std::uint64_t seed = [] {
+        std::uint64_t value = 0;
+        if (::getrandom(&value, sizeof value, GRND_NONBLOCK) != sizeof value) value = 0;
+        return value ^ (static_cast<std::uint64_t>(::getpid()) << 32);
+    }();
+    static std::atomic<std::uint64_t> counter{0};
+    // splitmix64 over a counter: distinct names per process, unpredictable across processes.
+    std::uint64_t z = seed + 0x9E3779B97F4A7C15ULL * (counter.fetch_add(1) + 1);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    z ^= z >> 31;
+    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuv";
+    std::string name(kCopyTemporaryPrefix);
+    for (int i = 0; i < 12; ++i) {
+        name.push_back(kDigits[z & 31]);
+        z >>= 5;
+    }
+    return name;
+}
+
+// Puts `from` under `to` without ever replacing an existing `to`. Returns 0 or an errno value
+// (EEXIST when `to` exists).
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) ==
+        0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+    // The file system does not know the flag: a hard link fails when the name is taken.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return errno;
+    // No hard links either (some FUSE file systems): the narrowest check left.
+    struct stat st;
+    if (::lstat(to.c_str(), &st) == 0) return EEXIST;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+std::string StripOneSlash(std::string_view path) {
+    if (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    return std::string(path);
+}
+
+// Creates path and its missing parents; true when it is a folder afterwards.
+bool MakeFolders(const std::string& path) {
+    if (path.empty()) return false;
+    if (::mkdir(path.c_str(), 0777) == 0) return true;
+    if (errno == ENOENT) {
+        const std::string parent = FolderOf(path);
+        if (!parent.empty() && parent != path && MakeFolders(parent)) {
+            if (::mkdir(path.c_str(), 0777) == 0) return true;
+        }
+    }
+    return FolderExists(path);
+}
+
+}  // namespace
+
+std::string FolderOf(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos) return {};
+    if (slash == 0) return "/";
+    return std::string(path.substr(0, slash));
+}
+
+std::string NameOf(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string ExtensionOf(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t start = slash == std::string_view::npos ? 0 : slash + 1;
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || dot < start) return {};
+    return std::string(path.substr(dot));
+}
+
+bool FolderExists(const std::string& path) {
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool FolderCreate(const std::string& path) {
+    if (path == "/") return true;
+    return MakeFolders(StripOneSlash(path));
+}
+
+bool IsCopyTemporaryName(std::string_view name) {
+    return name.size() > kCopyTemporaryPrefix.size() && name.starts_with(kCopyTemporaryPrefix);
+}
+
+CopyOutcome CopyFileChecked(const std::string& source, const std::string& dest,
+                            const CopyOptions& options) {
+    // Non-blocking, so that a FIFO posing as a picture cannot hang the run.
+    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!in.valid()) {
+        return (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) ? CopyOutcome::kSourceMissing
+                                                                       : CopyOutcome::kReadFailed;
+    }
+    struct stat src;
+    if (::fstat(in.get(), &src) != 0) return CopyOutcome::kReadFailed;
+    if (!S_ISREG(src.st_mode)) return CopyOutcome::kSourceMissing;
+
+    const std::string name = NameOf(dest);
+    if (name.empty() || name == "." || name == "..") return CopyOutcome::kWriteFailed;
+    const std::string folder = FolderOf(dest);
+
+    struct stat existing;
+    if (::lstat(dest.c_str(), &existing) == 0) {
+        if (!options.overwrite) return CopyOutcome::kDestExists;
+        // Replacing a file by a copy of itself would lose it once a move deletes the source.
+        if (existing.st_dev == src.st_dev && existing.st_ino == src.st_ino) {
+            return CopyOutcome::kDestExists;
+        }
+    }
+
+    const std::string prefix =
+        folder.empty() ? std::string() : (folder == "/" ? folder : folder + "/");
+    std::string temp;
+    Fd out;
+    bool created_folder = false;
+    for (int attempt = 0; attempt < 100 && !out.valid(); ++attempt) {
+        temp = prefix + TemporaryName();
+        out.Reset(::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (out.valid()) break;
+        if (errno == EEXIST || errno == EINTR) continue;
+        if (errno == ENOENT && !created_folder) {
+            created_folder = true;
+            if (!FolderCreate(folder)) return CopyOutcome::kFolderFailed;
+            continue;
+        }
+        return errno == ENOTDIR ? CopyOutcome::kFolderFailed : CopyOutcome::kWriteFailed;
+    }
+    if (!out.valid()) return CopyOutcome::kWriteFailed;
+
+    // From here on every failure removes the temporary file.
+    auto fail = [&](CopyOutcome outcome) {
+        out.Close();
+        ::unlink(temp.c_str());
+        return outcome;
+    };
+
+    CopyOutcome outcome = CopyData(in.get(), out.get(), src.st_size);
+    if (outcome != CopyOutcome::kOk) return fail(outcome);
+    // Some file systems keep no Unix permissions; the copy is still good without them.
+    ::fchmod(out.get(), src.st_mode & 0777);
+    const struct timespec times[2] = {src.st_atim, src.st_mtim};
+    if (::futimens(out.get(), times) != 0) return fail(CopyOutcome::kWriteFailed);
+    if (options.durable_verify) {
+        // fsync rather than fdatasync, so the time stamp is as durable as the data.
+        if (::fsync(out.get()) != 0) return fail(CopyOutcome::kWriteFailed);
+        outcome = VerifyCopy(in.get(), out.get(), src.st_size);
+        if (outcome != CopyOutcome::kOk) return fail(outcome);
+    }
+    if (!out.Close()) return fail(CopyOutcome::kWriteFailed);
+
+    RunBeforeCommitHook();
+    if (options.overwrite) {
+        if (::rename(temp.c_str(), dest.c_str()) != 0) return fail(CopyOutcome::kWriteFailed);
+    } else {
+        const int err = RenameNoReplace(temp, dest);
+        if (err != 0) {
+            return fail(err == EEXIST ? CopyOutcome::kDestExists : CopyOutcome::kWriteFailed);
+        }
+    }
+    if (options.durable_verify) {
+        // The new name must survive a power cut too before the source may go.
+        Fd dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!dir.valid() || ::fsync(dir.get()) != 0) return CopyOutcome::kWriteFailed;
+    }
+    return CopyOutcome::kOk;
+}
+
+bool FileCopy(const std::string& source, const std::string& dest, bool overwrite) {
+    return CopyFileChecked(source, dest, CopyOptions{overwrite, false}) == CopyOutcome::kOk;
+}
+
+bool FileCopyToFolder(const std::string& source, const std::string& dest_folder, bool overwrite) {
+    const std::string folder = StripOneSlash(dest_folder);
+    return FileCopy(source, (folder == "/" ? "" : folder) + "/" + NameOf(source), overwrite);
+}
+
+bool FileDelete(const std::string& path) {
+    return !path.empty() && ::unlink(path.c_str()) == 0;
+}
+
+bool FileMove(const std::string& source, const std::string& dest, bool overwrite) {
+    if (CopyFileChecked(source, dest, CopyOptions{overwrite, true}) != CopyOutcome::kOk) {
+        return false;
+    }
+    return FileDelete(source);
+}
+
+bool FileMoveToFolder(const std::string& source, const std::string& dest_folder, bool overwrite) {
+    const std::string folder = StripOneSlash(dest_folder);
+    return FileMove(source, (folder == "/" ? "" : folder) + "/" + NameOf(source), overwrite);
+}
+
+void SetWriteFailureAfterBytesForTesting(std::int64_t bytes) {
+    g_write_budget.store(bytes < 0 ? -1 : bytes);
+}
+
+void SetBeforeCommitHookForTesting(std::function<void()> hook) {
+    std::lock_guard<std::mutex> lock(g_hook_mutex);
+    g_before_commit_hook = std::move(hook);
+    g_hook_set.store(static_cast<bool>(g_before_commit_hook), std::memory_order_release);
+}
+
+void SetKernelCopyDisabledForTesting(bool disabled) {
+    g_kernel_copy_disabled.store(disabled);
+}
+
+}  // namespace pelko

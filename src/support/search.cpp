@@ -1,0 +1,322 @@
+#include "support/search.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <ctime>
+#include <memory>
+
+#include "support/text.h"
+
+namespace pelko {
+
+namespace {
+
+char FoldAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Plain wildcard match with one-step backtracking to the last "*": linear in practice and never
+// exponential, whatever the mask.
+bool WildcardMatch(std::string_view name, std::string_view mask) {
+    std::size_t n = 0;
+    std::size_t m = 0;
+    std::size_t star_m = std::string_view::npos;
+    std::size_t star_n = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && mask[m] == '*') {
+            star_m = m++;
+            star_n = n;
+        } else if (m < mask.size() && mask[m] == '?') {
+            n += CharLengthAt(name, n);
+            ++m;
+        } else if (m < mask.size() && FoldAscii(mask[m]) == FoldAscii(name[n])) {
+            ++n;
+            ++m;
+        } else if (star_m != std::string_view::npos) {
+            m = star_m + 1;
+            star_n += CharLengthAt(name, star_n);
+            n = star_n;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == '*')
+        ++m;
+    return m == mask.size();
+}
+
+// Local calendar fields of POSIX times. Neighbouring files carry neighbouring times, so the UTC
+// offset found for one 15-minute slot is reused for the next time in it; an offset change inside
+// a slot (or a zone with leap seconds) falls back to localtime_r.
+class LocalTimeConverter {
+  public:
+    bool Convert(std::time_t t, DateTime* out) {
+        const std::int64_t slot = FloorDiv(static_cast<std::int64_t>(t), kSlot);
+        if (slot != slot_) Prepare(slot);
+        if (!cached_) return Slow(t, out);
+        const std::int64_t local = static_cast<std::int64_t>(t) + offset_;
+        const std::int64_t days = FloorDiv(local, 86400);
+        const std::int64_t secs = local - days * 86400;
+        CivilFromDays(days, &out->year, &out->month, &out->day);
+        out->hour = static_cast<int>(secs / 3600);
+        out->minute = static_cast<int>(secs / 60 % 60);
+        out->second = static_cast<int>(secs % 60);
+        out->millisecond = 0;
+        return true;
+    }
+
+  private:
+    static constexpr std::int64_t kSlot = 900;
+
+    static std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+        return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
+    }
+
+    static bool Slow(std::time_t t, DateTime* out) {
+        std::tm tm{};
+        if (localtime_r(&t, &tm) == nullptr) return false;
+        *out = DateTime{tm.tm_year + 1900,
+                        tm.tm_mon + 1,
+                        tm.tm_mday,
+                        tm.tm_hour,
+                        tm.tm_min,
+                        tm.tm_sec == 60 ? 59 : tm.tm_sec,
+                        0};
+        return true;
+    }
+
+    void Prepare(std::int64_t slot) {
+        slot_ = slot;
+        cached_ = false;
+        if (slot > LLONG_MAX / kSlot - 1 || slot < LLONG_MIN / kSlot + 1) return;
+        const std::time_t first = static_cast<std::time_t>(slot * kSlot);
+        const std::time_t last = first + kSlot - 1;
+        std::tm a{};
+        std::tm b{};
+        if (localtime_r(&first, &a) == nullptr || localtime_r(&last, &b) == nullptr) return;
+        if (a.tm_gmtoff != b.tm_gmtoff) return;
+        offset_ = a.tm_gmtoff;
+        // Leap-second zones do not map linearly; check the slot's start against the shortcut.
+        const std::int64_t local = static_cast<std::int64_t>(first) + offset_;
+        if (local - FloorDiv(local, 60) * 60 != a.tm_sec) return;
+        cached_ = true;
+    }
+
+    std::int64_t slot_ = LLONG_MIN;
+    std::int64_t offset_ = 0;
+    bool cached_ = false;
+};
+
+void FillData(const char* name, const struct stat& st, LocalTimeConverter& times,
+              TSearchFileData& data) {
+    data.Name.assign(name);
+    data.ShortName = data.Name;
+    data.AttrDirectory = S_ISDIR(st.st_mode);
+    data.Size = data.AttrDirectory ? 0 : static_cast<std::int64_t>(st.st_size);
+    data.CreationTimeValid = false;
+    data.LastWriteTimeValid = times.Convert(st.st_mtim.tv_sec, &data.LastWriteTime);
+    data.LastAccessTimeValid = times.Convert(st.st_atim.tv_sec, &data.LastAccessTime);
+    data.AttrReadOnly = (st.st_mode & 0222) == 0;
+    data.AttrHidden = name[0] == '.';
+    data.AttrSysFile = false;
+    data.AttrVolumeID = false;
+    data.AttrArchive = !data.AttrDirectory;
+}
+
+// Data of an entry that could not be looked at (vanished, dangling link without lstat).
+void FillNameOnly(const char* name, bool directory, TSearchFileData& data) {
+    data = TSearchFileData{};
+    data.Name.assign(name);
+    data.ShortName = data.Name;
+    data.AttrDirectory = directory;
+    data.AttrHidden = name[0] == '.';
+    data.AttrArchive = !directory;
+}
+
+bool IsDotOrDotDot(const char* name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using DirPtr = std::unique_ptr<DIR, DirCloser>;
+
+DirPtr OpenFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) ::close(fd);
+    return DirPtr(dir);
+}
+
+std::string WithSlash(const std::string& folder) {
+    return !folder.empty() && folder.back() == '/' ? folder : folder + "/";
+}
+
+// Clears a Busy flag however the search ends, handler exceptions included.
+class BusyGuard {
+  public:
+    explicit BusyGuard(bool& busy) : busy_(busy) { busy_ = true; }
+    ~BusyGuard() { busy_ = false; }
+    BusyGuard(const BusyGuard&) = delete;
+    BusyGuard& operator=(const BusyGuard&) = delete;
+
+  private:
+    bool& busy_;
+};
+
+}  // namespace
+
+bool MatchesMask(std::string_view name, std::string_view mask) {
+    if (mask.empty() || mask == "*" || mask == "*.*") return true;
+    if (WildcardMatch(name, mask)) return true;
+    if (mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*" &&
+        name.find('.') == std::string_view::npos) {
+        return WildcardMatch(name, mask.substr(0, mask.size() - 2));
+    }
+    return false;
+}
+
+std::string ExpandPath(const std::string& path) {
+    if (path.empty()) return {};
+    std::string full;
+    if (path[0] != '/') {
+        char buf[PATH_MAX];
+        if (::getcwd(buf, sizeof buf) == nullptr) return {};
+        full = buf;
+        full += '/';
+    }
+    full += path;
+    std::vector<std::string_view> parts;
+    std::string_view rest(full);
+    while (!rest.empty()) {
+        const std::size_t slash = rest.find('/');
+        const std::string_view part = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    std::string out;
+    for (const std::string_view part : parts) {
+        out += '/';
+        out += part;
+    }
+    return out.empty() ? "/" : out;
+}
+
+bool TSearchDir::Execute() {
+    if (busy_ || !OnFind) return false;
+    const std::string base = ExpandPath(BaseDir);
+    struct stat st;
+    if (base.empty() || ::stat(base.c_str(), &st) != 0) return false;
+
+    BusyGuard guard(busy_);
+    queue_.clear();
+    LocalTimeConverter times;
+    TSearchFileData data;
+    bool cont = true;
+    bool ignore_sub_dir = false;
+    const std::string base_name = base == "/" ? base : base.substr(base.rfind('/') + 1);
+    FillData(base_name.c_str(), st, times, data);
+    OnFind(*this, base, data, ignore_sub_dir, cont);
+    if (!cont) return false;
+    if (!ignore_sub_dir) queue_.push_back(base);
+
+    std::string path;
+    while (!queue_.empty()) {
+        const std::string folder = WithSlash(queue_.front());
+        queue_.pop_front();
+        DirPtr dir = OpenFolder(folder);
+        if (!dir) continue;  // unreadable folders are passed over
+        const int dir_fd = ::dirfd(dir.get());
+        while (const struct dirent* entry = ::readdir(dir.get())) {
+            if (IsDotOrDotDot(entry->d_name)) continue;
+            // Only real folders are walked: a link to a folder could lead into a loop.
+            if (entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN) continue;
+            if (::fstatat(dir_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            if (!S_ISDIR(st.st_mode)) continue;
+            FillData(entry->d_name, st, times, data);
+            path.assign(folder).append(entry->d_name);
+            ignore_sub_dir = false;
+            OnFind(*this, path, data, ignore_sub_dir, cont);
+            if (!cont) {
+                queue_.clear();
+                return false;
+            }
+            if (!ignore_sub_dir) queue_.push_back(path);
+        }
+    }
+    return true;
+}
+
+TSearchFile::TSearchFile() {
+    search_dir_.OnFind = [this](TSearchDir&, const std::string& name, const TSearchFileData& data,
+                                bool& ignore_sub_dir,
+                                bool&) { SearchDirFind(name, data, ignore_sub_dir); };
+}
+
+void TSearchFile::SearchDirFind(const std::string& name, const TSearchFileData& data,
+                                bool& ignore_sub_dir) {
+    bool skip = false;
+    if (OnFindDir) OnFindDir(*this, name, data, skip, ignore_sub_dir);
+    if (!skip) dir_list_.push_back(name);
+}
+
+bool TSearchFile::Execute() {
+    if (busy_ || !OnFind) return false;
+    BusyGuard guard(busy_);
+    dir_list_.clear();
+    if (Recursive) {
+        search_dir_.BaseDir = Directory;
+        search_dir_.Execute();
+    } else {
+        const std::string folder = ExpandPath(Directory);
+        if (!folder.empty()) dir_list_.push_back(folder);
+    }
+    const std::string_view mask = SearchName.empty() ? std::string_view("*.*") : SearchName;
+    for (const std::string& folder : dir_list_) {
+        if (!SearchFolder(folder, mask)) return false;
+    }
+    return true;
+}
+
+bool TSearchFile::SearchFolder(const std::string& folder, std::string_view mask) {
+    DirPtr dir = OpenFolder(folder);
+    if (!dir) return true;
+    const int dir_fd = ::dirfd(dir.get());
+    const bool match_all = mask == "*.*" || mask == "*";
+    std::string path = WithSlash(folder);
+    const std::size_t prefix = path.size();
+    LocalTimeConverter times;
+    TSearchFileData data;
+    struct stat st;
+    while (const struct dirent* entry = ::readdir(dir.get())) {
+        const char* name = entry->d_name;
+        if (IsDotOrDotDot(name)) continue;
+        if (!match_all && !MatchesMask(name, mask)) continue;
+        // Links are followed, so a link to a picture reports the picture's size and time.
+        if (::fstatat(dir_fd, name, &st, 0) == 0 ||
+            ::fstatat(dir_fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            FillData(name, st, times, data);
+        } else {
+            FillNameOnly(name, entry->d_type == DT_DIR, data);
+        }
+        path.resize(prefix);
+        path.append(name);
+        bool cont = true;
+        OnFind(*this, path, data, cont);
+        if (!cont) return false;
+    }
+    return true;
+}
+
+}  // namespace pelko

@@ -1,0 +1,102 @@
+#pragma once
+
+// Recursive file search: TSearchDir walks a folder tree breadth-first, TSearchFile hands every
+// entry of the walked folders that matches a mask to its OnFind event.
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/date_time.h"
+
+namespace pelko {
+
+// One directory entry as the search events see it. Times are local, whole seconds.
+struct TSearchFileData {
+    std::string Name;       // entry name, no folder; bytes as the file system holds them
+    std::string ShortName;  // no short names here: the same as Name
+    std::int64_t Size = 0;
+    bool CreationTimeValid = false;  // file systems report no creation time through stat
+    DateTime CreationTime{};
+    bool LastWriteTimeValid = false;
+    DateTime LastWriteTime{};
+    bool LastAccessTimeValid = false;
+    DateTime LastAccessTime{};
+    bool AttrDirectory = false;
+    bool AttrReadOnly = false;  // no write permission bit at all
+    bool AttrHidden = false;    // name starts with "."
+    bool AttrSysFile = false;
+    bool AttrVolumeID = false;
+    bool AttrArchive = false;  // every entry that is not a folder
+};
+
+// Wildcard match as the desktop's file dialogs know it: "*" any run, "?" one character, ASCII
+// letters without case. "*.*", "*" and an empty mask match every name, with or without a dot;
+// generally a mask ending in ".*" also matches a name without a dot.
+bool MatchesMask(std::string_view name, std::string_view mask);
+
+// Absolute form of a path (relative to the working folder), with ".", ".." and repeated "/"
+// resolved by text and no trailing "/" except for the root. Empty stays empty.
+std::string ExpandPath(const std::string& path);
+
+class TSearchDir {
+  public:
+    // Name: full folder path. IgnoreSubDir enters false; Continue keeps its value between calls.
+    using TSearchDirEvent =
+        std::function<void(TSearchDir& sender, const std::string& name, const TSearchFileData& data,
+                           bool& ignore_sub_dir, bool& cont)>;
+
+    std::string BaseDir;
+    TSearchDirEvent OnFind;
+
+    // Reports BaseDir, then its sub-folders level by level. False when busy, without a handler,
+    // when BaseDir is missing or when a handler stopped the walk.
+    bool Execute();
+    bool Busy() const { return busy_; }
+
+  private:
+    std::deque<std::string> queue_;
+    bool busy_ = false;
+};
+
+class TSearchFile {
+  public:
+    // Name: folder + "/" + entry name. Continue enters true.
+    using TFindFileEvent = std::function<void(TSearchFile& sender, const std::string& name,
+                                              const TSearchFileData& data, bool& cont)>;
+    // Skip (enters false) leaves the folder's files out; IgnoreSubDir its sub-folders.
+    using TFindDirEvent =
+        std::function<void(TSearchFile& sender, const std::string& name,
+                           const TSearchFileData& data, bool& skip, bool& ignore_sub_dir)>;
+
+    TSearchFile();
+    TSearchFile(const TSearchFile&) = delete;
+    TSearchFile& operator=(const TSearchFile&) = delete;
+
+    std::string Directory;
+    bool Recursive = true;
+    std::string SearchName = "*.*";
+    TFindFileEvent OnFind;
+    TFindDirEvent OnFindDir;
+
+    // Reports the matching entries of every collected folder, folders included, in the order
+    // the file system lists them. False when busy, without a handler, or stopped by Continue.
+    bool Execute();
+    bool Busy() const { return busy_; }
+    // The folders the last search visited, in order.
+    const std::vector<std::string>& DirList() const { return dir_list_; }
+
+  private:
+    void SearchDirFind(const std::string& name, const TSearchFileData& data, bool& ignore_sub_dir);
+    // Lists one folder; false when a handler stopped the search.
+    bool SearchFolder(const std::string& folder, std::string_view mask);
+
+    TSearchDir search_dir_;
+    std::vector<std::string> dir_list_;
+    bool busy_ = false;
+};
+
+}  // namespace pelko
