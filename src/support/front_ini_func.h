@@ -18,6 +18,10 @@ void IniWriteBool(const std::string& section, const std::string& key, bool value
 void IniWriteString(const std::string& section, const std::string& key, const std::string& value);
 std::string IniReadString(const std::string& section, const std::string& key,
                           const std::string& default_value);
+// A missing key or a value that is not a whole number gives the default.
+int IniReadInteger(const std::string& section, const std::string& key, int default_value);
+// An integer; non-zero is true.
+bool IniReadBool(const std::string& section, const std::string& key, bool default_value);
 // Section names of the current file, in file order.
 void ReadSections(std::vector<std::string>& list);
 
