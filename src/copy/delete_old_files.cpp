@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "copy/tree_walk.h"
 #include "support/file_info.h"
 #include "support/file_ops.h"
+#include "support/search.h"
 #include "support/text.h"
 
 namespace pelko {
@@ -32,11 +32,19 @@ int DeleteOldFiles(const std::string& folder, int days, const std::string& jpeg_
     const std::string limit = DayKey(AddDays(today, -days));
 
     std::vector<std::string> delete_list;
-    auto add_candidate = [&](const std::string& path, const std::string& /*name*/) {
+    TSearchFile search_file_del;
+    search_file_del.SearchName = "*.*";
+    search_file_del.Recursive = true;
+    search_file_del.OnFind = [&](TSearchFile&, const std::string& path, const TSearchFileData&,
+                                 bool&) {
         if (IsDeleteCandidate(path)) delete_list.push_back(path);
     };
-    WalkTree(folder, add_candidate);
-    if (!jpeg_dest.empty()) WalkTree(jpeg_dest + "/DSLR", add_candidate);
+    search_file_del.Directory = folder;
+    search_file_del.Execute();
+    if (!jpeg_dest.empty()) {
+        search_file_del.Directory = jpeg_dest + "/DSLR";
+        search_file_del.Execute();
+    }
 
     int deleted = 0;
     TFileIfo info;

@@ -2,18 +2,23 @@
 #include <vector>
 
 #include "copy/copy_run.h"
-#include "copy/tree_walk.h"
 #include "support/file_ops.h"
+#include "support/search.h"
 
 namespace pelko {
 
 std::vector<std::string> ListRunFiles(const std::string& folder) {
     std::vector<std::string> files;
-    WalkTree(folder, [&](const std::string& path, const std::string& name) {
+    TSearchFile search;
+    search.Directory = folder;
+    search.SearchName = "*.*";
+    search.Recursive = true;
+    search.OnFind = [&](TSearchFile&, const std::string& path, const TSearchFileData& data, bool&) {
         // A temporary file of a broken copy is never a picture.
-        if (name.rfind("PHOT", 0) == 0 || IsCopyTemporaryName(name)) return;
+        if (data.Name.rfind("PHOT", 0) == 0 || IsCopyTemporaryName(data.Name)) return;
         if (FileExists(path)) files.push_back(path);
-    });
+    };
+    search.Execute();
     return files;
 }
 
