@@ -1,8 +1,265 @@
 #include "naming/camera_model.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <mutex>
+#include <random>
+
+#include "exif/exif_info_ex.h"
+#include "support/file_ops.h"
+#include "support/front_ini_func.h"
+#include "support/platform.h"
+#include "support/string_utils.h"
+#include "support/text.h"
+
 namespace pelko {
 
-// Placeholder until the model readers are built.
-std::string GetModelName(const std::string& /*file_name*/, bool /*no_alias*/) { return "不明"; }
+namespace {
+
+struct MakerRule {
+    std::size_t offset;
+    std::size_t length;
+    std::string_view fallback;
+};
+
+// clang-format off
+constexpr std::array<MakerRule, 5> kRules = {{
+    {250, 285, "PENTAX RAW FILE"},
+    {0, 464, "NIKON RAW FILE"},
+    {0, 270, "CANON RAW FILE"},
+    {0, 280, "SONY RAW FILE"},
+    {0, 2557, "OLYMPUS RAW FILE"},
+}};
+// clang-format on
+
+const MakerRule& RuleOf(TRawMaker maker) {
+    return kRules[static_cast<std::size_t>(maker)];
+}
+
+// Up to length bytes of the file from offset; nothing when it cannot be opened.
+std::string ReadStretch(const std::string& file_name, std::size_t offset, std::size_t length) {
+    std::string bytes(length, '\0');
+    int fd = ::open(file_name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    std::size_t done = 0;
+    while (done < length) {
+        ssize_t got =
+            ::pread(fd, bytes.data() + done, length - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    bytes.resize(done);
+    return bytes;
+}
+
+std::string ReadRawModel(TRawMaker maker, const std::string& file_name) {
+    const MakerRule& rule = RuleOf(maker);
+    return RawModelFromHeader(maker, ReadStretch(file_name, rule.offset, rule.length));
+}
+
+// Start of the model in the header text: the maker text itself (included) or a fixed distance
+// after it, and where the model starts when the maker text is missing (npos: not at all).
+struct StartRule {
+    std::string_view marker;
+    std::size_t skip;
+    std::size_t missing;
+};
+
+StartRule StartRuleOf(TRawMaker maker) {
+    switch (maker) {
+        case TRawMaker::rmPentax:
+            return {"PENTAX", 0, std::string_view::npos};
+        case TRawMaker::rmNikon:
+            return {"CORPORATION", 12, 11};
+        case TRawMaker::rmCanon:
+            return {"Canon Canon", 6, 5};
+        case TRawMaker::rmSony:
+            return {"DSLR", 0, std::string_view::npos};
+        case TRawMaker::rmOlympus:
+            return {"OLYMPUS IMAGING CORP", 21, 20};
+    }
+    return {};
+}
+
+std::mutex& AliasMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+}  // namespace
+
+RawHeaderStretch RawModelStretch(TRawMaker maker) {
+    const MakerRule& rule = RuleOf(maker);
+    return {rule.offset, rule.length};
+}
+
+std::string RawModelFromHeader(TRawMaker maker, std::string_view header) {
+    const MakerRule& rule = RuleOf(maker);
+    const std::string fallback(rule.fallback);
+    // A blank buffer of fixed length holds what was read; control bytes read as spaces so the
+    // header's strings form one text.
+    std::string raw(rule.length, ' ');
+    raw.replace(0, std::min(header.size(), raw.size()), header.substr(0, raw.size()));
+    std::string text = raw;
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 32) c = ' ';
+    }
+
+    const StartRule start_rule = StartRuleOf(maker);
+    std::size_t start = text.find(start_rule.marker);
+    if (start == std::string::npos) {
+        if (start_rule.missing == std::string_view::npos) return fallback;
+        start = start_rule.missing;
+    } else {
+        start += start_rule.skip;
+    }
+    start = std::min(start, text.size());
+    std::string_view tail = std::string_view(text).substr(start);
+
+    std::string_view model;
+    switch (maker) {
+        case TRawMaker::rmPentax:
+        case TRawMaker::rmSony:
+        case TRawMaker::rmOlympus: {
+            std::size_t end = tail.find(maker == TRawMaker::rmOlympus ? "Version" : " H ");
+            if (end != std::string_view::npos) model = tail.substr(0, end);
+            break;
+        }
+        case TRawMaker::rmNikon: {
+            std::size_t end = tail.find(',');
+            if (end == std::string_view::npos || end == 0) return fallback;
+            model = tail.substr(0, end);
+            break;
+        }
+        case TRawMaker::rmCanon: {
+            // The model string ends with the file's string end, not at the end of the stretch,
+            // which would take dates and binary bytes along.
+            std::size_t end = start;
+            while (end < raw.size() && static_cast<unsigned char>(raw[end]) >= 32)
+                ++end;
+            model = tail.substr(0, end - start);
+            break;
+        }
+    }
+
+    // Only printable ASCII can form a file name.
+    std::string printable;
+    for (char c : model) {
+        if (c >= 32 && c <= 126) printable += c;
+    }
+    std::string m = std::string(maker == TRawMaker::rmSony      ? "SONY "
+                                : maker == TRawMaker::rmOlympus ? "OLYMPUS "
+                                                                : "") +
+                    std::string(TrimControl(printable));
+    m = ReplaceEach(m, InvalidFileNameChars, false, "");
+    return m.empty() ? fallback : m;
+}
+
+std::string ReadPentaxModel(const std::string& file_name) {
+    return ReadRawModel(TRawMaker::rmPentax, file_name);
+}
+std::string ReadNikonModel(const std::string& file_name) {
+    return ReadRawModel(TRawMaker::rmNikon, file_name);
+}
+std::string ReadCanonModel(const std::string& file_name) {
+    return ReadRawModel(TRawMaker::rmCanon, file_name);
+}
+std::string ReadSonyModel(const std::string& file_name) {
+    return ReadRawModel(TRawMaker::rmSony, file_name);
+}
+std::string ReadOlympusModel(const std::string& file_name) {
+    return ReadRawModel(TRawMaker::rmOlympus, file_name);
+}
+
+std::string GetModelName(const std::string& file_name, bool no_alias) {
+    std::string model;
+    try {
+        const std::string ext = AsciiLower(ExtensionOf(file_name));
+        if (ext == ".pef") {
+            model = ReadPentaxModel(file_name);
+        } else if (ext == ".nef") {
+            model = ReadNikonModel(file_name);
+        } else if (ext == ".cr2") {
+            model = ReadCanonModel(file_name);
+        } else if (ext == ".arw") {
+            model = ReadSonyModel(file_name);
+        } else if (ext == ".orf") {
+            model = ReadOlympusModel(file_name);
+        } else if (ext == ".jpg") {
+            TExifInfoEx exif;
+            exif.SetImageFileName(file_name);
+            model = ReplaceEach(TrimControl(exif.Model()), InvalidFileNameChars, false, "");
+        }
+    } catch (...) {
+        // A reader that fails leaves the model unknown.
+    }
+    if (model.empty()) model = std::string(kUnknownModel);
+    if (no_alias) return model;
+
+    const std::string alias_file = AppFolder() + "/" + std::string(kModelAliasFileName);
+    if (!FileExists(alias_file)) return model;
+    // The current ini file is process-wide: select the alias table only for this look-up and
+    // give the previous file back.
+    std::lock_guard lock(AliasMutex());
+    const std::string previous = GetCurrentIniFile();
+    SetCurrentIniFile(alias_file);
+    model = IniReadString("Camera", model, model);
+    if (!previous.empty()) SetCurrentIniFile(previous);
+    return model;
+}
+
+bool WriteModelAliasFile(const std::string& folder) {
+    static constexpr std::array<std::string_view, 19> kLines = {
+        "; フルモデル名からショート名へ変換するテーブルです",
+        "; %C を設定した場合に適用されます",
+        "; 自由に追加可能です",
+        "; =の左側はキーで、フルモデル名です",
+        "; =の右側が変換される名称です",
+        "",
+        "",
+        "[Camera]",
+        "PENTAX K20D=K20D",
+        "PENTAX K10D=K10D",
+        "PENTAX K-m=K-m",
+        "PENTAX K200D=K200D",
+        "PENTAX K100DS=K100DS",
+        "PENTAX K100D=K100D",
+        "PENTAX ist DL2=DL2",
+        "PENTAX ist DL=istDL",
+        "PENTAX ist DS2=DS2",
+        "PENTAX ist DS=istDS",
+        "COOLPIX S600=S600",
+    };
+    const std::string path = folder + "/" + std::string(kModelAliasFileName);
+    if (::access(path.c_str(), F_OK) == 0) return true;
+    std::string text;
+    for (std::string_view line : kLines) {
+        text += line;
+        text += "\r\n";
+    }
+    // Written under a temporary name and linked into place, so the table appears whole or not
+    // at all, and a table that appeared meanwhile is never replaced.
+    const std::string temp = folder + "/.ChangeModelName.txt." + std::to_string(::getpid()) + "." +
+                             std::to_string(std::random_device{}());
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    ok = ::close(fd) == 0 && ok;
+    if (ok && ::link(temp.c_str(), path.c_str()) != 0) {
+        if (errno == EPERM || errno == EOPNOTSUPP) {
+            // File systems without hard links (FAT): the narrow race is accepted there.
+            ok = ::access(path.c_str(), F_OK) == 0 || ::rename(temp.c_str(), path.c_str()) == 0;
+        } else {
+            ok = errno == EEXIST;
+        }
+    }
+    ::unlink(temp.c_str());
+    return ok;
+}
 
 }  // namespace pelko

@@ -4,12 +4,44 @@
 // the start of PEF, NEF, CR2, ARW and ORF files, shortened through the alias table
 // ChangeModelName.txt of the application folder.
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace pelko {
 
+// File name of the alias table in the application folder.
+inline constexpr std::string_view kModelAliasFileName = "ChangeModelName.txt";
+// What GetModelName gives when no model is found.
+inline constexpr std::string_view kUnknownModel = "不明";
+
 // The model text for a file ("不明" when nothing is found); with no_alias the alias table is not
-// applied.
+// applied. Safe to call from several threads.
 std::string GetModelName(const std::string& file_name, bool no_alias = false);
+
+// Model readers of the RAW formats. Each reads a fixed stretch of the file's header and never
+// returns an empty text: an unreadable, short or foreign file gives the maker's fallback text.
+std::string ReadPentaxModel(const std::string& file_name);
+std::string ReadNikonModel(const std::string& file_name);
+std::string ReadCanonModel(const std::string& file_name);
+std::string ReadSonyModel(const std::string& file_name);
+std::string ReadOlympusModel(const std::string& file_name);
+
+enum class TRawMaker { rmPentax, rmNikon, rmCanon, rmSony, rmOlympus };
+
+// The bytes a maker's reader takes from a file: their offset and count.
+struct RawHeaderStretch {
+    std::size_t offset;
+    std::size_t length;
+};
+RawHeaderStretch RawModelStretch(TRawMaker maker);
+
+// The model a maker's reader finds in the bytes it read from a file (fewer than the stretch's
+// length when the file is short).
+std::string RawModelFromHeader(TRawMaker maker, std::string_view header);
+
+// Creates folder + "/ChangeModelName.txt" with the default aliases when it does not exist; an
+// existing file is never touched. False when the file is missing and could not be written.
+bool WriteModelAliasFile(const std::string& folder);
 
 }  // namespace pelko
