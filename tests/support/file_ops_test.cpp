@@ -1,0 +1,205 @@
+#include "support/file_ops.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "common/test_util.h"
+
+namespace pelko {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+std::vector<std::string> Entries(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* e = ::readdir(dir)) {
+            const std::string name = e->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        ::closedir(dir);
+    }
+    return names;
+}
+
+bool HasTemporary(const std::string& folder) {
+    for (const std::string& name : Entries(folder)) {
+        if (IsCopyTemporaryName(name)) return true;
+    }
+    return false;
+}
+
+std::string RandomBytes(std::size_t size) {
+    std::mt19937 gen(42);
+    std::string bytes(size, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(gen());
+    return bytes;
+}
+
+// Resets the process-wide seams whatever a test did.
+class FileOpsTest : public ::testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override { SetKernelCopyDisabledForTesting(GetParam()); }
+    void TearDown() override {
+        SetWriteFailureAfterBytesForTesting(-1);
+        SetBeforeCommitHookForTesting({});
+        SetKernelCopyDisabledForTesting(false);
+    }
+    TempDir dir_;
+};
+
+TEST(FolderOfTest, Table) {
+    struct Row {
+        const char* path;
+        const char* folder;
+        const char* name;
+        const char* ext;
+    };
+    const Row rows[] = {
+        {"/a/b/c.JPG", "/a/b", "c.JPG", ".JPG"},
+        {"/a.jpg", "/", "a.jpg", ".jpg"},
+        {"/a/b/", "/a/b", "", ""},
+        {"/", "/", "", ""},
+        {"a.jpg", "", "a.jpg", ".jpg"},
+        {"d.x/file", "d.x", "file", ""},
+        {"/a/b.tar.gz", "/a", "b.tar.gz", ".gz"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(FolderOf(row.path), row.folder) << row.path;
+        EXPECT_EQ(NameOf(row.path), row.name) << row.path;
+        EXPECT_EQ(ExtensionOf(row.path), row.ext) << row.path;
+    }
+}
+
+TEST_P(FileOpsTest, CopyCreatesFoldersAndKeepsDataTimeAndMode) {
+    const std::string src = dir_ / "card/IMGP0001.PEF";
+    const std::string data = RandomBytes(3 * 1024 * 1024 + 17);  // crosses the block size
+    WriteFile(src, data);
+    const struct timespec times[2] = {{1500000000, 0}, {1600000000, 123456789}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, src.c_str(), times, 0), 0);
+    ASSERT_EQ(::chmod(src.c_str(), 0640), 0);
+
+    const std::string dest = dir_ / "New/Sub/a.pef";
+    ASSERT_TRUE(FileCopy(src, dest, false));
+    EXPECT_EQ(ReadFile(dest), data);
+    struct stat st;
+    ASSERT_EQ(::stat(dest.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1600000000);
+    EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_FALSE(HasTemporary(dir_ / "New/Sub"));
+}
+
+TEST_P(FileOpsTest, NeverReplacesWithoutOverwrite) {
+    const std::string src = dir_ / "a.jpg";
+    const std::string dest = dir_ / "out/a.jpg";
+    WriteFile(src, "new");
+    WriteFile(dest, "old");
+    EXPECT_EQ(CopyFileChecked(src, dest, {}), CopyOutcome::kDestExists);
+    EXPECT_EQ(ReadFile(dest), "old");
+    EXPECT_TRUE(FileCopy(src, dest, true));
+    EXPECT_EQ(ReadFile(dest), "new");
+    EXPECT_FALSE(HasTemporary(dir_ / "out"));
+}
+
+TEST_P(FileOpsTest, DestinationAppearingDuringCopyIsKept) {
+    const std::string src = dir_ / "a.jpg";
+    const std::string dest = dir_ / "out/a.jpg";
+    WriteFile(src, RandomBytes(100000));
+    SetBeforeCommitHookForTesting([&] { WriteFile(dest, "intruder"); });
+    EXPECT_EQ(CopyFileChecked(src, dest, {}), CopyOutcome::kDestExists);
+    EXPECT_EQ(ReadFile(dest), "intruder");
+    EXPECT_EQ(Entries(dir_ / "out").size(), 1u);
+}
+
+TEST_P(FileOpsTest, FailuresLeaveNothingBehind) {
+    const std::string src = dir_ / "a.mov";
+    WriteFile(src, RandomBytes(3 * 1024 * 1024));
+    WriteFile(dir_ / "plain", "x");
+
+    SetWriteFailureAfterBytesForTesting(1000);  // the disk fills mid-copy
+    EXPECT_EQ(CopyFileChecked(src, dir_ / "out/a.mov", {}), CopyOutcome::kWriteFailed);
+    SetWriteFailureAfterBytesForTesting(-1);
+    EXPECT_TRUE(Entries(dir_ / "out").empty());
+
+    EXPECT_EQ(CopyFileChecked(src, dir_ / "plain/sub/a.mov", {}), CopyOutcome::kFolderFailed);
+    EXPECT_EQ(CopyFileChecked(dir_ / "missing", dir_ / "out/b", {}), CopyOutcome::kSourceMissing);
+    EXPECT_EQ(CopyFileChecked(dir_ / "out", dir_ / "out2/b", {}), CopyOutcome::kSourceMissing);
+    EXPECT_TRUE(Entries(dir_ / "out").empty());
+    EXPECT_FALSE(FolderExists(dir_ / "out2"));
+}
+
+TEST_P(FileOpsTest, ReadOnlyFolderFailsCleanly) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
+    const std::string src = dir_ / "a.jpg";
+    WriteFile(src, "data");
+    FolderCreate(dir_ / "ro");
+    ::chmod((dir_ / "ro").c_str(), 0555);
+    EXPECT_EQ(CopyFileChecked(src, dir_ / "ro/a.jpg", {}), CopyOutcome::kWriteFailed);
+    EXPECT_TRUE(Entries(dir_ / "ro").empty());
+}
+
+TEST_P(FileOpsTest, MoveDeletesSourceOnlyAfterVerifiedCopy) {
+    const std::string src = dir_ / "card/a.jpg";
+    const std::string data = RandomBytes(2 * 1024 * 1024 + 5);
+    WriteFile(src, data);
+    ASSERT_TRUE(FileMoveToFolder(src, dir_ / "pics/", false));
+    EXPECT_FALSE(FileExists(src));
+    EXPECT_EQ(ReadFile(dir_ / "pics/a.jpg"), data);
+
+    // A failed copy keeps the source, also when the destination is taken.
+    WriteFile(src, "again");
+    EXPECT_FALSE(FileMove(src, dir_ / "pics/a.jpg", false));
+    EXPECT_EQ(ReadFile(src), "again");
+    SetWriteFailureAfterBytesForTesting(2);
+    EXPECT_FALSE(FileMove(src, dir_ / "pics/b.jpg", false));
+    EXPECT_TRUE(FileExists(src));
+    EXPECT_FALSE(FileExists(dir_ / "pics/b.jpg"));
+}
+
+TEST_P(FileOpsTest, MoveOntoItselfKeepsTheFile) {
+    const std::string src = dir_ / "a.jpg";
+    WriteFile(src, "only copy");
+    ASSERT_EQ(::link(src.c_str(), (dir_ / "hard.jpg").c_str()), 0);
+    EXPECT_FALSE(FileMove(src, src, true));
+    EXPECT_FALSE(FileMove(src, dir_ / "./hard.jpg", true));
+    EXPECT_EQ(ReadFile(src), "only copy");
+}
+
+INSTANTIATE_TEST_SUITE_P(KernelAndReadWrite, FileOpsTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& p) {
+                             return p.param ? "ReadWrite" : "Kernel";
+                         });
+
+TEST(FileOpsPlainTest, FoldersDeleteAndOddNames) {
+    TempDir dir;
+    EXPECT_TRUE(FolderCreate(dir / "Photos/2024/"));
+    EXPECT_TRUE(FolderExists(dir / "Photos/2024"));
+    EXPECT_TRUE(FolderCreate("/"));
+    EXPECT_FALSE(FileDelete(dir / "none"));
+    EXPECT_FALSE(FileDelete(dir / "Photos"));
+
+    // Names that are not UTF-8 travel as bytes.
+    const std::string odd = dir / "\x83\x4a\x83\x81\x83\x89.jpg";
+    WriteFile(odd, "sjis");
+    EXPECT_TRUE(FileCopyToFolder(odd, dir / "Photos", false));
+    EXPECT_EQ(ReadFile(dir / "Photos/\x83\x4a\x83\x81\x83\x89.jpg"), "sjis");
+    EXPECT_TRUE(FileDelete(odd));
+
+    EXPECT_TRUE(IsCopyTemporaryName(".pelkocopy-tmp-abc"));
+    EXPECT_FALSE(IsCopyTemporaryName("IMG_0001.JPG"));
+}
+
+}  // namespace
+}  // namespace pelko

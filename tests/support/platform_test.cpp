@@ -1,0 +1,182 @@
+#include "support/platform.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "common/test_util.h"
+#include "support/file_ops.h"
+#include "support/volumes.h"
+
+namespace pelko {
+namespace {
+
+using test::TempDir;
+using test::WriteFile;
+
+// Sets an environment variable for one scope.
+class EnvScope {
+  public:
+    EnvScope(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~EnvScope() { old_.empty() ? ::unsetenv(name_) : ::setenv(name_, old_.c_str(), 1); }
+
+  private:
+    const char* name_;
+    std::string old_;
+};
+
+TEST(PlatformTest, AppFolderChoices) {
+    TempDir dir;
+    struct Row {
+        AppFolderInputs in;
+        std::string expected;
+    };
+    const Row rows[] = {
+        {{dir / "home/", dir / "exe", true, dir / "xdg", dir / "u"}, dir / "home"},
+        {{"", dir / "exe", true, dir / "xdg", dir / "u"}, dir / "exe"},
+        {{"", dir / "exe", false, dir / "xdg", dir / "u"}, dir / "xdg/PelkoCopy"},
+        {{"", dir / "exe", false, "", dir / "u"}, dir / "u/.config/PelkoCopy"},
+        {{"", "", false, "relative", dir / "v"}, dir / "v/.config/PelkoCopy"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(ChooseAppFolder(row.in), row.expected);
+        EXPECT_TRUE(FolderExists(row.expected)) << row.expected;
+    }
+    EnvScope home("PELKOCOPY_HOME", (dir / "env").c_str());
+    EXPECT_EQ(AppFolder(), dir / "env");
+    EXPECT_EQ(AppPath(), dir / "env/");
+}
+
+TEST(PlatformTest, NamesAndExecutable) {
+    EXPECT_FALSE(ComputerName().empty());
+    EXPECT_EQ(ComputerName().find('.'), std::string::npos);
+    EXPECT_FALSE(UserName().empty());
+    EXPECT_TRUE(FileExists(ExecutablePath()));
+    SystemClock clock;
+    const std::uint64_t t0 = clock.TickMs();
+    EXPECT_GE(clock.TickMs(), t0);
+    EXPECT_GE(clock.Now().year, 2024);
+}
+
+TEST(PlatformTest, UserTempFolderIsPrivateAndNeverALink) {
+    TempDir dir;
+    EnvScope runtime("XDG_RUNTIME_DIR", nullptr);
+    EnvScope tmp("TMPDIR", dir.str().c_str());
+    const std::string expected = dir / ("pelkocopy-" + std::to_string(::geteuid()));
+    EXPECT_EQ(UserTempFolder(), expected);
+    struct stat st;
+    ASSERT_EQ(::lstat(expected.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    // A link planted under the name must not be followed.
+    ASSERT_EQ(::rmdir(expected.c_str()), 0);
+    FolderCreate(dir / "elsewhere");
+    ASSERT_EQ(::symlink((dir / "elsewhere").c_str(), expected.c_str()), 0);
+    const std::string chosen = UserTempFolder();
+    EXPECT_NE(chosen, expected);
+    ASSERT_EQ(::lstat(chosen.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+TEST(PlatformTest, MountInfoWithFakeSysfs) {
+    TempDir sys;
+    auto device = [&](const std::string& dev, const std::string& path, bool partition,
+                      const char* removable) {
+        FolderCreate(sys / ("devices/" + path));
+        if (partition) WriteFile(sys / ("devices/" + path + "/partition"), "1\n");
+        if (removable) WriteFile(sys / ("devices/" + FolderOf(path) + "/removable"), removable);
+        FolderCreate(sys / "dev/block");
+        ::symlink((sys / ("devices/" + path)).c_str(), (sys / ("dev/block/" + dev)).c_str());
+    };
+    device("179:1", "platform/mmc0/block/mmcblk0/mmcblk0p1", true, nullptr);
+    device("8:17", "pci0/usb2/2-1/host6/block/sdb/sdb1", true, "0\n");
+    device("8:1", "pci0/ata1/host0/block/sda/sda1", true, "0\n");
+    device("8:33", "pci0/ata2/host1/block/sdc/sdc1", true, "1\n");
+    device("7:0", "virtual/block/loop0", false, "0\n");
+    FolderCreate(sys / "class/block");
+    ::symlink((sys / "devices/pci0/ata2/host1/block/sdc/sdc1").c_str(),
+              (sys / "class/block/sdc1").c_str());
+
+    const std::string mountinfo =
+        "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
+        "30 22 179:1 / /media/anna/NIKON\\040D750 rw shared:5 - vfat /dev/mmcblk0p1 rw\n"
+        "31 22 8:17 / /media/anna/USB rw - exfat /dev/sdb1 rw\n"
+        "32 22 8:1 /data /srv rw - ext4 /dev/sda1 rw\n"
+        "33 22 0:21 / /proc rw - proc proc rw\n"
+        "34 22 7:0 / /snap/core rw - squashfs /dev/loop0 ro\n"
+        "35 22 0:50 / /media/anna/ex\\134fat rw - fuseblk /dev/sdc1 rw\n"
+        "36 22 8:33 / /media/anna/cd ro - iso9660 /dev/sdc1 ro\n"
+        "garbage line\n"
+        "37 22 8:17 / /cut rw -\n"
+        "38 22 8:17 /";
+    struct Row {
+        const char* mount_point;
+        bool removable;
+    };
+    const Row rows[] = {
+        {"/", false},
+        {"/media/anna/NIKON D750", true},
+        {"/media/anna/USB", true},
+        {"/srv", false},
+        {"/proc", false},
+        {"/snap/core", false},
+        {"/media/anna/ex\\fat", true},
+        {"/media/anna/cd", false},
+    };
+    const std::vector<MountedVolume> volumes = ParseMountInfo(mountinfo, sys.str());
+    ASSERT_EQ(volumes.size(), std::size(rows));
+    for (std::size_t i = 0; i < volumes.size(); ++i) {
+        EXPECT_EQ(volumes[i].mount_point, rows[i].mount_point);
+        EXPECT_EQ(volumes[i].removable, rows[i].removable) << rows[i].mount_point;
+    }
+    EXPECT_EQ(volumes[1].fs_type, "vfat");
+    EXPECT_EQ(volumes[1].device, "/dev/mmcblk0p1");
+
+    const std::vector<MountedVolume> all =
+        CollectVolumes(mountinfo, sys.str(), "/tmp/card2/::/media/anna/USB:/a/card1");
+    std::vector<std::string> removable;
+    for (const MountedVolume& v : all) {
+        if (v.removable) removable.push_back(v.mount_point);
+    }
+    EXPECT_EQ(removable,
+              (std::vector<std::string>{"/a/card1", "/media/anna/NIKON D750", "/media/anna/USB",
+                                        "/media/anna/ex\\fat", "/tmp/card2"}));
+    EXPECT_TRUE(VolumeReady("/"));
+    EXPECT_FALSE(VolumeReady(sys / "missing"));
+    EXPECT_GT(VolumeTotalBytes("/"), 0);
+}
+
+class RecordingShell final : public IShell {
+  public:
+    bool Open(const std::string& file_name, const std::string& params) override {
+        opened.push_back(file_name + "|" + params);
+        return true;
+    }
+    std::vector<std::string> opened;
+};
+
+TEST(PlatformTest, OpenDocument) {
+    TempDir dir;
+    RecordingShell shell;
+    EXPECT_TRUE(OpenDocument(shell, dir / "Readme.txt", "", false));
+    EXPECT_EQ(shell.opened, (std::vector<std::string>{dir / "Readme.txt|"}));
+    // Waiting runs the program itself with its parameters, in the program's folder.
+    WriteFile(dir / "prog.sh", "#!/bin/sh\necho \"$2,$1\" > made-here\n");
+    ::chmod((dir / "prog.sh").c_str(), 0755);
+    EXPECT_TRUE(OpenDocument(shell, dir / "prog.sh", " one  two ", true));
+    EXPECT_EQ(test::ReadFile(dir / "made-here"), "two,one\n");
+    EXPECT_FALSE(OpenDocument(shell, dir / "no-such-program", "", true));
+    EXPECT_EQ(shell.opened.size(), 1u);
+}
+
+}  // namespace
+}  // namespace pelko

@@ -1,0 +1,246 @@
+#include "support/search.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "common/test_util.h"
+#include "support/dir_selecter.h"
+#include "support/file_ops.h"
+
+namespace pelko {
+namespace {
+
+using test::TempDir;
+using test::WriteFile;
+
+// A, A/B, A/B/C with two files each.
+class SearchTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const char* folder : {"A", "A/B", "A/B/C"}) {
+            WriteFile(dir_ / (std::string(folder) + "/1.jpg"), "x");
+            WriteFile(dir_ / (std::string(folder) + "/2.jpg"), "yy");
+        }
+        search_.Directory = dir_ / "A";
+        search_.OnFind = [this](TSearchFile&, const std::string& name, const TSearchFileData&,
+                                bool&) { found_.push_back(Rel(name)); };
+    }
+    std::string Rel(const std::string& path) const { return path.substr(dir_.str().size() + 1); }
+    std::vector<std::string> RelDirs() const {
+        std::vector<std::string> dirs;
+        for (const std::string& d : search_.DirList())
+            dirs.push_back(Rel(d));
+        return dirs;
+    }
+    // Every entry of one folder, in the order found.
+    std::vector<std::string> Files(const std::string& folder) const {
+        std::vector<std::string> files;
+        for (const std::string& f : found_) {
+            if (FolderOf(f) == folder) files.push_back(NameOf(f));
+        }
+        std::sort(files.begin(), files.end());
+        return files;
+    }
+
+    TempDir dir_;
+    TSearchFile search_;
+    std::vector<std::string> found_;
+};
+
+TEST_F(SearchTest, VisitsFoldersLevelByLevelAndReportsEveryEntryOnce) {
+    ASSERT_TRUE(search_.Execute());
+    EXPECT_EQ(RelDirs(), (std::vector<std::string>{"A", "A/B", "A/B/C"}));
+    EXPECT_EQ(found_.size(), 8u);  // six files and the two sub-folder entries
+    EXPECT_EQ(Files("A"), (std::vector<std::string>{"1.jpg", "2.jpg", "B"}));
+    EXPECT_EQ(Files("A/B/C"), (std::vector<std::string>{"1.jpg", "2.jpg"}));
+    // Folder by folder: nothing of A/B comes before the last entry of A.
+    auto first_of = [&](const std::string& folder) {
+        return std::find_if(found_.begin(), found_.end(),
+                            [&](const std::string& f) { return FolderOf(f) == folder; });
+    };
+    EXPECT_LT(first_of("A"), first_of("A/B"));
+    EXPECT_LT(first_of("A/B"), first_of("A/B/C"));
+}
+
+TEST_F(SearchTest, SkipAndIgnoreSubDirAreIndependent) {
+    struct Row {
+        bool skip;
+        bool ignore;
+        std::vector<std::string> dirs;
+        bool b_files;
+        bool c_files;
+    };
+    const Row rows[] = {
+        {true, false, {"A", "A/B/C"}, false, true},
+        {false, true, {"A", "A/B"}, true, false},
+        {true, true, {"A"}, false, false},
+    };
+    for (const Row& row : rows) {
+        found_.clear();
+        search_.OnFindDir = [&](TSearchFile&, const std::string& name, const TSearchFileData& data,
+                                bool& skip, bool& ignore) {
+            EXPECT_TRUE(data.AttrDirectory);
+            if (Rel(name) == "A/B") {
+                skip = row.skip;
+                ignore = row.ignore;
+            }
+        };
+        ASSERT_TRUE(search_.Execute());
+        EXPECT_EQ(RelDirs(), row.dirs);
+        EXPECT_EQ(Files("A/B").empty(), !row.b_files);
+        EXPECT_EQ(Files("A/B/C").empty(), !row.c_files);
+    }
+}
+
+TEST_F(SearchTest, ContinueFalseStopsAtOnce) {
+    int calls = 0;
+    search_.OnFind = [&](TSearchFile&, const std::string&, const TSearchFileData&, bool& cont) {
+        if (++calls == 3) cont = false;
+    };
+    EXPECT_FALSE(search_.Execute());
+    EXPECT_EQ(calls, 3);
+    EXPECT_FALSE(search_.Busy());
+}
+
+TEST_F(SearchTest, BusyRefusesNestedRunsAndClearsOnThrow) {
+    bool nested = true;
+    search_.OnFind = [&](TSearchFile& sender, const std::string&, const TSearchFileData&, bool&) {
+        EXPECT_TRUE(sender.Busy());
+        nested = nested && sender.Execute();
+    };
+    EXPECT_TRUE(search_.Execute());
+    EXPECT_FALSE(nested);
+
+    search_.OnFind = [](TSearchFile&, const std::string&, const TSearchFileData&, bool&) {
+        throw std::runtime_error("handler failed");
+    };
+    EXPECT_THROW(search_.Execute(), std::runtime_error);
+    EXPECT_FALSE(search_.Busy());
+    search_.OnFind = nullptr;
+    EXPECT_FALSE(search_.Execute());
+}
+
+TEST_F(SearchTest, MissingBaseAndFlatSearch) {
+    search_.Directory = dir_ / "gone";
+    EXPECT_TRUE(search_.Execute());
+    EXPECT_TRUE(found_.empty());
+
+    search_.Directory = dir_ / "A/B/";
+    search_.Recursive = false;
+    search_.SearchName = "*.JPG";  // case-insensitive, folders do not match
+    ASSERT_TRUE(search_.Execute());
+    EXPECT_EQ(Files("A/B"), (std::vector<std::string>{"1.jpg", "2.jpg"}));
+    EXPECT_EQ(found_.size(), 2u);
+}
+
+TEST_F(SearchTest, DataCarriesSizeTimeAndRawNames) {
+    const std::string odd = "\x83\x4a\x83\x81\x83\x89.JPG";  // Shift-JIS, not UTF-8
+    WriteFile(dir_ / ("A/" + odd), std::string(5000, 'z'));
+    test::SetMTime(dir_ / ("A/" + odd), 2019, 5, 1, 9, 30, 15);
+    std::map<std::string, TSearchFileData> data;
+    search_.Recursive = false;
+    search_.OnFind = [&](TSearchFile&, const std::string& name, const TSearchFileData& d, bool&) {
+        data[NameOf(name)] = d;
+    };
+    ASSERT_TRUE(search_.Execute());
+    ASSERT_EQ(data.count(odd), 1u);
+    const TSearchFileData& d = data[odd];
+    EXPECT_EQ(d.Name, odd);
+    EXPECT_EQ(d.Size, 5000);
+    EXPECT_TRUE(d.LastWriteTimeValid);
+    EXPECT_EQ(d.LastWriteTime.ToText(), "2019/05/01 09:30:15");
+    EXPECT_FALSE(d.AttrDirectory);
+    EXPECT_TRUE(data["B"].AttrDirectory);
+}
+
+TEST(SearchDirTest, BreadthFirstWithIgnoreAndStop) {
+    TempDir dir;
+    for (const char* f : {"R/B/C/D", "R/X/Y"})
+        FolderCreate(dir / f);
+    WriteFile(dir / "R/file", "not a folder");
+    TSearchDir walker;
+    walker.BaseDir = dir / "R";
+    std::vector<std::string> seen;
+    walker.OnFind = [&](TSearchDir&, const std::string& name, const TSearchFileData&, bool& ignore,
+                        bool&) {
+        seen.push_back(name.substr(dir.str().size() + 1));
+        ignore = seen.back() == "R/B/C";
+    };
+    ASSERT_TRUE(walker.Execute());
+    ASSERT_EQ(seen.size(), 5u);
+    EXPECT_EQ(seen[0], "R");
+    std::sort(seen.begin() + 1, seen.begin() + 3);
+    std::sort(seen.begin() + 3, seen.end());
+    EXPECT_EQ(seen, (std::vector<std::string>{"R", "R/B", "R/X", "R/B/C", "R/X/Y"}));
+
+    walker.OnFind = [](TSearchDir&, const std::string&, const TSearchFileData&, bool&, bool& cont) {
+        cont = false;
+    };
+    EXPECT_FALSE(walker.Execute());
+    walker.BaseDir = dir / "none";
+    EXPECT_FALSE(walker.Execute());
+}
+
+TEST(MaskTest, Table) {
+    struct Row {
+        const char* name;
+        const char* mask;
+        bool match;
+    };
+    const Row rows[] = {
+        {"IMGP0001.JPG", "*.*", true},
+        {"README", "*.*", true},
+        {"README", "*", true},
+        {"a.jpg", "*.JPG", true},
+        {"a.jpeg", "*.jpg", false},
+        {"IMG_1.CR2", "IMG_?.*", true},
+        {"IMG_12.CR2", "IMG_?.*", false},
+        {"abc", "a*.*", true},
+        {"b", "a*", false},
+        {"aaaaaaaaaaaaaaaaaaaaaaab", "*a*a*a*a*a*a*c", false},
+        {"写真.jpg", "??.jpg", true},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(MatchesMask(row.name, row.mask), row.match) << row.name << " " << row.mask;
+    }
+}
+
+TEST(DirSelecterTest, StartsAtNearestExistingFolderAndRemembersChoice) {
+    TempDir dir;
+    FolderCreate(dir / "Photos/2024");
+    ScriptedDialogService dialogs;
+    TDirSelecter selecter(dialogs);
+    EXPECT_EQ(selecter.Caption, "フォルダを選択して下さい");
+
+    selecter.SetRoot(dir / "Photos/2024/deleted/deeper");
+    dialogs.QueueFolder(dir / "Photos");
+    ASSERT_TRUE(selecter.Execute());
+    ASSERT_EQ(dialogs.asked().size(), 1u);
+    EXPECT_EQ(dialogs.asked()[0].title, "フォルダを選択して下さい");
+    EXPECT_EQ(dialogs.asked()[0].text, dir / "Photos/2024");
+    EXPECT_EQ(selecter.Directory(), dir / "Photos");
+    EXPECT_EQ(selecter.LastDir, dir / "Photos");
+
+    // The remembered folder wins over Root unless MemoryLastSelect is off.
+    dialogs.QueueFolder(dir / "not there");
+    EXPECT_FALSE(selecter.Execute());
+    EXPECT_EQ(dialogs.asked()[1].text, dir / "Photos");
+    EXPECT_TRUE(selecter.Directory().empty());
+    selecter.MemoryLastSelect = false;
+    EXPECT_FALSE(selecter.Execute());  // cancelled
+    EXPECT_EQ(dialogs.asked()[2].text, dir / "Photos/2024");
+
+    selecter.SetRoot("no/such/relative");
+    EXPECT_FALSE(selecter.Execute());
+    EXPECT_EQ(dialogs.asked()[3].text, "");
+}
+
+}  // namespace
+}  // namespace pelko
