@@ -1,13 +1,263 @@
+#include <signal.h>
+
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <optional>
 #include <ostream>
+#include <string>
 
 #include "cli/commands.h"
+#include "copy/copy_run.h"
+#include "support/date_time.h"
+#include "support/file_ops.h"
+#include "support/platform.h"
+#include "support/setting.h"
+#include "support/text.h"
 
 namespace pelko::cli {
 
-// Not built yet: reports itself as unavailable.
-int RunImport(const Args& /*args*/, std::ostream& /*out*/, std::ostream& err) {
-    err << "pelkocopy-cli: 'import' is not available in this build\n";
+namespace {
+
+constexpr const char* kUsageLine =
+    "usage: import SOURCE --raw DIR --jpeg DIR --other DIR [--folder-mode N] [--user-folder TEXT] "
+    "[--name-mode N] [--user-format FMT] [--exif-date] [--cutoff \"yyyy/mm/dd hh:nn:ss\" "
+    "--skip-older] [--remove] [--rename] [--mode] [--mode-sp-user] [--settings] [--dry-run]";
+
+// The first entries of the window's history lists when it has none of its own.
+constexpr const char* kDefaultUserFolder = "ここへ作成するフォルダ名を入力して下さい";
+constexpr const char* kDefaultUserFormat = "%WK5QT %Dyyyymmdd-hhnnss(aaa)-%N";
+
+int Usage(std::ostream& err, const std::string& message) {
+    err << "pelkocopy-cli import: " << message << " (" << kUsageLine << ")\n";
     return 2;
+}
+
+// Ctrl+C stops the run between two files, as Esc does in the window.
+std::atomic<bool> g_interrupted{false};
+extern "C" void OnInterrupt(int) {
+    g_interrupted.store(true);
+}
+
+bool ParseMode(const std::string& text, int* mode) {
+    if (text.size() != 1 || text[0] < '0' || text[0] > '5') return false;
+    *mode = text[0] - '0';
+    return true;
+}
+
+// Entry 0 of a history file (the text the window's combo shows), or fallback.
+std::string FirstHistoryEntry(const std::string& path, const std::string& fallback) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return fallback;
+    std::string line;
+    std::getline(in, line);
+    if (line.size() > 4096) line.resize(4096);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return DecodeLegacyText(line);
+}
+
+struct ImportOptions {
+    std::optional<std::string> source;
+    std::optional<std::string> dest_raw, dest_jpg, dest_other;
+    std::optional<int> folder_mode, name_mode;
+    std::optional<std::string> user_folder, user_format, cutoff;
+    bool exif_date = false;
+    bool skip_older = false;
+    bool remove = false;
+    bool rename = false;
+    bool mode = false;
+    bool mode_sp_user = false;
+    bool settings = false;
+    bool dry_run = false;
+};
+
+// Takes every setting from the window's own settings file; options given on the command line
+// still win.
+void LoadWindowSettings(CopyRunContext& context, const DateTime& now) {
+    TSetting ini("FrmDCMain", FormBounds{});
+    ini.IniFileKind = TIniFileKind::fnComputerName;
+    ini.SetIniFileName("");
+    CopyRunSettings& s = context.settings;
+    NamingSettings& n = context.naming.settings;
+    s.dest_raw = ini.ReadString("DestRaw", "");
+    s.dest_jpg = ini.ReadString("DestJpg", "");
+    s.dest_other = ini.ReadString("DestOther", "");
+    s.remove_after_copy = ini.ReadBool("CopyAfterReMove", false);
+    s.mode = ini.ReadBool("Mode", false);
+    s.mode_sp_user = ini.ReadBool("ModeSpUser", false);
+    n.skip_older = ini.ReadBool("LastDateExec", false);
+    n.exif_date = ini.ReadBool("ExecExifDate", false);
+    n.folder_mode = ini.ReadInteger("MakeFolder", 0);
+    n.file_name_mode = ini.ReadInteger("FileName", 0);
+    if (n.folder_mode < 0 || n.folder_mode >= kFolderModeCount) n.folder_mode = 0;
+    if (n.file_name_mode < 0 || n.file_name_mode >= kFileNameModeCount) n.file_name_mode = 0;
+    context.naming.state.last_copy_cutoff = ini.ReadString("LastCopyDateTime", now.ToText());
+
+    const std::string data = AppFolder() + "/Data/";
+    const std::string prefix = s.mode ? ComputerName() + "_" : std::string("U");
+    n.user_folder = FirstHistoryEntry(data + prefix + "Folder.txt", kDefaultUserFolder);
+    n.user_format = FirstHistoryEntry(data + prefix + "Format.txt", kDefaultUserFormat);
+}
+
+// Prints each row once it is final, tab-separated; a row of no kind stays blank.
+class RowPrinter final : public ICopyRunObserver {
+  public:
+    explicit RowPrinter(std::ostream& out) : out_(out) {}
+
+    void RowAdded(int row) override {
+        Flush();
+        pending_ = row;
+        cells_ = {};
+    }
+    void RowChanged(int row, const ResultRow& cells) override {
+        if (row != pending_) return;
+        cells_ = cells;
+        if (cells[2] != kCellWorking) Flush();
+    }
+    void Flush() {
+        if (pending_ < 0) return;
+        out_ << cells_[0] << '\t' << cells_[1] << '\t' << cells_[2] << '\t' << cells_[3]
+             << std::endl;
+        pending_ = -1;
+    }
+
+  private:
+    std::ostream& out_;
+    int pending_ = -1;
+    ResultRow cells_;
+};
+
+}  // namespace
+
+int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
+    ImportOptions o;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&](std::optional<std::string>* target) {
+            if (i + 1 >= args.size()) return false;
+            *target = args[++i];
+            return true;
+        };
+        auto mode_value = [&](std::optional<int>* target) {
+            int mode = 0;
+            if (i + 1 >= args.size() || !ParseMode(args[i + 1], &mode)) return false;
+            ++i;
+            *target = mode;
+            return true;
+        };
+        if (arg == "--raw") {
+            if (!value(&o.dest_raw)) return Usage(err, "--raw needs a folder");
+        } else if (arg == "--jpeg") {
+            if (!value(&o.dest_jpg)) return Usage(err, "--jpeg needs a folder");
+        } else if (arg == "--other") {
+            if (!value(&o.dest_other)) return Usage(err, "--other needs a folder");
+        } else if (arg == "--folder-mode") {
+            if (!mode_value(&o.folder_mode)) return Usage(err, "--folder-mode needs 0 to 5");
+        } else if (arg == "--name-mode") {
+            if (!mode_value(&o.name_mode)) return Usage(err, "--name-mode needs 0 to 5");
+        } else if (arg == "--user-folder") {
+            if (!value(&o.user_folder)) return Usage(err, "--user-folder needs a text");
+        } else if (arg == "--user-format") {
+            if (!value(&o.user_format)) return Usage(err, "--user-format needs a format");
+        } else if (arg == "--cutoff") {
+            if (!value(&o.cutoff)) return Usage(err, "--cutoff needs a date-time");
+        } else if (arg == "--exif-date") {
+            o.exif_date = true;
+        } else if (arg == "--skip-older") {
+            o.skip_older = true;
+        } else if (arg == "--remove") {
+            o.remove = true;
+        } else if (arg == "--rename") {
+            o.rename = true;
+        } else if (arg == "--mode") {
+            o.mode = true;
+        } else if (arg == "--mode-sp-user") {
+            o.mode_sp_user = true;
+        } else if (arg == "--settings") {
+            o.settings = true;
+        } else if (arg == "--dry-run") {
+            o.dry_run = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return Usage(err, "unknown option " + arg);
+        } else if (!o.source) {
+            o.source = arg;
+        } else {
+            return Usage(err, "more than one SOURCE");
+        }
+    }
+    if (!o.source) return Usage(err, "SOURCE is required");
+
+    const SystemClock clock;
+    const DateTime now = clock.Now();
+    CopyRunContext context;
+    context.clock = &clock;
+    context.naming.clock = &clock;
+    context.naming.state.last_copy_cutoff = now.ToText();
+    if (o.settings) LoadWindowSettings(context, now);
+
+    CopyRunSettings& s = context.settings;
+    NamingSettings& n = context.naming.settings;
+    if (o.dest_raw) s.dest_raw = *o.dest_raw;
+    if (o.dest_jpg) s.dest_jpg = *o.dest_jpg;
+    if (o.dest_other) s.dest_other = *o.dest_other;
+    if (o.folder_mode) n.folder_mode = *o.folder_mode;
+    if (o.name_mode) n.file_name_mode = *o.name_mode;
+    if (o.user_folder) n.user_folder = *o.user_folder;
+    if (o.user_format) n.user_format = *o.user_format;
+    if (o.cutoff) {
+        const std::optional<DateTime> parsed = ParseDateTimeText(*o.cutoff);
+        if (!parsed || o.cutoff->size() != 19) {
+            return Usage(err, "--cutoff is not \"yyyy/mm/dd hh:nn:ss\": " + *o.cutoff);
+        }
+        context.naming.state.last_copy_cutoff = parsed->ToText();
+    } else if (o.skip_older && !o.settings) {
+        return Usage(err, "--skip-older needs --cutoff");
+    }
+    n.exif_date = n.exif_date || o.exif_date;
+    n.skip_older = n.skip_older || o.skip_older;
+    s.remove_after_copy = s.remove_after_copy || o.remove;
+    s.mode = s.mode || o.mode;
+    s.mode_sp_user = s.mode_sp_user || o.mode_sp_user;
+    s.dry_run = o.dry_run;
+    context.copy_to_destinations = !o.rename;
+    context.naming.state.newest_file_date = context.naming.state.last_copy_cutoff;
+    context.naming.state.current_shot_date = now.DateText();
+
+    // In place only the new names count, so the destinations are not needed.
+    if (context.copy_to_destinations &&
+        (s.dest_raw.empty() || s.dest_jpg.empty() || s.dest_other.empty())) {
+        return Usage(err, "--raw, --jpeg and --other are required");
+    }
+    if (!FolderExists(*o.source)) return Usage(err, "SOURCE is not a folder: " + *o.source);
+
+    std::string source = *o.source;
+    while (source.size() > 1 && source.back() == '/')
+        source.pop_back();
+    // A card's DCIM folder makes a card run; any other folder a folder run.
+    const RunSourceKind kind = !o.rename && EqualsIgnoreAsciiCase(NameOf(source), "DCIM")
+                                   ? RunSourceKind::rsCard
+                                   : RunSourceKind::rsFolder;
+
+    g_interrupted.store(false);
+    context.abort = &g_interrupted;
+    struct sigaction action = {};
+    struct sigaction previous = {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, &previous);
+
+    RowPrinter printer(out);
+    const CommandResult result = RunCopyCommand(context, printer, source, kind);
+    printer.Flush();
+    ::sigaction(SIGINT, &previous, nullptr);
+
+    if (!result.message.empty()) {
+        out << result.message << "\n";
+        return 0;
+    }
+    out << result.run.status << "\n" << context.speed_text << std::endl;
+    return result.run.failed > 0 || result.run.aborted ? 1 : 0;
 }
 
 }  // namespace pelko::cli
