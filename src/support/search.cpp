@@ -9,6 +9,7 @@
 #include <ctime>
 #include <memory>
 
+#include "support/file_ops.h"
 #include "support/text.h"
 
 namespace pelko {
@@ -49,10 +50,49 @@ bool WildcardMatch(std::string_view name, std::string_view mask) {
     return m == mask.size();
 }
 
+bool IsDotOrDotDot(const char* name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using DirPtr = std::unique_ptr<DIR, DirCloser>;
+
+DirPtr OpenFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) ::close(fd);
+    return DirPtr(dir);
+}
+
+std::string WithSlash(const std::string& folder) {
+    return !folder.empty() && folder.back() == '/' ? folder : folder + "/";
+}
+
+struct FdCloser {
+    void operator()(const int* fd) const { ::close(*fd); }
+};
+
+// Clears a Busy flag however the search ends, handler exceptions included.
+class BusyGuard {
+  public:
+    explicit BusyGuard(bool& busy) : busy_(busy) { busy_ = true; }
+    ~BusyGuard() { busy_ = false; }
+    BusyGuard(const BusyGuard&) = delete;
+    BusyGuard& operator=(const BusyGuard&) = delete;
+
+  private:
+    bool& busy_;
+};
+
+}  // namespace
+
 // Local calendar fields of POSIX times. Neighbouring files carry neighbouring times, so the UTC
 // offset found for one 15-minute slot is reused for the next time in it; an offset change inside
 // a slot (or a zone with leap seconds) falls back to localtime_r.
-class LocalTimeConverter {
+class SearchTimeConverter {
   public:
     bool Convert(std::time_t t, DateTime* out) {
         const std::int64_t slot = FloorDiv(static_cast<std::int64_t>(t), kSlot);
@@ -111,66 +151,67 @@ class LocalTimeConverter {
     bool cached_ = false;
 };
 
-void FillData(const char* name, const struct stat& st, LocalTimeConverter& times,
-              TSearchFileData& data) {
-    data.Name.assign(name);
-    data.ShortName = data.Name;
-    data.AttrDirectory = S_ISDIR(st.st_mode);
-    data.Size = data.AttrDirectory ? 0 : static_cast<std::int64_t>(st.st_size);
-    data.CreationTimeValid = false;
-    data.LastWriteTimeValid = times.Convert(st.st_mtim.tv_sec, &data.LastWriteTime);
-    data.LastAccessTimeValid = times.Convert(st.st_atim.tv_sec, &data.LastAccessTime);
-    data.AttrReadOnly = (st.st_mode & 0222) == 0;
-    data.AttrHidden = name[0] == '.';
-    data.AttrSysFile = false;
-    data.AttrVolumeID = false;
-    data.AttrArchive = !data.AttrDirectory;
+TSearchFileData::TSearchFileData(const TSearchFileData& other)
+    : Name(other.Name), ShortName(other.ShortName), info_(other.Loaded()) {}
+
+TSearchFileData& TSearchFileData::operator=(const TSearchFileData& other) {
+    if (this != &other) {
+        info_ = other.Loaded();
+        Name = other.Name;
+        ShortName = other.ShortName;
+        loaded_ = true;
+        dir_fd_ = -1;
+        times_ = nullptr;
+    }
+    return *this;
 }
 
-// Data of an entry that could not be looked at (vanished, dangling link without lstat).
-void FillNameOnly(const char* name, bool directory, TSearchFileData& data) {
-    data = TSearchFileData{};
-    data.Name.assign(name);
-    data.ShortName = data.Name;
-    data.AttrDirectory = directory;
-    data.AttrHidden = name[0] == '.';
-    data.AttrArchive = !directory;
+void TSearchFileData::ResetForEntry(const char* name, int dir_fd, int d_type,
+                                    SearchTimeConverter* times) {
+    Name.assign(name);
+    ShortName.assign(name);
+    loaded_ = false;
+    dir_fd_ = dir_fd;
+    d_type_ = d_type;
+    times_ = times;
 }
 
-bool IsDotOrDotDot(const char* name) {
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+bool TSearchFileData::AttrDirectory() const {
+    if (loaded_) return info_.directory;
+    switch (d_type_) {
+        case DT_DIR:
+            return true;
+        case DT_REG:
+        case DT_FIFO:
+        case DT_CHR:
+        case DT_BLK:
+        case DT_SOCK:
+            return false;
+        default:
+            return Loaded().directory;  // links and file systems without types
+    }
 }
 
-struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
-using DirPtr = std::unique_ptr<DIR, DirCloser>;
-
-DirPtr OpenFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    DIR* dir = ::fdopendir(fd);
-    if (dir == nullptr) ::close(fd);
-    return DirPtr(dir);
+const TSearchFileData::Info& TSearchFileData::Loaded() const {
+    if (loaded_) return info_;
+    loaded_ = true;
+    info_ = Info{};
+    struct stat st;
+    // Links are followed, so a link to a picture reports the picture's size and time.
+    if (::fstatat(dir_fd_, Name.c_str(), &st, 0) != 0 &&
+        ::fstatat(dir_fd_, Name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        info_.directory = d_type_ == DT_DIR;
+        return info_;
+    }
+    SearchTimeConverter fallback;
+    SearchTimeConverter& times = times_ != nullptr ? *times_ : fallback;
+    info_.directory = S_ISDIR(st.st_mode);
+    info_.size = info_.directory ? 0 : static_cast<std::int64_t>(st.st_size);
+    info_.write_valid = times.Convert(st.st_mtim.tv_sec, &info_.write_time);
+    info_.access_valid = times.Convert(st.st_atim.tv_sec, &info_.access_time);
+    info_.read_only = (st.st_mode & 0222) == 0;
+    return info_;
 }
-
-std::string WithSlash(const std::string& folder) {
-    return !folder.empty() && folder.back() == '/' ? folder : folder + "/";
-}
-
-// Clears a Busy flag however the search ends, handler exceptions included.
-class BusyGuard {
-  public:
-    explicit BusyGuard(bool& busy) : busy_(busy) { busy_ = true; }
-    ~BusyGuard() { busy_ = false; }
-    BusyGuard(const BusyGuard&) = delete;
-    BusyGuard& operator=(const BusyGuard&) = delete;
-
-  private:
-    bool& busy_;
-};
-
-}  // namespace
 
 bool MatchesMask(std::string_view name, std::string_view mask) {
     if (mask.empty() || mask == "*" || mask == "*.*") return true;
@@ -221,13 +262,22 @@ bool TSearchDir::Execute() {
 
     BusyGuard guard(busy_);
     queue_.clear();
-    LocalTimeConverter times;
+    SearchTimeConverter times;
     TSearchFileData data;
     bool cont = true;
     bool ignore_sub_dir = false;
-    const std::string base_name = base == "/" ? base : base.substr(base.rfind('/') + 1);
-    FillData(base_name.c_str(), st, times, data);
-    OnFind(*this, base, data, ignore_sub_dir, cont);
+    {
+        // The base folder's own entry, looked at from its parent ("/" names itself).
+        const int parent_fd = ::open(FolderOf(base).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        const std::unique_ptr<const int, FdCloser> closer(parent_fd >= 0 ? &parent_fd : nullptr);
+        if (parent_fd >= 0 && base != "/") {
+            data.ResetForEntry(NameOf(base).c_str(), parent_fd, DT_DIR, &times);
+        } else {
+            data.ResetForEntry(base.c_str(), AT_FDCWD, DT_DIR, &times);
+        }
+        OnFind(*this, base, data, ignore_sub_dir, cont);
+        data = TSearchFileData{};
+    }
     if (!cont) return false;
     if (!ignore_sub_dir) queue_.push_back(base);
 
@@ -241,10 +291,13 @@ bool TSearchDir::Execute() {
         while (const struct dirent* entry = ::readdir(dir.get())) {
             if (IsDotOrDotDot(entry->d_name)) continue;
             // Only real folders are walked: a link to a folder could lead into a loop.
-            if (entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN) continue;
-            if (::fstatat(dir_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-            if (!S_ISDIR(st.st_mode)) continue;
-            FillData(entry->d_name, st, times, data);
+            int type = entry->d_type;
+            if (type == DT_UNKNOWN) {
+                if (::fstatat(dir_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+                type = S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
+            }
+            if (type != DT_DIR) continue;
+            data.ResetForEntry(entry->d_name, dir_fd, DT_DIR, &times);
             path.assign(folder).append(entry->d_name);
             ignore_sub_dir = false;
             OnFind(*this, path, data, ignore_sub_dir, cont);
@@ -296,20 +349,13 @@ bool TSearchFile::SearchFolder(const std::string& folder, std::string_view mask)
     const bool match_all = mask == "*.*" || mask == "*";
     std::string path = WithSlash(folder);
     const std::size_t prefix = path.size();
-    LocalTimeConverter times;
+    SearchTimeConverter times;
     TSearchFileData data;
-    struct stat st;
     while (const struct dirent* entry = ::readdir(dir.get())) {
         const char* name = entry->d_name;
         if (IsDotOrDotDot(name)) continue;
         if (!match_all && !MatchesMask(name, mask)) continue;
-        // Links are followed, so a link to a picture reports the picture's size and time.
-        if (::fstatat(dir_fd, name, &st, 0) == 0 ||
-            ::fstatat(dir_fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            FillData(name, st, times, data);
-        } else {
-            FillNameOnly(name, entry->d_type == DT_DIR, data);
-        }
+        data.ResetForEntry(name, dir_fd, entry->d_type, &times);
         path.resize(prefix);
         path.append(name);
         bool cont = true;

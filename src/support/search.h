@@ -14,23 +14,56 @@
 
 namespace pelko {
 
-// One directory entry as the search events see it. Times are local, whole seconds.
-struct TSearchFileData {
+class SearchTimeConverter;
+
+// One directory entry as the search events see it. Name and ShortName are there at once; the
+// rest comes from a stat of the entry made only when first asked for, so a search that needs
+// only names costs no stat per file. A copy carries everything it holds, read first. Times are
+// local, whole seconds.
+class TSearchFileData {
+  public:
+    TSearchFileData() = default;
+    TSearchFileData(const TSearchFileData& other);
+    TSearchFileData& operator=(const TSearchFileData& other);
+
     std::string Name;       // entry name, no folder; bytes as the file system holds them
     std::string ShortName;  // no short names here: the same as Name
-    std::int64_t Size = 0;
-    bool CreationTimeValid = false;  // file systems report no creation time through stat
-    DateTime CreationTime{};
-    bool LastWriteTimeValid = false;
-    DateTime LastWriteTime{};
-    bool LastAccessTimeValid = false;
-    DateTime LastAccessTime{};
-    bool AttrDirectory = false;
-    bool AttrReadOnly = false;  // no write permission bit at all
-    bool AttrHidden = false;    // name starts with "."
-    bool AttrSysFile = false;
-    bool AttrVolumeID = false;
-    bool AttrArchive = false;  // every entry that is not a folder
+
+    std::int64_t Size() const { return Loaded().size; }
+    // File systems report no creation time through stat: never valid.
+    bool CreationTimeValid() const { return false; }
+    DateTime CreationTime() const { return {}; }
+    bool LastWriteTimeValid() const { return Loaded().write_valid; }
+    const DateTime& LastWriteTime() const { return Loaded().write_time; }
+    bool LastAccessTimeValid() const { return Loaded().access_valid; }
+    const DateTime& LastAccessTime() const { return Loaded().access_time; }
+    bool AttrDirectory() const;
+    bool AttrReadOnly() const { return Loaded().read_only; }  // no write permission bit at all
+    bool AttrHidden() const { return !Name.empty() && Name[0] == '.'; }
+    bool AttrSysFile() const { return false; }
+    bool AttrVolumeID() const { return false; }
+    bool AttrArchive() const { return !AttrDirectory(); }  // every entry that is not a folder
+
+    // Search internals: an entry of the folder open as dir_fd, not yet looked at.
+    void ResetForEntry(const char* name, int dir_fd, int d_type, SearchTimeConverter* times);
+
+  private:
+    struct Info {
+        std::int64_t size = 0;
+        bool write_valid = false;
+        DateTime write_time{};
+        bool access_valid = false;
+        DateTime access_time{};
+        bool directory = false;
+        bool read_only = false;
+    };
+    const Info& Loaded() const;
+
+    mutable Info info_;
+    mutable bool loaded_ = true;
+    int dir_fd_ = -1;
+    int d_type_ = 0;
+    SearchTimeConverter* times_ = nullptr;
 };
 
 // Wildcard match as the desktop's file dialogs know it: "*" any run, "?" one character, ASCII

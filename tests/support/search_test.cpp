@@ -86,7 +86,7 @@ TEST_F(SearchTest, SkipAndIgnoreSubDirAreIndependent) {
         found_.clear();
         search_.OnFindDir = [&](TSearchFile&, const std::string& name, const TSearchFileData& data,
                                 bool& skip, bool& ignore) {
-            EXPECT_TRUE(data.AttrDirectory);
+            EXPECT_TRUE(data.AttrDirectory());
             if (Rel(name) == "A/B") {
                 skip = row.skip;
                 ignore = row.ignore;
@@ -153,11 +153,11 @@ TEST_F(SearchTest, DataCarriesSizeTimeAndRawNames) {
     ASSERT_EQ(data.count(odd), 1u);
     const TSearchFileData& d = data[odd];
     EXPECT_EQ(d.Name, odd);
-    EXPECT_EQ(d.Size, 5000);
-    EXPECT_TRUE(d.LastWriteTimeValid);
-    EXPECT_EQ(d.LastWriteTime.ToText(), "2019/05/01 09:30:15");
-    EXPECT_FALSE(d.AttrDirectory);
-    EXPECT_TRUE(data["B"].AttrDirectory);
+    EXPECT_EQ(d.Size(), 5000);
+    EXPECT_TRUE(d.LastWriteTimeValid());
+    EXPECT_EQ(d.LastWriteTime().ToText(), "2019/05/01 09:30:15");
+    EXPECT_FALSE(d.AttrDirectory());
+    EXPECT_TRUE(data["B"].AttrDirectory());
 }
 
 TEST(SearchDirTest, BreadthFirstWithIgnoreAndStop) {
