@@ -234,7 +234,8 @@ IniDocument LoadDocument(const std::string& file_name) {
 }  // namespace
 
 IniDocument IniDocument::Parse(std::string_view bytes) {
-    if (bytes.substr(0, kBom.size()) == kBom) bytes.remove_prefix(kBom.size());
+    while (bytes.substr(0, kBom.size()) == kBom)
+        bytes.remove_prefix(kBom.size());
     std::string text = DecodeLegacyText(bytes);
     IniDocument doc;
     std::string_view rest = text;
