@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "common/test_util.h"
+#include "exif/exif_block_builder.h"
+#include "exif/exif_info_ex.h"
+#include "exif/exif_texts.h"
+
+namespace pelko {
+namespace {
+
+using test::ExifBlockBuilder;
+using O = TExifOrientation;
+
+const std::string kApp0(std::string("\xFF\xE0\x00\x10JFIF\0\x01\x01\x00\x00\x01\x00\x01\x00\x00",
+                                    18));
+
+TExifInfoEx ReadBytes(const std::string& bytes) {
+    TExifInfoEx exif;
+    exif.ReadFromBytes(bytes);
+    return exif;
+}
+
+// A block with most kinds of value, in either byte order: IFD0 -> Exif IFD -> Interoperability,
+// IFD0 linked to IFD1.
+std::string SampleBlock(bool big) {
+    ExifBlockBuilder b(big);
+    int exif = b.AddIfd(), ifd1 = b.AddIfd(), interop = b.AddIfd();
+    b.Ascii(0, 0x010F, "PENTAX Corporation");
+    b.Ascii(0, 0x0110, "PENTAX K20D");
+    b.Short(0, 0x0112, 6);
+    b.Rational(0, 0x011A, 72, 1);
+    b.Short(0, 0x0128, 2);
+    b.Pointer(0, 0x8769, exif);
+    b.Link(0, ifd1);
+    b.Rational(exif, 0x829A, 1, 125);
+    b.Raw(exif, 0x9204, 10, 1, b.U32(static_cast<std::uint32_t>(-1)) + b.U32(3));
+    b.Short(exif, 0x8827, 400);
+    b.Undefined(exif, 0x9000, "0230");
+    b.Ascii(exif, 0x9003, "2008:03:02 12:01:23");
+    b.Short(exif, 0x9209, 0x19);
+    b.Undefined(exif, 0x9286, std::string("UNICODE\0", 8) + b.U16(0x65E5) + b.U16(0x672C));
+    b.Long(exif, 0xA002, 0);
+    b.Long(exif, 0xA003, 2000);
+    b.Pointer(exif, 0xA005, interop);
+    b.Short(ifd1, 0x0112, 1);
+    b.Rational(ifd1, 0x011A, 300, 1);
+    b.Long(interop, 0x1001, 3008);
+    b.Long(interop, 0x1002, 1);
+    return b.Jpeg();
+}
+
+std::string Summary(const TExifInfoEx& x) {
+    std::ostringstream s;
+    s << x.Make() << '|' << x.Model() << '|' << int(x.Orientation()) << '|'
+      << int(x.ThumbnailOrientation()) << '|' << x.XResolution().Text << '|'
+      << x.ThumbnailXResolution().Text << '|' << x.ResolutionUnit().Text << '|'
+      << x.ExposureTime().FloatValue << '|' << x.ExposureBiasValue().Text << '|'
+      << x.ISOSpeedRatings() << '|' << x.ExifVersion() << '|' << x.DateTimeOriginal() << '|'
+      << x.Flash().Value << x.Flash().Text << '|' << x.UserComment().at(0) << '|' << x.ImageWidth()
+      << 'x' << x.ImageHeight();
+    return s.str();
+}
+
+TEST(ExifReader, SameBlockInBothByteOrders) {
+    const std::string expected =
+        "PENTAX Corporation|PENTAX K20D|6|1|72/1|300/1|inch|0.008|-1/3|400|0230|"
+        "2008:03:02 12:01:23|25|日本|3008x2000";
+    TExifInfoEx ii = ReadBytes(SampleBlock(false));
+    TExifInfoEx mm = ReadBytes(SampleBlock(true));
+    EXPECT_EQ(ii.ByteOrder(), TByteOrder::boIntel);
+    EXPECT_EQ(mm.ByteOrder(), TByteOrder::boMotorola);
+    EXPECT_EQ(Summary(ii), expected);
+    EXPECT_EQ(Summary(mm), expected);
+}
+
+TEST(ExifReader, HeaderSearch) {
+    ExifBlockBuilder b(false);
+    b.Ascii(0, 0x0110, "M");
+    struct Case {
+        std::string file;
+        std::int32_t range;
+        bool found;
+    };
+    const Case cases[] = {
+        {b.Jpeg(), 32, true},                       // APP1 at offset 2
+        {b.Jpeg(kApp0), 32, true},                  // after an 18-byte JFIF APP0: 20
+        {b.Jpeg(std::string(29, 'x')), 32, true},   // at 31, the last offset examined
+        {b.Jpeg(std::string(30, 'x')), 32, false},  // at 32
+        {b.Jpeg(std::string(30, 'x')), 33, true},
+        {b.Jpeg(kApp0 + std::string(300, 'x')), 0x7FFFFFFF, true},
+        {b.Jpeg("", std::string("EXIF\0\0", 6)), 32, true},
+        {b.Jpeg("", std::string("Exif\0x", 6)), 32, true},  // the text ends at the first NUL
+        {b.Jpeg("", "Exifxx"), 32, false},
+        {b.Jpeg("", std::string("Exi\0\0\0", 6)), 32, false},
+        {b.Jpeg().substr(1), 32, false},     // no SOI
+        {b.Jpeg().substr(0, 8), 32, false},  // cut inside the identifier
+    };
+    test::TempDir dir;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        const std::string path = dir / ("f" + std::to_string(i) + ".jpg");
+        test::WriteFile(path, c.file);
+        TExifInfoEx exif;
+        exif.SetSearchRange(c.range);
+        int errors = 0;
+        exif.OnReadError = [&](TExifInfoEx&) { ++errors; };
+        EXPECT_EQ(exif.HasExif(path), c.found) << i;
+        exif.SetImageFileName(path);
+        EXPECT_EQ(exif.Model(), c.found ? "M" : "") << i;
+        EXPECT_EQ(errors, c.found ? 0 : 1) << i;
+    }
+    TExifInfoEx exif;
+    EXPECT_FALSE(exif.HasExif(""));
+    EXPECT_FALSE(exif.HasExif(dir / "missing.jpg"));
+}
+
+TEST(ExifReader, ValuesOrientationsAndIso) {
+    ExifBlockBuilder b(true);
+    int exif = b.AddIfd(), ifd1 = b.AddIfd();
+    b.Pointer(0, 0x8769, exif);
+    b.Link(0, ifd1);
+    b.Raw(0, 0x010F, 2, 5, std::string("AB\0CD", 5));  // a NUL inside keeps what follows
+    b.Raw(0, 0x0110, 2, 4, std::string("THM\0", 4));   // decoded from the entry itself
+    b.Short(0, 0x0112, 9);                             // above 8: no change
+    b.Short(ifd1, 0x0112, 3);
+    b.Rational(exif, 0x829D, 5, 0);
+    b.Short(exif, 0x8827, 100);
+    b.Rational(exif, 0xA215, 5, 2);  // ExposureIndex 2.5 rounds to even: 2
+    b.Short(exif, 0x0103, 7);
+    b.Short(exif, 0xA210, 1);
+    b.Short(exif, 0x9208, 21);
+    b.Raw(exif, 0x927C, 7, 10, "0123456789");
+    const std::string file = b.Jpeg();
+    TExifInfoEx x = ReadBytes(file);
+    EXPECT_EQ(x.Make(), "ABCD");
+    EXPECT_EQ(x.Model(), "THM");
+    EXPECT_EQ(x.Orientation(), O::eoUndefined);
+    EXPECT_EQ(x.ThumbnailOrientation(), O::eoBottomRight);
+    EXPECT_EQ(x.FNumber().Text, "5/0");
+    EXPECT_EQ(x.FNumber().FloatValue, 0);
+    EXPECT_EQ(x.ISOSpeedRatings(), 2);
+    EXPECT_EQ(x.Compression().Value, 7);
+    EXPECT_EQ(x.Compression().Text, "");
+    EXPECT_EQ(x.FocalPlaneResolutionUnit().Text, "");
+    EXPECT_EQ(x.LightSource().Text, "D65");
+    EXPECT_EQ(x.MakerNoteLength(), 10u);
+    EXPECT_EQ(file.substr(x.MakerNotePosition(), 10), "0123456789");
+
+    ExifBlockBuilder c(false);
+    c.Rational(0, 0xA215, 7, 2);  // 3.5 rounds to 4
+    c.Short(0, 0x0112, 4);
+    EXPECT_EQ(ReadBytes(c.Jpeg()).ISOSpeedRatings(), 4);
+    EXPECT_EQ(ReadBytes(c.Jpeg()).Orientation(), O::eoBottomLeft);
+}
+
+TEST(ExifReader, RelatedImageSizeGoesByThumbnailFlag) {
+    for (bool thm : {false, true}) {
+        ExifBlockBuilder b(false);
+        int interop = b.AddIfd();
+        b.Pointer(0, 0xA005, interop);
+        b.Long(0, 0xA003, 480);  // a size already read wins
+        b.Ascii(interop, 0x0001, thm ? "THM" : "R98");
+        b.Long(interop, 0x1001, 640);
+        b.Long(interop, 0x1002, 999);
+        TExifInfoEx x = ReadBytes(b.Jpeg());
+        EXPECT_EQ(x.ImageWidth(), thm ? 0 : 640);
+        EXPECT_EQ(x.ThumbnailWidth(), thm ? 640 : 0);
+        EXPECT_EQ(x.ImageHeight(), 480);
+        EXPECT_EQ(x.ThumbnailHeight(), thm ? 999 : 0);
+    }
+}
+
+TEST(ExifReader, UserCommentLines) {
+    for (bool big : {false, true}) {
+        ExifBlockBuilder b(big);
+        b.Undefined(0, 0x9286, std::string("ASCII\0\0\0Hello\0\0\0", 16));
+        b.Undefined(0, 0x9286, std::string(8, '\0') + "ignored");
+        b.Undefined(0, 0x9286, std::string("JIS\0\0\0\0\0\x1B$B0!\x1B(B", 16));
+        b.Undefined(0, 0x9286, "");  // no bytes: no line
+        b.Short(0, 0x9286, 5);
+        b.Raw(0, 0x9286, 8, 1, b.U16(static_cast<std::uint16_t>(-3)));
+        b.Raw(0, 0x9286, 13, 1, "");  // an unknown type adds nothing
+        const std::vector<std::string> expected = {"Hello", "", "亜", "5", "-3"};
+        EXPECT_EQ(ReadBytes(b.Jpeg()).UserComment(), expected);
+    }
+}
+
+TEST(ExifTexts, JisStream) {
+    EXPECT_EQ(JisToShiftJis("\x1B$B0!\x1B(B"), "\x88\x9F");
+    EXPECT_EQ(JisToShiftJis("a\x1B$B%\"\x1B(Jb"),
+              "a\x83\x41"
+              "b");
+    EXPECT_EQ(JisToShiftJis("\x1B$B0"), "");  // cut inside a pair
+    EXPECT_EQ(JisToShiftJis("\x1B"), "");
+    EXPECT_EQ(ExifVersionText(std::string("02\0"
+                                          "20",
+                                          5)),
+              "0220");
+}
+
+TEST(ExifReader, HostileBlocksEndSoundly) {
+    // A directory that links to itself, and Exif pointers that run in a circle.
+    ExifBlockBuilder loop(false);
+    int a = loop.AddIfd();
+    loop.Pointer(0, 0x8769, a);
+    loop.Pointer(a, 0x8769, 0);
+    loop.Short(a, 0x8827, 1);
+    loop.Link(a, a);
+    EXPECT_EQ(ReadBytes(loop.Jpeg()).ISOSpeedRatings(), 1);
+
+    // Offsets past the end, counts that would overflow, a long chain of directories.
+    ExifBlockBuilder far(true);
+    far.Raw(0, 0x010F, 2, 0xFFFFFFFF, far.U32(0x7FFFFFF0));
+    far.Raw(0, 0x9286, 7, 0xFFFFFFFF, far.U32(0xFFFFFFF0));
+    far.Raw(0, 0x829A, 5, 0x40000000, far.U32(0xFFFFFFFF));
+    far.Ascii(0, 0x0110, "kept");
+    int prev = 0;
+    for (int i = 0; i < 20; ++i) {
+        int next = far.AddIfd();
+        far.Short(next, 0x8827, static_cast<std::uint16_t>(i + 1));
+        far.Link(prev, next);
+        prev = next;
+    }
+    TExifInfoEx x = ReadBytes(far.Jpeg());
+    EXPECT_EQ(x.Make(), "");
+    EXPECT_EQ(x.Model(), "kept");
+    EXPECT_EQ(x.ExposureTime().Text, "0/0");
+    EXPECT_EQ(x.ISOSpeedRatings(), 12);  // the queue holds IFD0 and 12 more
+
+    // Every truncation of a real block.
+    const std::string whole = SampleBlock(false);
+    for (std::size_t n = 0; n < whole.size(); ++n)
+        ReadBytes(whole.substr(0, n));
+}
+
+TEST(ExifReader, EachAssignmentReadsAfresh) {
+    test::TempDir dir;
+    test::WriteFile(dir / "a.jpg", SampleBlock(false));
+    test::WriteFile(dir / "b.jpg", std::string("\xFF\xD8\xFF\xDB", 4));
+    TExifInfoEx x;
+    x.SetImageFileName(dir / "a.jpg");
+    const std::string first = Summary(x);
+    x.SetImageFileName(dir / "a.jpg");
+    EXPECT_EQ(Summary(x), first);
+    x.SetImageFileName(dir / "b.jpg");
+    EXPECT_EQ(x.Model(), "");
+    EXPECT_EQ(x.UserComment().size(), 0u);
+    EXPECT_EQ(x.ImageHeight(), 0);
+    EXPECT_EQ(x.ExposureTime().Text, "");
+}
+
+}  // namespace
+}  // namespace pelko
