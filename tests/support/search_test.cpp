@@ -12,6 +12,7 @@
 
 #include "common/test_util.h"
 #include "support/dir_selecter.h"
+#include "support/file_info.h"
 #include "support/file_ops.h"
 
 namespace pelko {
@@ -158,6 +159,15 @@ TEST_F(SearchTest, DataCarriesSizeTimeAndRawNames) {
     EXPECT_EQ(d.LastWriteTime().ToText(), "2019/05/01 09:30:15");
     EXPECT_FALSE(d.AttrDirectory());
     EXPECT_TRUE(data["B"].AttrDirectory());
+
+    TFileIfo info;
+    info.SetFileName(dir_ / "A/*.JPG");  // a wildcard stands for its first match
+    EXPECT_EQ(info.FileShortName(), odd);
+    EXPECT_EQ(info.FileExt(), ".jpg");
+    EXPECT_EQ(info.TimeStamp().ToText(), "2019/05/01 09:30:15");
+    info.SetFileName(dir_ / "A/none");
+    EXPECT_FALSE(info.Found());
+    EXPECT_TRUE(info.FileShortName().empty());
 }
 
 TEST(SearchDirTest, BreadthFirstWithIgnoreAndStop) {
