@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "common/test_util.h"
@@ -249,6 +250,30 @@ TEST(ExifReader, EachAssignmentReadsAfresh) {
     EXPECT_EQ(x.UserComment().size(), 0u);
     EXPECT_EQ(x.ImageHeight(), 0);
     EXPECT_EQ(x.ExposureTime().Text, "");
+}
+
+}  // namespace
+}  // namespace pelko
+
+namespace pelko {
+namespace {
+
+TEST(ExifCli, ExitStatusAndOneLinePerFile) {
+    test::TempDir dir;
+    test::WriteFile(dir / "a.jpg", SampleBlock(true));
+    std::string out;
+    EXPECT_EQ(test::RunCli("exif 2>/dev/null", &out), 2);
+    EXPECT_EQ(test::RunCli("exif --bogus " + (dir / "a.jpg") + " 2>/dev/null", &out), 2);
+    EXPECT_EQ(
+        test::RunCli("exif " + (dir / "a.jpg") + " " + (dir / "none.jpg") + " 2>/dev/null", &out),
+        1);
+    const auto first = nlohmann::json::parse(out.substr(0, out.find('\n')));
+    EXPECT_EQ(first["ByteOrder"], "MM");
+    EXPECT_EQ(first["Orientation"], 6);
+    EXPECT_EQ(first["ExposureBiasValue"]["Text"], "-1/3");
+    EXPECT_EQ(first["Flash"]["Value"], 25);
+    EXPECT_EQ(first["UserComment"][0], "日本");
+    EXPECT_EQ(nlohmann::json::parse(out.substr(out.find('\n') + 1))["HasExif"], false);
 }
 
 }  // namespace

@@ -1,0 +1,136 @@
+#include "naming/camera_model.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "common/test_util.h"
+#include "support/front_ini_func.h"
+
+namespace pelko {
+namespace {
+
+using M = TRawMaker;
+
+TEST(CameraModel, RawReadersFollowTheirMakersRules) {
+    struct Case {
+        M maker;
+        std::string header;
+        std::string model;
+    };
+    using namespace std::string_literals;
+    const Case cases[] = {
+        // The model starts at the first PENTAX, so a maker text before it is taken along.
+        {M::rmPentax, "\0\0PENTAX Corporation\0PENTAX K10D\0\0 H \0"s,
+         "PENTAX Corporation PENTAX K10D"},
+        {M::rmPentax, "\0\0PENTAX K-3 II\0\0\0"s, "PENTAX RAW FILE"},  // no " H "
+        {M::rmPentax, "nothing here"s, "PENTAX RAW FILE"},
+        {M::rmNikon, "II*\0\0\0\0\0NIKON CORPORATION\0NIKON D70\0\0,\0"s, "NIKON D70"},
+        {M::rmNikon, "NIKON CORPORATION\0,NIKON D70"s, "NIKON RAW FILE"},  // "," first
+        {M::rmNikon, "NIKON CORPORATION\0NIKON D70"s, "NIKON RAW FILE"},   // no ","
+        // The Canon model ends with its string, not with the stretch.
+        {M::rmCanon,
+         "II*\0Canon\0Canon EOS 5D\0\0\0"
+         "2008:01:01 \x01\x02"s,
+         "Canon EOS 5D"},
+        {M::rmCanon, "\0\0\0\0\0EOS \xC3\xA9/1D\0"s, "EOS 1D"},  // bytes above 126 and "/" dropped
+        {M::rmSony, "\0\0SONY\0DSLR-A100\0 H \0"s, "SONY DSLR-A100"},
+        {M::rmSony, "\0\0SONY\0DSLR-A330\0\0"s, "SONY "},  // no " H ": the bare prefix
+        {M::rmSony, "\0\0SONY\0ILCE-7M3\0\0"s, "SONY RAW FILE"},
+        {M::rmOlympus, "IIRO\0OLYMPUS IMAGING CORP.\0E-3\0\0Version"s, "OLYMPUS E-3"},
+        {M::rmOlympus, "IIRO\0OLYMPUS IMAGING CORP.\0E-3"s, "OLYMPUS "},
+        {M::rmCanon, ""s, "CANON RAW FILE"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(RawModelFromHeader(c.maker, c.header), c.model) << c.header;
+    }
+}
+
+TEST(CameraModel, RawSamples) {
+    const std::string dir = test::SamplesDir();
+    if (dir.empty()) GTEST_SKIP() << "camera samples not found (PELKO_SAMPLES_DIR)";
+    // Modern files put their strings elsewhere, and the readers fall back as the format help
+    // warns.
+    const std::pair<const char*, const char*> cases[] = {
+        {"raw/exiftool__Canon_350D.cr2", "Canon EOS 350D DIGITAL"},
+        {"raw/imagemeta-bep__sample_Canon_S90.cr2", "Canon PowerShot S90"},
+        {"raw/imagemeta-evo__CR2_Canon_1Ds_MkIII.cr2", "Canon EOS-1Ds Mark III"},
+        {"raw/exiftool__Nikon_D70.nef", "NIKON D70"},
+        {"raw/imagemeta-bep__sample_Nikon_D1.nef", "NIKON D1"},
+        {"raw/imagemeta-evo__NEF_Nikon_D7100.nef", "NIKON D7100"},
+        {"raw/mei__Issue_247-1_Nikon_D70s.nef", "NIKON D70s"},
+        {"raw/imagemeta-bep__jolstravatnet_PENTAX_K-3_II.pef", "PENTAX RAW FILE"},
+        {"raw/imagemeta-bep__sample_Sony_A330.arw", "SONY "},
+        {"raw/exif-py__Sony_ILCE-7M3.arw", "SONY RAW FILE"},
+        {"raw/imagemeta-evo__ARW_Sony_SLT-A55V.arw", "SONY RAW FILE"},
+        {"raw/file-type__fixture_128B.orf", "OLYMPUS "},
+        {"raw/exiftool__Canon_350D.dng", "不明"},
+        {"raw/exiftool__Panasonic_DMC-LX3.rw2", "不明"},
+        {"jpeg/exiftool__Pentax_K10D.jpg", "PENTAX K10D"},
+        {"jpeg/exif-samples__Canon_40D.jpg", "Canon EOS 40D"},
+        {"jpeg/mei__Issue_122_Canon_EOS-1D.jpg", "不明"},  // APP1 beyond the search range
+    };
+    for (const auto& [file, model] : cases) {
+        EXPECT_EQ(GetModelName(dir + "/" + file, true), model) << file;
+    }
+}
+
+class CameraModelAlias : public ::testing::Test {
+  protected:
+    void SetUp() override { ::setenv("PELKOCOPY_HOME", home_.str().c_str(), 1); }
+    void TearDown() override { ::unsetenv("PELKOCOPY_HOME"); }
+    // A JPEG whose IFD0 holds only Model.
+    std::string JpegWithModel(const std::string& model) {
+        std::string tiff = std::string("II*\0\x08\0\0\0\x01\0\x10\x01\x02\0", 14);
+        std::uint32_t n = static_cast<std::uint32_t>(model.size() + 1);
+        tiff += std::string{char(n), char(n >> 8), 0, 0, 26, 0, 0, 0} + std::string(4, '\0') +
+                model + '\0';
+        std::string body = std::string("Exif\0\0", 6) + tiff;
+        std::string file = home_ / ("m" + std::to_string(++files_) + ".jpg");
+        test::WriteFile(file, std::string("\xFF\xD8\xFF\xE1", 4) + char((body.size() + 2) >> 8) +
+                                  char((body.size() + 2) & 0xFF) + body);
+        return file;
+    }
+    test::TempDir home_;
+    int files_ = 0;
+};
+
+TEST_F(CameraModelAlias, DefaultTableAndEdits) {
+    const std::string k20d = JpegWithModel("PENTAX K20D");
+    EXPECT_EQ(GetModelName(k20d), "PENTAX K20D");  // no table yet
+    ASSERT_TRUE(WriteModelAliasFile(home_.str()));
+    const std::string table = test::ReadFile(home_ / "ChangeModelName.txt");
+    EXPECT_EQ(table.rfind("; フルモデル名からショート名へ変換するテーブルです\r\n; %C を", 0), 0u);
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 19);
+    EXPECT_NE(table.find("\r\n\r\n\r\n[Camera]\r\nPENTAX K20D=K20D\r\n"), std::string::npos);
+    EXPECT_EQ(table.substr(table.size() - 19), "COOLPIX S600=S600\r\n");
+
+    SetCurrentIniFile(home_ / "Other.ini");
+    EXPECT_EQ(GetModelName(k20d), "K20D");
+    EXPECT_EQ(GetModelName(k20d, true), "PENTAX K20D");
+    EXPECT_EQ(GetCurrentIniFile(), home_ / "Other.ini");
+
+    // The user's own table is never rewritten; an empty alias gives an empty model, and "不明"
+    // can carry an alias too.
+    test::WriteFile(home_ / "ChangeModelName.txt", "[Camera]\r\nPENTAX K20D=\r\n不明=?\r\n");
+    ASSERT_TRUE(WriteModelAliasFile(home_.str()));
+    EXPECT_EQ(GetModelName(k20d), "");
+    EXPECT_EQ(GetModelName(home_ / "IMGP0123.JPEG"), "?");
+    EXPECT_EQ(GetModelName(JpegWithModel(" A/B ")), "AB");
+    EXPECT_EQ(GetModelName(home_ / "missing.pef"), "PENTAX RAW FILE");
+}
+
+TEST_F(CameraModelAlias, ModelCommand) {
+    ASSERT_TRUE(WriteModelAliasFile(home_.str()));
+    const std::string k20d = JpegWithModel("PENTAX K20D");
+    std::string out;
+    EXPECT_EQ(test::RunCli("model " + k20d + " " + (home_ / "none.pef") + " 2>/dev/null", &out), 1);
+    EXPECT_EQ(out, "K20D\nPENTAX RAW FILE\n");
+    EXPECT_EQ(test::RunCli("model --no-alias " + k20d, &out), 0);
+    EXPECT_EQ(out, "PENTAX K20D\n");
+    EXPECT_EQ(test::RunCli("model --alias " + k20d + " 2>/dev/null", &out), 2);
+}
+
+}  // namespace
+}  // namespace pelko
