@@ -33,7 +33,8 @@ bool FileCopy(const std::string& source, const std::string& dest, bool overwrite
 enum class CopyOutcome {
     kOk,
     kSourceMissing,  // not an existing regular file
-    kDestExists,     // without overwrite, the destination already holds a file
+    kDestExists,     // without overwrite, the destination already holds a file; also when
+                     // the destination is the source itself under another name
     kFolderFailed,   // the destination folder could not be created
     kReadFailed,     // the source could not be read (vanished, I/O error)
     kWriteFailed,    // the copy could not be written (read-only folder, disk full)
