@@ -24,7 +24,9 @@ TEST(Text, Utf8ValidationRejectsMalformedSequences) {
         {"\xE6\x92", false},          // truncated
         {"\x8E\x42\x89\x65", false},  // Shift-JIS
     };
-    for (const auto& c : cases) EXPECT_EQ(IsValidUtf8(c.bytes), c.valid) << c.bytes;
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsValidUtf8(c.bytes), c.valid) << c.bytes;
+    }
 }
 
 TEST(Text, LegacyFilesDecodeFromShiftJis) {
