@@ -14,7 +14,7 @@ namespace pelko::cli {
 namespace {
 
 bool ReadableFile(const std::string& file) {
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st {};
     bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);

@@ -43,7 +43,8 @@ bool BoundedReader::OpenFile(const std::string& path, std::size_t prefetch) {
     window_ = 0;
     data_ = nullptr;
     if (path.empty()) return false;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a FIFO under a picture's name cannot stall the open.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

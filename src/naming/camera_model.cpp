@@ -42,7 +42,7 @@ const MakerRule& RuleOf(TRawMaker maker) {
 // Up to length bytes of the file from offset; nothing when it cannot be opened.
 std::string ReadStretch(const std::string& file_name, std::size_t offset, std::size_t length) {
     std::string bytes(length, '\0');
-    int fd = ::open(file_name.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(file_name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return {};
     std::size_t done = 0;
     while (done < length) {

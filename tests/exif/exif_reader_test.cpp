@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -250,6 +251,11 @@ TEST(ExifReader, EachAssignmentReadsAfresh) {
     EXPECT_EQ(x.UserComment().size(), 0u);
     EXPECT_EQ(x.ImageHeight(), 0);
     EXPECT_EQ(x.ExposureTime().Text, "");
+    // A FIFO under a picture's name neither blocks the reader nor counts as a file.
+    ASSERT_EQ(::mkfifo((dir / "fifo.jpg").c_str(), 0600), 0);
+    EXPECT_FALSE(x.HasExif(dir / "fifo.jpg"));
+    x.SetImageFileName(dir / "fifo.jpg");
+    EXPECT_EQ(x.Model(), "");
 }
 
 }  // namespace
