@@ -406,17 +406,5 @@ TEST_F(CopyRunTest, DryRunChangesNothingAndForeseesCollisions) {
     EXPECT_TRUE(fs::exists(card + "/100PENTX/IMGP0002.PEF"));
 }
 
-TEST(FolderCommand, ConfirmationAndPickerTexts) {
-    EXPECT_EQ(
-        FolderCommandConfirmation(false),
-        "この処理は取り込み済みファイルのファイル名を変更します\r\n\r\n処理を続けますか？\r\n");
-    EXPECT_NE(
-        FolderCommandConfirmation(true).find("のルールが適用されます。\r\n\r\n処理を続けますか"),
-        std::string::npos);
-    EXPECT_EQ(FolderCommandPickerTitle(true), "コピー元のフォルダを選択して下さい");
-    EXPECT_EQ(ShowProgressTitle(3, 120), "PelkoCopy - [ 3 / 120 ]");
-    EXPECT_EQ(ShowProgressTitle(120, 120), "PelkoCopy");
-}
-
 }  // namespace
 }  // namespace pelko
