@@ -1,13 +1,9 @@
 // pelkocopy-cli exif FILE...: every property of the EXIF reader, one JSON object per file.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <nlohmann/json.hpp>
 #include <ostream>
 
-#include "cli/commands.h"
+#include "cli/cli_args.h"
 #include "exif/exif_info_ex.h"
 
 namespace pelko::cli {
@@ -86,49 +82,19 @@ Json ExifJson(const std::string& file, bool has_exif, const TExifInfoEx& x) {
     return j;
 }
 
-// True for a regular file that can be opened for reading.
-bool ReadableFile(const std::string& file) {
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    struct stat st {};
-    bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ::close(fd);
-    return regular;
-}
-
 }  // namespace
 
 int RunExif(const Args& args, std::ostream& out, std::ostream& err) {
     Args files;
-    bool options_done = false;
-    for (const std::string& arg : args) {
-        if (!options_done && arg == "--") {
-            options_done = true;
-        } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
-            err << "pelkocopy-cli exif: unknown option '" << arg << "'\n";
-            return 2;
-        } else {
-            files.push_back(arg);
-        }
-    }
-    if (files.empty()) {
-        err << "usage: pelkocopy-cli exif FILE...\n";
-        return 2;
-    }
-    int status = 0;
+    if (!ParseFileArgs("exif", "FILE...", args, {}, &files, err)) return 2;
     TExifInfoEx exif;
-    for (const std::string& file : files) {
-        if (!ReadableFile(file)) {
-            err << "pelkocopy-cli exif: cannot read '" << file << "'\n";
-            status = 1;
-        }
+    return ForEachFile("exif", files, err, [&](const std::string& file) {
         bool has_exif = exif.HasExif(file);
         exif.SetImageFileName(file);
         // Texts are UTF-8 already; replace rather than throw on anything that slipped through.
         out << ExifJson(file, has_exif, exif).dump(-1, ' ', false, Json::error_handler_t::replace)
             << '\n';
-    }
-    return status;
+    });
 }
 
 }  // namespace pelko::cli

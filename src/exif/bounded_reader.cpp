@@ -27,6 +27,17 @@ std::size_t PreadFull(int fd, char* out, std::size_t n, std::uint64_t pos) {
     return done;
 }
 
+// An unsigned integer of sizeof(T) bytes at pos; bytes past the end read as zero.
+template <typename T>
+T Unsigned(BoundedReader& reader, std::uint64_t pos, bool big_endian) {
+    unsigned char b[sizeof(T)];
+    reader.ReadAt(pos, b, sizeof(T));
+    T v = 0;
+    for (std::size_t i = 0; i < sizeof(T); ++i)
+        v = static_cast<T>((v << 8) | b[big_endian ? i : sizeof(T) - 1 - i]);
+    return v;
+}
+
 }  // namespace
 
 BoundedReader::BoundedReader(std::string_view bytes)
@@ -89,27 +100,15 @@ std::size_t BoundedReader::ReadAt(std::uint64_t pos, void* out, std::size_t n) {
 }
 
 std::uint16_t BoundedReader::U16(std::uint64_t pos, bool big_endian) {
-    unsigned char b[2];
-    ReadAt(pos, b, 2);
-    return static_cast<std::uint16_t>(big_endian ? (b[0] << 8) | b[1] : (b[1] << 8) | b[0]);
+    return Unsigned<std::uint16_t>(*this, pos, big_endian);
 }
 
 std::uint32_t BoundedReader::U32(std::uint64_t pos, bool big_endian) {
-    unsigned char b[4];
-    ReadAt(pos, b, 4);
-    std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i)
-        v = (v << 8) | b[big_endian ? i : 3 - i];
-    return v;
+    return Unsigned<std::uint32_t>(*this, pos, big_endian);
 }
 
 std::uint64_t BoundedReader::U64(std::uint64_t pos, bool big_endian) {
-    unsigned char b[8];
-    ReadAt(pos, b, 8);
-    std::uint64_t v = 0;
-    for (int i = 0; i < 8; ++i)
-        v = (v << 8) | b[big_endian ? i : 7 - i];
-    return v;
+    return Unsigned<std::uint64_t>(*this, pos, big_endian);
 }
 
 }  // namespace pelko
