@@ -1,10 +1,10 @@
 #include "support/file_ops.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,21 +22,10 @@ using test::WriteFile;
 
 std::vector<std::string> Entries(const std::string& folder) {
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* e = ::readdir(dir)) {
-            const std::string name = e->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        ::closedir(dir);
-    }
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+        names.push_back(e.path().filename());
     return names;
-}
-
-bool HasTemporary(const std::string& folder) {
-    for (const std::string& name : Entries(folder)) {
-        if (IsCopyTemporaryName(name)) return true;
-    }
-    return false;
 }
 
 std::string RandomBytes(std::size_t size) {
@@ -47,7 +36,7 @@ std::string RandomBytes(std::size_t size) {
     return bytes;
 }
 
-// Resets the process-wide seams whatever a test did.
+// Runs every copy test on both the kernel and the read/write path; resets the process-wide seams.
 class FileOpsTest : public ::testing::TestWithParam<bool> {
   protected:
     void SetUp() override { SetKernelCopyDisabledForTesting(GetParam()); }
@@ -60,25 +49,18 @@ class FileOpsTest : public ::testing::TestWithParam<bool> {
 };
 
 TEST(FolderOfTest, Table) {
-    struct Row {
-        const char* path;
-        const char* folder;
-        const char* name;
-        const char* ext;
-    };
-    const Row rows[] = {
-        {"/a/b/c.JPG", "/a/b", "c.JPG", ".JPG"},
-        {"/a.jpg", "/", "a.jpg", ".jpg"},
-        {"/a/b/", "/a/b", "", ""},
-        {"/", "/", "", ""},
-        {"a.jpg", "", "a.jpg", ".jpg"},
-        {"d.x/file", "d.x", "file", ""},
-        {"/a/b.tar.gz", "/a", "b.tar.gz", ".gz"},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(FolderOf(row.path), row.folder) << row.path;
-        EXPECT_EQ(NameOf(row.path), row.name) << row.path;
-        EXPECT_EQ(ExtensionOf(row.path), row.ext) << row.path;
+    // path, folder, name, extension
+    const char* const rows[][4] = {{"/a/b/c.JPG", "/a/b", "c.JPG", ".JPG"},
+                                   {"/a.jpg", "/", "a.jpg", ".jpg"},
+                                   {"/a/b/", "/a/b", "", ""},
+                                   {"/", "/", "", ""},
+                                   {"a.jpg", "", "a.jpg", ".jpg"},
+                                   {"d.x/file", "d.x", "file", ""},
+                                   {"/a/b.tar.gz", "/a", "b.tar.gz", ".gz"}};
+    for (const auto& r : rows) {
+        EXPECT_EQ(FolderOf(r[0]), r[1]) << r[0];
+        EXPECT_EQ(NameOf(r[0]), r[2]) << r[0];
+        EXPECT_EQ(ExtensionOf(r[0]), r[3]) << r[0];
     }
 }
 
@@ -98,7 +80,7 @@ TEST_P(FileOpsTest, CopyCreatesFoldersAndKeepsDataTimeAndMode) {
     EXPECT_EQ(st.st_mtim.tv_sec, 1600000000);
     EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
-    EXPECT_FALSE(HasTemporary(dir_ / "New/Sub"));
+    EXPECT_EQ(Entries(dir_ / "New/Sub").size(), 1u);  // no temporary left
 }
 
 TEST_P(FileOpsTest, NeverReplacesWithoutOverwrite) {
@@ -110,14 +92,19 @@ TEST_P(FileOpsTest, NeverReplacesWithoutOverwrite) {
     EXPECT_EQ(ReadFile(dest), "old");
     EXPECT_TRUE(FileCopy(src, dest, true));
     EXPECT_EQ(ReadFile(dest), "new");
-    EXPECT_FALSE(HasTemporary(dir_ / "out"));
+    EXPECT_EQ(Entries(dir_ / "out").size(), 1u);
 }
 
 TEST_P(FileOpsTest, DestinationAppearingDuringCopyIsKept) {
     const std::string src = dir_ / "a.jpg";
     const std::string dest = dir_ / "out/a.jpg";
     WriteFile(src, RandomBytes(100000));
-    SetBeforeCommitHookForTesting([&] { WriteFile(dest, "intruder"); });
+    SetBeforeCommitHookForTesting([&] {
+        // The copy in progress is under a name that searches know to pass over.
+        for (const std::string& name : Entries(dir_ / "out"))
+            EXPECT_TRUE(IsCopyTemporaryName(name)) << name;
+        WriteFile(dest, "intruder");
+    });
     EXPECT_EQ(CopyFileChecked(src, dest, {}), CopyOutcome::kDestExists);
     EXPECT_EQ(ReadFile(dest), "intruder");
     EXPECT_EQ(Entries(dir_ / "out").size(), 1u);
@@ -140,16 +127,6 @@ TEST_P(FileOpsTest, FailuresLeaveNothingBehind) {
     EXPECT_FALSE(FolderExists(dir_ / "out2"));
 }
 
-TEST_P(FileOpsTest, ReadOnlyFolderFailsCleanly) {
-    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
-    const std::string src = dir_ / "a.jpg";
-    WriteFile(src, "data");
-    FolderCreate(dir_ / "ro");
-    ::chmod((dir_ / "ro").c_str(), 0555);
-    EXPECT_EQ(CopyFileChecked(src, dir_ / "ro/a.jpg", {}), CopyOutcome::kWriteFailed);
-    EXPECT_TRUE(Entries(dir_ / "ro").empty());
-}
-
 TEST_P(FileOpsTest, MoveDeletesSourceOnlyAfterVerifiedCopy) {
     const std::string src = dir_ / "card/a.jpg";
     const std::string data = RandomBytes(2 * 1024 * 1024 + 5);
@@ -166,27 +143,22 @@ TEST_P(FileOpsTest, MoveDeletesSourceOnlyAfterVerifiedCopy) {
     EXPECT_FALSE(FileMove(src, dir_ / "pics/b.jpg", false));
     EXPECT_TRUE(FileExists(src));
     EXPECT_FALSE(FileExists(dir_ / "pics/b.jpg"));
-}
 
-TEST_P(FileOpsTest, MoveOntoItselfKeepsTheFile) {
-    const std::string src = dir_ / "a.jpg";
-    WriteFile(src, "only copy");
-    ASSERT_EQ(::link(src.c_str(), (dir_ / "hard.jpg").c_str()), 0);
+    // Moving a file onto itself, also through a hard link, must not delete the only copy.
+    SetWriteFailureAfterBytesForTesting(-1);
+    ASSERT_EQ(::link(src.c_str(), (dir_ / "card/hard.jpg").c_str()), 0);
     EXPECT_FALSE(FileMove(src, src, true));
-    EXPECT_FALSE(FileMove(src, dir_ / "./hard.jpg", true));
-    EXPECT_EQ(ReadFile(src), "only copy");
+    EXPECT_FALSE(FileMove(src, dir_ / "card/./hard.jpg", true));
+    EXPECT_EQ(ReadFile(src), "again");
 }
 
 INSTANTIATE_TEST_SUITE_P(KernelAndReadWrite, FileOpsTest, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& p) {
-                             return p.param ? "ReadWrite" : "Kernel";
-                         });
+                         [](const auto& p) { return p.param ? "ReadWrite" : "Kernel"; });
 
 TEST(FileOpsPlainTest, FoldersDeleteAndOddNames) {
     TempDir dir;
     EXPECT_TRUE(FolderCreate(dir / "Photos/2024/"));
     EXPECT_TRUE(FolderExists(dir / "Photos/2024"));
-    EXPECT_TRUE(FolderCreate("/"));
     EXPECT_FALSE(FileDelete(dir / "none"));
     EXPECT_FALSE(FileDelete(dir / "Photos"));
 
@@ -196,9 +168,6 @@ TEST(FileOpsPlainTest, FoldersDeleteAndOddNames) {
     EXPECT_TRUE(FileCopyToFolder(odd, dir / "Photos", false));
     EXPECT_EQ(ReadFile(dir / "Photos/\x83\x4a\x83\x81\x83\x89.jpg"), "sjis");
     EXPECT_TRUE(FileDelete(odd));
-
-    EXPECT_TRUE(IsCopyTemporaryName(".pelkocopy-tmp-abc"));
-    EXPECT_FALSE(IsCopyTemporaryName("IMG_0001.JPG"));
 }
 
 }  // namespace
