@@ -1,82 +1,59 @@
 #include "copy/delete_old_files.h"
 
-#include <filesystem>
-
 #include <gtest/gtest.h>
 
-#include "common/test_util.h"
+#include "copy/card_tree.h"
 
-namespace pelko {
+namespace pelko::test {
 namespace {
 
-namespace fs = std::filesystem;
-using test::SetMTime;
-using test::TempDir;
-using test::WriteFile;
+const DateTime kToday{2010, 5, 20, 8, 30, 0, 0};
 
-TEST(DeleteOldFiles, CandidateRule) {
-    struct Case {
-        const char* path;
-        bool candidate;
-    };
-    const Case cases[] = {
-        {"/x/IMGP0001.JPG", true},          {"/x/IMGP0001.pef", true},
-        {"/x/IMGP0001.DNG", true},          {"/x/IMGP0001.XMP", true},
-        {"/x/IMGP0001.JPEG", false},        {"/x/IMGP0001.MOV", false},
-        {"/x/SILKYPIX_DS/a.spi", false},    {"/x/コンデジ/DSCN0001.JPG", false},
-        {"/x/旧コンデジ写真/a.jpg", false}, {"/x/noext", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(IsDeleteCandidate(c.path), c.candidate) << c.path;
-}
-
-class DeleteOldFilesTest : public ::testing::Test {
-  protected:
-    std::string File(const std::string& relative, int month, int day) {
-        const std::string path = tmp / relative;
-        WriteFile(path, "x");
-        SetMTime(path, 2010, month, day, 23, 59, 59);
-        return path;
-    }
+TEST(DeleteOldFiles, DeletesOldCandidatesBeforeTheLimitDay) {
     TempDir tmp;
-    const DateTime today{2010, 5, 20, 8, 30, 0, 0};
-};
-
-TEST_F(DeleteOldFilesTest, DeletesFilesDatedBeforeTheLimitDay) {
-    const std::string gone = File("auto/a/IMGP0001.JPG", 5, 5);
-    const std::string kept = File("auto/a/IMGP0002.JPG", 5, 6);
-    const std::string xmp = File("auto/IMGP0003.XMP", 4, 1);
-    const std::string jpeg = File("auto/IMGP0004.JPEG", 4, 1);
-    const std::string compact = File("auto/コンデジ/DSCN0001.JPG", 4, 1);
-    const std::string dslr = File("jpg/DSLR/2010-05-01/IMGP0005.JPG", 4, 30);
-    const std::string compact_dest = File("jpg/コンデジ/CIMG0001.JPG", 4, 30);
-    const std::string outside = File("jpg/IMGP0006.JPG", 4, 30);
-
-    EXPECT_EQ(DeleteOldFiles(tmp / "auto", 14, tmp / "jpg", today), 3);
-    for (const auto& p : {gone, xmp, dslr})
-        EXPECT_FALSE(fs::exists(p)) << p;
-    for (const auto& p : {kept, jpeg, compact, compact_dest, outside}) {
-        EXPECT_TRUE(fs::exists(p)) << p;
-    }
+    // 14 days before the 20th, the 5th is the last day to go.
+    const std::string last_day = DatedFile(tmp / "auto/a/IMGP0001.JPG", "x", {2010, 5, 5, 23, 59});
+    const std::string next_day = DatedFile(tmp / "auto/a/IMGP0002.JPG", "x", {2010, 5, 6});
+    // Older files, and whether they go: compact-camera folders and other files of the JPEG
+    // destination than its DSLR folder stay.
+    const std::pair<std::string, bool> old_files[] = {{"auto/IMGP0003.XMP", true},
+                                                      {"auto/IMGP0004.pef", true},
+                                                      {"auto/IMGP0005.DNG", true},
+                                                      {"auto/IMGP0006.JPEG", false},
+                                                      {"auto/IMGP0007.MOV", false},
+                                                      {"auto/SILKYPIX_DS/a.spi", false},
+                                                      {"auto/noext", false},
+                                                      {"auto/コンデジ/DSCN0001.JPG", false},
+                                                      {"auto/旧コンデジ写真/a.jpg", false},
+                                                      {"jpg/DSLR/2010-05-01/IMGP0008.JPG", true},
+                                                      {"jpg/コンデジ/CIMG0001.JPG", false},
+                                                      {"jpg/IMGP0009.JPG", false}};
+    for (const auto& [path, gone] : old_files)
+        DatedFile(tmp / path, "x", {2010, 4, 30});
+    EXPECT_EQ(DeleteOldFiles(tmp / "auto", 14, tmp / "jpg", kToday), 5);
+    EXPECT_FALSE(fs::exists(last_day));
+    EXPECT_TRUE(fs::exists(next_day));
+    for (const auto& [path, gone] : old_files)
+        EXPECT_NE(fs::exists(tmp / path), gone) << path;
     EXPECT_TRUE(fs::is_directory(tmp / "jpg/DSLR/2010-05-01"));  // folders stay
 }
 
-TEST_F(DeleteOldFilesTest, ZeroDaysTakesEverythingBeforeToday) {
-    const std::string yesterday = File("auto/a.jpg", 5, 19);
-    const std::string now = tmp / "auto/b.jpg";
-    WriteFile(now, "x");
-    SetMTime(now, 2010, 5, 20, 0, 0, 0);
-    EXPECT_EQ(DeleteOldFiles(tmp / "auto", 0, "", today), 1);
+TEST(DeleteOldFiles, ZeroDaysTakesEverythingBeforeToday) {
+    TempDir tmp;
+    const std::string yesterday = DatedFile(tmp / "auto/a.jpg", "x", {2010, 5, 19, 23, 59, 59});
+    const std::string today = DatedFile(tmp / "auto/b.jpg", "x", {2010, 5, 20, 0, 0, 0});
+    EXPECT_EQ(DeleteOldFiles(tmp / "auto", 0, "", kToday), 1);
     EXPECT_FALSE(fs::exists(yesterday));
-    EXPECT_TRUE(fs::exists(now));
+    EXPECT_TRUE(fs::exists(today));
 }
 
-TEST_F(DeleteOldFilesTest, MissingFolderTurnsTheWholeCleanUpOff) {
-    const std::string dslr = File("jpg/DSLR/IMGP0001.JPG", 1, 1);
-    EXPECT_EQ(DeleteOldFiles("", 14, tmp / "jpg", today), 0);
-    EXPECT_EQ(DeleteOldFiles(tmp / "missing", 14, tmp / "jpg", today), 0);
+TEST(DeleteOldFiles, MissingFolderTurnsTheWholeCleanUpOff) {
+    TempDir tmp;
+    const std::string dslr = DatedFile(tmp / "jpg/DSLR/IMGP0001.JPG", "x", {2010, 1, 1});
+    EXPECT_EQ(DeleteOldFiles("", 14, tmp / "jpg", kToday), 0);
+    EXPECT_EQ(DeleteOldFiles(tmp / "missing", 14, tmp / "jpg", kToday), 0);
     EXPECT_TRUE(fs::exists(dslr));
 }
 
 }  // namespace
-}  // namespace pelko
+}  // namespace pelko::test
