@@ -11,24 +11,6 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // Decodes one well-formed sequence at pos; returns its length, or 0 when malformed.
 std::size_t DecodeAt(std::string_view s, std::size_t pos, char32_t* cp) {
     if (pos >= s.size()) return 0;
@@ -97,6 +79,24 @@ std::string Convert(const char* to, const char* from, std::string_view in, bool 
 }
 
 }  // namespace
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
 
 bool IsValidUtf8(std::string_view text) {
     std::size_t pos = 0;
@@ -184,7 +184,9 @@ std::string AsciiUpper(std::string_view text) {
 }
 
 namespace {
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char FoldAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 }  // namespace
 
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
@@ -199,7 +201,8 @@ std::size_t FindIgnoreAsciiCase(std::string_view hay, std::string_view needle, s
     if (needle.empty() || from > hay.size()) return std::string_view::npos;
     // Only start matches on character boundaries, so a multi-byte character is never split.
     std::size_t pos = 0;
-    while (pos < from) pos += CharLengthAt(hay, pos);
+    while (pos < from)
+        pos += CharLengthAt(hay, pos);
     for (; pos + needle.size() <= hay.size(); pos += CharLengthAt(hay, pos)) {
         if (EqualsIgnoreAsciiCase(hay.substr(pos, needle.size()), needle)) return pos;
     }
@@ -207,12 +210,14 @@ std::size_t FindIgnoreAsciiCase(std::string_view hay, std::string_view needle, s
 }
 
 std::string_view TrimControlRight(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) text.remove_suffix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32)
+        text.remove_suffix(1);
     return text;
 }
 
 std::string_view TrimControl(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32)
+        text.remove_prefix(1);
     return TrimControlRight(text);
 }
 

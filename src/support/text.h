@@ -9,6 +9,9 @@
 
 namespace pelko {
 
+// Appends the UTF-8 encoding of one code point.
+void AppendUtf8(std::string& out, char32_t cp);
+
 // True when the bytes are well-formed UTF-8 (no overlongs, no surrogates, at most U+10FFFF).
 bool IsValidUtf8(std::string_view text);
 

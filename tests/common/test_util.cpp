@@ -1,5 +1,7 @@
 #include "common/test_util.h"
 
+#include "support/date_time.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -19,9 +21,8 @@ namespace fs = std::filesystem;
 TempDir::TempDir() {
     std::random_device rd;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        fs::path candidate =
-            fs::temp_directory_path() / ("pelko-test-" + std::to_string(rd()) + "-" +
-                                         std::to_string(::getpid()));
+        fs::path candidate = fs::temp_directory_path() / ("pelko-test-" + std::to_string(rd()) +
+                                                          "-" + std::to_string(::getpid()));
         std::error_code ec;
         if (fs::create_directory(candidate, ec)) {
             path_ = candidate;
@@ -58,15 +59,7 @@ std::string ReadFile(const std::string& path) {
 
 void SetMTime(const std::string& path, int year, int month, int day, int hour, int minute,
               int second) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = -1;
-    std::time_t t = std::mktime(&tm);
+    std::time_t t = DateTime{year, month, day, hour, minute, second, 0}.ToTimeT();
     struct timespec times[2];
     times[0].tv_sec = t;
     times[0].tv_nsec = 0;
@@ -87,7 +80,8 @@ int RunCli(const std::string& args, std::string* out) {
     std::string text;
     char buffer[4096];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        text.append(buffer, n);
     int status = ::pclose(pipe);
     if (out != nullptr) *out = text;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
