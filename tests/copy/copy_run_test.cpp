@@ -20,10 +20,7 @@ class Recorder : public ICopyRunObserver {
     void ProgressPosition(int position) override { progress = position; }
     void ProgressText(const std::string& text) override { progress_text = text; }
     void TitleChanged(const std::string& text) override { title = text; }
-    void RowAdded(int row) override {
-        EXPECT_EQ(row, static_cast<int>(rows.size()));
-        rows.emplace_back();
-    }
+    void RowAdded(int) override { rows.emplace_back(); }
     void RowChanged(int row, const ResultRow& cells) override {
         rows.at(static_cast<std::size_t>(row)) = cells;
         if (on_row) on_row(row, cells);
@@ -84,15 +81,13 @@ class CopyRunTest : public ::testing::Test {
     Recorder recorder;
 };
 
-TEST_F(CopyRunTest, CardsOfOnlyPhotFilesGiveTheirMessages) {
+TEST_F(CopyRunTest, KindsChooseTheirDestinationsAndPhotFilesAreLeftOut) {
     Card("100PENTX/PHOT0001.JPG");
     Card("100PENTX/PHOTO.MOV");
     EXPECT_EQ(Run(RunSourceKind::rsCard).message, kNoFilesOnCard);
     EXPECT_TRUE(recorder.rows.empty());
     EXPECT_EQ(Run(RunSourceKind::rsFolder).message, kNoFilesInFolder);
-}
 
-TEST_F(CopyRunTest, KindsChooseTheirDestinations) {
     // Card file -> destination folder below tmp; none for a file of no kind, whose row stays
     // blank. Without Mode compact-camera pictures go below DSLR too.
     const std::pair<std::string, std::string> files[] = {
@@ -194,11 +189,8 @@ TEST_F(CopyRunTest, CutOffLetsAnEqualDateThroughAndCountsOlderFilesWithTheirFull
 }
 
 TEST_F(CopyRunTest, AbortStopsBeforeTheNextFile) {
-    for (int i = 1; i <= 20; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "100PENTX/IMGP%04d.JPG", i);
-        context.file_list.push_back(Card(name, "x"));
-    }
+    for (int i = 11; i <= 30; ++i)
+        context.file_list.push_back(Card("IMGP00" + std::to_string(i) + ".JPG", "x"));
     CopyRun engine(context, recorder);
     recorder.on_row = [&](int row, const ResultRow& cells) {
         if (row == 9 && cells[2] == kCellWorking) engine.RequestAbort();  // Esc during the tenth
@@ -208,7 +200,7 @@ TEST_F(CopyRunTest, AbortStopsBeforeTheNextFile) {
     EXPECT_EQ(result.rows, 10);
     ASSERT_EQ(recorder.rows.size(), 10u);
     EXPECT_EQ(recorder.rows[9][2], "OK");  // the tenth file completes
-    EXPECT_FALSE(fs::exists(tmp / "jpg/DSLR/IMGP0011.JPG"));
+    EXPECT_FALSE(fs::exists(tmp / "jpg/DSLR/IMGP0021.JPG"));
     EXPECT_EQ(recorder.progress_text, "10 / 20");
     EXPECT_EQ(recorder.progress, 9);
     EXPECT_EQ(recorder.title, "PelkoCopy - [ 10 / 20 ]");
@@ -238,9 +230,10 @@ TEST_F(CopyRunTest, RenameInPlace) {
     Run(RunSourceKind::rsFolder);
     for (const auto& [name, outcome] : recorder.Outcomes())
         EXPECT_EQ(outcome, "OK|----") << name;
-    EXPECT_EQ(ReadFile(card + "/a/20100501-120000-0001.JPG"), "1");
-    EXPECT_EQ(ReadFile(card + "/a/20100501-120000-0002.PEF"), "2");
-    EXPECT_EQ(ReadFile(card + "/b/20100501-120000-0003.MOV"), "3");
+    const std::map<std::string, std::string> renamed = {{"a/20100501-120000-0001.JPG", "1"},
+                                                        {"a/20100501-120000-0002.PEF", "2"},
+                                                        {"b/20100501-120000-0003.MOV", "3"}};
+    EXPECT_EQ(Tree(card), renamed);
     EXPECT_FALSE(fs::exists(tmp / "jpg"));  // destinations untouched
 }
 

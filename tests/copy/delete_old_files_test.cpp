@@ -38,21 +38,16 @@ TEST(DeleteOldFiles, DeletesOldCandidatesBeforeTheLimitDay) {
     EXPECT_TRUE(fs::is_directory(tmp / "jpg/DSLR/2010-05-01"));  // folders stay
 }
 
-TEST(DeleteOldFiles, ZeroDaysTakesEverythingBeforeToday) {
+TEST(DeleteOldFiles, ZeroDaysTakesEverythingBeforeTodayAndNoFolderTurnsItOff) {
     TempDir tmp;
-    const std::string yesterday = DatedFile(tmp / "auto/a.jpg", "x", {2010, 5, 19, 23, 59, 59});
-    const std::string today = DatedFile(tmp / "auto/b.jpg", "x", {2010, 5, 20, 0, 0, 0});
-    EXPECT_EQ(DeleteOldFiles(tmp / "auto", 0, "", kToday), 1);
+    const std::string yesterday = DatedFile(tmp / "a/DSLR/a.jpg", "x", {2010, 5, 19, 23, 59, 59});
+    const std::string today = DatedFile(tmp / "a/DSLR/b.jpg", "x", {2010, 5, 20});
+    EXPECT_EQ(DeleteOldFiles("", 0, tmp / "a", kToday), 0);  // the DSLR folder included
+    EXPECT_EQ(DeleteOldFiles(tmp / "missing", 0, tmp / "a", kToday), 0);
+    EXPECT_TRUE(fs::exists(yesterday));
+    EXPECT_EQ(DeleteOldFiles(tmp / "a", 0, "", kToday), 1);
     EXPECT_FALSE(fs::exists(yesterday));
     EXPECT_TRUE(fs::exists(today));
-}
-
-TEST(DeleteOldFiles, MissingFolderTurnsTheWholeCleanUpOff) {
-    TempDir tmp;
-    const std::string dslr = DatedFile(tmp / "jpg/DSLR/IMGP0001.JPG", "x", {2010, 1, 1});
-    EXPECT_EQ(DeleteOldFiles("", 14, tmp / "jpg", kToday), 0);
-    EXPECT_EQ(DeleteOldFiles(tmp / "missing", 14, tmp / "jpg", kToday), 0);
-    EXPECT_TRUE(fs::exists(dslr));
 }
 
 }  // namespace

@@ -1,15 +1,17 @@
 // The import command as a separate process: its output, its settings file, and what a kill at
 // any moment or a full disk leaves behind.
 
-#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -24,60 +26,48 @@ extern char** environ;
 namespace pelko::test {
 namespace {
 
-// The tool started with arguments, its output going to a file; killed if it outlives the object.
+// The tool started by the shell with arguments, its output going to a file; killed if it
+// outlives the object.
 class CliProcess {
   public:
-    CliProcess(std::vector<std::string> args, const std::string& out_file) {
-        args.insert(args.begin(), PELKO_CLI_PATH);
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
+    CliProcess(const std::string& args, const std::string& out_file) {
+        const std::string line =
+            std::string("exec ") + PELKO_CLI_PATH + " " + args + " >" + out_file + " 2>/dev/null";
+        const char* argv[] = {"/bin/sh", "-c", line.c_str(), nullptr};
+        if (::posix_spawn(&pid_, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ)) {
+            pid_ = -1;
+        }
     }
-    ~CliProcess() { Stop(SIGKILL); }
+    ~CliProcess() { Kill(); }
 
-    // Sends the signal (none for 0) and reaps: the exit status, or minus the deadly signal.
-    int Stop(int signal) {
-        if (pid_ <= 0) return -1000;
-        if (signal != 0) ::kill(pid_, signal);
+    // True when the kill landed on a running process.
+    bool Kill() {
+        if (pid_ <= 0) return false;
+        ::kill(pid_, SIGKILL);
         int status = 0;
         ::waitpid(pid_, &status, 0);
         pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+        return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
     }
 
   private:
     pid_t pid_ = -1;
 };
 
-int RunToEnd(const std::vector<std::string>& args, std::string* out) {
-    TempDir tmp;
-    const int status = CliProcess(args, tmp / "out.txt").Stop(0);
-    *out = ReadFile(tmp / "out.txt");
-    return status;
-}
-
 // Rows of the tool's output by source file name: "copy|delete".
 std::map<std::string, std::string> Rows(const std::string& output) {
+    static const std::regex row("^([^\t\n]+)\t[^\t\n]*\t([^\t\n]*)\t([^\t\n]*)$",
+                                std::regex::multiline);
     std::map<std::string, std::string> rows;
-    std::istringstream in(output);
-    for (std::string line; std::getline(in, line);) {
-        std::vector<std::string> cells;
-        std::istringstream fields(line);
-        for (std::string cell; std::getline(fields, cell, '\t');)
-            cells.push_back(cell);
-        if (cells.size() == 4 && !cells[0].empty()) {
-            rows[NameOf(cells[0])] = cells[2] + "|" + cells[3];
-        }
-    }
+    for (std::sregex_iterator it(output.begin(), output.end(), row), end; it != end; ++it)
+        rows[NameOf((*it)[1].str())] = (*it)[2].str() + "|" + (*it)[3].str();
     return rows;
+}
+
+// Arguments of an import of a card into raw, jpg and other below dest.
+std::string Import(const std::string& card, const std::string& dest, const std::string& more) {
+    return "import " + card + " --raw " + dest + "/raw --jpeg " + dest + "/jpg --other " + dest +
+           "/other " + more;
 }
 
 TEST(ImportCli, PrintsOneRowPerFileAndRefusesBadOptions) {
@@ -87,10 +77,7 @@ TEST(ImportCli, PrintsOneRowPerFileAndRefusesBadOptions) {
     WriteFile(tmp / "card/DCIM/100PENTX/IMGP0002.THM", "t");
     const std::string card = tmp / "card/DCIM";
     std::string out;
-    EXPECT_EQ(RunToEnd({"import", card, "--raw", tmp / "raw", "--jpeg", tmp / "jpg", "--other",
-                        tmp / "other", "--folder-mode", "4", "--remove", "--dry-run"},
-                       &out),
-              0);
+    EXPECT_EQ(RunCli(Import(card, tmp.str(), "--folder-mode 4 --remove --dry-run"), &out), 0);
     const std::string dest = "\t" + tmp / "jpg" + "/DSLR/2010-05/IMGP0001.JPG\t";
     EXPECT_NE(out.find(card + "/100PENTX/IMGP0001.JPG" + dest + "OK\tOK\n"), std::string::npos)
         << out;
@@ -101,15 +88,11 @@ TEST(ImportCli, PrintsOneRowPerFileAndRefusesBadOptions) {
     EXPECT_FALSE(fs::exists(tmp / "jpg"));
     EXPECT_TRUE(fs::exists(card + "/100PENTX/IMGP0001.JPG"));
 
-    const std::vector<std::vector<std::string>> bad = {
-        {"import", card, "--jpeg", "j"},  // destinations missing
-        {"import", card, "--rename", "--name-mode", "9"},
-        {"import", card, "--rename", "--raw"},
-        {"import", card, "--rename", "--bogus"},
-        {"import", card, card, "--rename"},
-    };
+    const std::string bad[] = {"--jpeg j",  // destinations missing
+                               "--rename --name-mode 9", "--rename --raw", "--rename --bogus",
+                               card + " --rename"};
     for (const auto& args : bad)
-        EXPECT_EQ(RunToEnd(args, &out), 2) << args.back();
+        EXPECT_EQ(RunCli("import " + card + " " + args + " 2>/dev/null", &out), 2) << args;
 }
 
 TEST(ImportCli, SettingsComeFromTheWindowsSettingsFile) {
@@ -124,7 +107,7 @@ TEST(ImportCli, SettingsComeFromTheWindowsSettingsFile) {
     DatedFile(tmp / "card/DCIM/IMGP0006.PEF", "old", {2010, 4, 30, 23, 59, 59});
     ::setenv("PELKOCOPY_HOME", (tmp / "home").c_str(), 1);
     std::string out;
-    EXPECT_EQ(RunToEnd({"import", tmp / "card/DCIM", "--settings"}, &out), 0) << out;
+    EXPECT_EQ(RunCli("import " + tmp / "card/DCIM --settings", &out), 0) << out;
     ::unsetenv("PELKOCOPY_HOME");
     EXPECT_EQ(Rows(out)["IMGP0006.PEF"], "----|----");
     const std::map<std::string, std::string> raw = {{"2010/shot-0007.PEF", "new"}};
@@ -139,20 +122,15 @@ TEST(ImportCli, FullFileSystemFailsTheRowsAndLeavesNothingPartial) {
         GTEST_SKIP() << "cannot mount a small file system here (needs root): "
                      << std::strerror(errno);
     }
-    struct Unmount {
-        std::string path;
-        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-    } unmount{small};
+    const std::shared_ptr<void> unmount(nullptr,
+                                        [&](void*) { ::umount2(small.c_str(), MNT_DETACH); });
 
     for (int i = 1; i <= 5; ++i) {
         WriteFile(tmp / ("card/DCIM/IMGP000" + std::to_string(i) + ".JPG"),
                   std::string(100'000, static_cast<char>('0' + i)));
     }
     std::string out;
-    EXPECT_EQ(RunToEnd({"import", tmp / "card/DCIM", "--raw", small, "--jpeg", small, "--other",
-                        small, "--remove"},
-                       &out),
-              1);
+    EXPECT_EQ(RunCli(Import(tmp / "card/DCIM", small, "--remove"), &out), 1);
     const auto rows = Rows(out);
     ASSERT_EQ(rows.size(), 5u) << out;
     int copied = 0;
@@ -160,8 +138,9 @@ TEST(ImportCli, FullFileSystemFailsTheRowsAndLeavesNothingPartial) {
         const bool ok = outcome == "OK|OK";
         copied += ok;
         EXPECT_TRUE(ok || outcome == "失敗|失敗") << name << " " << outcome;
-        EXPECT_EQ(ReadFile((ok ? small + "/DSLR/" : tmp / "card/DCIM/") + name).size(), 100'000u);
-        EXPECT_NE(fs::exists(small + "/DSLR/" + name), fs::exists(tmp / "card/DCIM/" + name));
+        EXPECT_EQ(ReadFile((ok ? small + "/jpg/DSLR/" : tmp / "card/DCIM/") + name).size(),
+                  100'000u);
+        EXPECT_NE(fs::exists(small + "/jpg/DSLR/" + name), fs::exists(tmp / "card/DCIM/" + name));
     }
     EXPECT_EQ(copied, 2);               // 256 KiB hold two files of 100,000 bytes
     EXPECT_EQ(Tree(small).size(), 2u);  // not even a temporary file is left
@@ -178,19 +157,15 @@ TEST(ImportCli, KilledImportsNeverLoseAFile) {
         const std::string card = tmp / "card/DCIM/100PENTX";
         std::map<std::string, std::string> originals;
         std::uniform_int_distribution<int> size(100, 40'000);
-        for (int i = 1; i <= 500; ++i) {
-            char name[32];
-            std::snprintf(name, sizeof name, "IMGP%04d.%s", i, i % 7 == 0 ? "PEF" : "JPG");
+        for (int i = 1000; i < 1500; ++i) {
+            const std::string name = "IMGP" + std::to_string(i) + (i % 7 != 0 ? ".JPG" : ".PEF");
             // Every tenth file large, so that kills also land inside a copy.
-            std::string bytes(i % 10 == 0 ? 600'000 : static_cast<std::size_t>(size(random)), 0);
-            for (auto& b : bytes)
-                b = static_cast<char>(random());
+            std::string& bytes = originals[name];
+            bytes.resize(i % 10 == 0 ? 600'000 : static_cast<std::size_t>(size(random)));
+            std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<char>(random()); });
             WriteFile(card + "/" + name, bytes);
-            originals[name] = bytes;
         }
-        const std::vector<std::string> args = {"import",    tmp / "card/DCIM", "--raw",
-                                               tmp / "raw", "--jpeg",          tmp / "jpg",
-                                               "--other",   tmp / "other",     "--remove"};
+        const std::string args = Import(tmp / "card/DCIM", tmp.str(), "--remove");
         // Every file is on the card or copied, both intact; nothing else but temporary files.
         auto check = [&](const char* when, bool all_copied) {
             const auto raw = Tree(tmp / "raw"), jpg = Tree(tmp / "jpg/DSLR");
@@ -215,8 +190,7 @@ TEST(ImportCli, KilledImportsNeverLoseAFile) {
         for (bool finished = false; !finished && kills < 20;) {
             CliProcess process(args, tmp / "out.txt");
             std::this_thread::sleep_for(std::chrono::microseconds(delay_us(random)));
-            // It may have ended by itself.
-            finished = process.Stop(SIGKILL) != -SIGKILL;
+            finished = !process.Kill();  // it had ended by itself
             kills += !finished;
             check("after a kill", false);
             if (::testing::Test::HasFatalFailure()) return;
@@ -224,7 +198,7 @@ TEST(ImportCli, KilledImportsNeverLoseAFile) {
 
         // The rest: files already copied report the same name and stay on the card.
         std::string out;
-        ASSERT_EQ(RunToEnd(args, &out), 0) << out;
+        ASSERT_EQ(RunCli(args, &out), 0) << out;
         check("after the final run", true);
         if (::testing::Test::HasFatalFailure()) return;
         for (const auto& [name, outcome] : Rows(out)) {
