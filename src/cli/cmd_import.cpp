@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "cli/commands.h"
 #include "copy/copy_run.h"
@@ -72,6 +73,51 @@ struct ImportOptions {
     bool dry_run = false;
 };
 
+// Options followed by a text, and what the text is.
+struct TextOption {
+    std::string_view name;
+    std::optional<std::string> ImportOptions::*field;
+    const char* needs;
+};
+constexpr TextOption kTextOptions[] = {
+    {"--raw", &ImportOptions::dest_raw, "a folder"},
+    {"--jpeg", &ImportOptions::dest_jpg, "a folder"},
+    {"--other", &ImportOptions::dest_other, "a folder"},
+    {"--user-folder", &ImportOptions::user_folder, "a text"},
+    {"--user-format", &ImportOptions::user_format, "a format"},
+    {"--cutoff", &ImportOptions::cutoff, "a date-time"},
+};
+
+// Options followed by a mode from 0 to 5.
+struct ModeOption {
+    std::string_view name;
+    std::optional<int> ImportOptions::*field;
+};
+constexpr ModeOption kModeOptions[] = {
+    {"--folder-mode", &ImportOptions::folder_mode},
+    {"--name-mode", &ImportOptions::name_mode},
+};
+
+// Options that stand alone.
+struct FlagOption {
+    std::string_view name;
+    bool ImportOptions::*field;
+};
+constexpr FlagOption kFlagOptions[] = {
+    {"--exif-date", &ImportOptions::exif_date}, {"--skip-older", &ImportOptions::skip_older},
+    {"--remove", &ImportOptions::remove},       {"--rename", &ImportOptions::rename},
+    {"--mode", &ImportOptions::mode},           {"--mode-sp-user", &ImportOptions::mode_sp_user},
+    {"--settings", &ImportOptions::settings},   {"--dry-run", &ImportOptions::dry_run},
+};
+
+template <typename Option, std::size_t N>
+const Option* FindOption(const Option (&options)[N], std::string_view name) {
+    for (const Option& option : options) {
+        if (option.name == name) return &option;
+    }
+    return nullptr;
+}
+
 // Takes every setting from the window's own settings file; options given on the command line
 // still win.
 void LoadWindowSettings(CopyRunContext& context, const DateTime& now) {
@@ -134,50 +180,19 @@ int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
     ImportOptions o;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        auto value = [&](std::optional<std::string>* target) {
-            if (i + 1 >= args.size()) return false;
-            *target = args[++i];
-            return true;
-        };
-        auto mode_value = [&](std::optional<int>* target) {
+        const bool has_value = i + 1 < args.size();
+        if (const TextOption* text = FindOption(kTextOptions, arg)) {
+            if (!has_value) return Usage(err, arg + " needs " + text->needs);
+            o.*text->field = args[++i];
+        } else if (const ModeOption* mode_option = FindOption(kModeOptions, arg)) {
             int mode = 0;
-            if (i + 1 >= args.size() || !ParseMode(args[i + 1], &mode)) return false;
+            if (!has_value || !ParseMode(args[i + 1], &mode)) {
+                return Usage(err, arg + " needs 0 to 5");
+            }
+            o.*mode_option->field = mode;
             ++i;
-            *target = mode;
-            return true;
-        };
-        if (arg == "--raw") {
-            if (!value(&o.dest_raw)) return Usage(err, "--raw needs a folder");
-        } else if (arg == "--jpeg") {
-            if (!value(&o.dest_jpg)) return Usage(err, "--jpeg needs a folder");
-        } else if (arg == "--other") {
-            if (!value(&o.dest_other)) return Usage(err, "--other needs a folder");
-        } else if (arg == "--folder-mode") {
-            if (!mode_value(&o.folder_mode)) return Usage(err, "--folder-mode needs 0 to 5");
-        } else if (arg == "--name-mode") {
-            if (!mode_value(&o.name_mode)) return Usage(err, "--name-mode needs 0 to 5");
-        } else if (arg == "--user-folder") {
-            if (!value(&o.user_folder)) return Usage(err, "--user-folder needs a text");
-        } else if (arg == "--user-format") {
-            if (!value(&o.user_format)) return Usage(err, "--user-format needs a format");
-        } else if (arg == "--cutoff") {
-            if (!value(&o.cutoff)) return Usage(err, "--cutoff needs a date-time");
-        } else if (arg == "--exif-date") {
-            o.exif_date = true;
-        } else if (arg == "--skip-older") {
-            o.skip_older = true;
-        } else if (arg == "--remove") {
-            o.remove = true;
-        } else if (arg == "--rename") {
-            o.rename = true;
-        } else if (arg == "--mode") {
-            o.mode = true;
-        } else if (arg == "--mode-sp-user") {
-            o.mode_sp_user = true;
-        } else if (arg == "--settings") {
-            o.settings = true;
-        } else if (arg == "--dry-run") {
-            o.dry_run = true;
+        } else if (const FlagOption* flag = FindOption(kFlagOptions, arg)) {
+            o.*flag->field = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Usage(err, "unknown option " + arg);
         } else if (!o.source) {

@@ -169,18 +169,19 @@ void CopyRun::SetRow(int row, ResultRow cells) {
     observer_.RowChanged(row, cells);
 }
 
-bool CopyRun::DestinationTaken(const std::string& path) const {
-    return PathTaken(path) || planned_.count(path) > 0;
+bool CopyRun::StartRow(int row, const std::string& source, const std::string& dest) {
+    observer_.RowChanged(row, {source, dest, std::string(kCellWorking), ""});
+    // Taken by any file, or in a dry run by an earlier row.
+    return PathTaken(dest) || planned_.count(dest) > 0;
 }
 
 bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, int row,
                           std::int64_t size) {
     const bool remove = context_.settings.remove_after_copy;
-    observer_.RowChanged(row, {source, dest, std::string(kCellWorking), ""});
     std::string copy_text;
     std::string delete_text(kCellNone);
     bool ok = false;
-    if (DestinationTaken(dest)) {
+    if (StartRow(row, source, dest)) {
         copy_text = kCellSameName;
         if (remove) delete_text = kCellSkip;
     } else if (context_.settings.dry_run) {
@@ -215,11 +216,10 @@ bool CopyRun::RenameOneFile(const std::string& source, const std::string& dest, 
                             std::int64_t size) {
     // Only the new name counts; the file stays in its folder.
     const std::string new_path = FolderOf(source) + "/" + NameOf(dest);
-    observer_.RowChanged(row, {source, new_path, std::string(kCellWorking), ""});
     std::string copy_text;
     std::string delete_text(kCellNone);
     bool ok = false;
-    if (DestinationTaken(new_path)) {
+    if (StartRow(row, source, new_path)) {
         copy_text = kCellSameName;
         delete_text = kCellSkip;
     } else if (context_.settings.dry_run || RenameNoReplace(source, new_path)) {

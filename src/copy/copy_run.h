@@ -129,7 +129,8 @@ class CopyRun {
   private:
     void ProcessFile(const std::string& path, int row);
     void SetRow(int row, ResultRow cells);
-    bool DestinationTaken(const std::string& path) const;
+    // Shows the row as working; true when the destination's name is taken.
+    bool StartRow(int row, const std::string& source, const std::string& dest);
 
     CopyRunContext& context_;
     ICopyRunObserver& observer_;
