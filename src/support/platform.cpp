@@ -31,17 +31,21 @@ std::string WithoutTrailingSlashes(std::string path) {
     return path;
 }
 
-std::string HomeFolder() {
-    std::string home = Env("HOME");
-    if (!home.empty()) return home;
+// One field of the effective user's password entry; empty when there is none.
+std::string OwnPasswdField(char* passwd::*field) {
     struct passwd pw;
     struct passwd* result = nullptr;
     std::vector<char> buf(16384);
     if (::getpwuid_r(::geteuid(), &pw, buf.data(), buf.size(), &result) == 0 && result != nullptr &&
-        result->pw_dir != nullptr) {
-        return result->pw_dir;
+        result->*field != nullptr) {
+        return result->*field;
     }
     return {};
+}
+
+std::string HomeFolder() {
+    std::string home = Env("HOME");
+    return home.empty() ? OwnPasswdField(&passwd::pw_dir) : home;
 }
 
 // Starts argv[0] (searched in PATH) and waits for it; false when it cannot be started.
@@ -118,14 +122,8 @@ std::string ComputerName() {
 }
 
 std::string UserName() {
-    struct passwd pw;
-    struct passwd* result = nullptr;
-    std::vector<char> buf(16384);
-    if (::getpwuid_r(::geteuid(), &pw, buf.data(), buf.size(), &result) == 0 && result != nullptr &&
-        result->pw_name != nullptr) {
-        return result->pw_name;
-    }
-    return std::to_string(::geteuid());
+    std::string name = OwnPasswdField(&passwd::pw_name);
+    return name.empty() ? std::to_string(::geteuid()) : name;
 }
 
 std::string UserTempFolder() {

@@ -20,9 +20,7 @@ TEST(IniDocument, ReadsAsTheWindowsProfileFunctionsDo) {
     // section, key, value (nullptr: absent)
     const char* const cases[][3] = {
         {"FRMDCMAIN", "destraw", "/photos/raw"},  // names fold ASCII case
-        {" FrmDCMain ", " DestRaw ", "/photos/raw"},
-        {"FrmDCMain", "Quoted", "  padded  "},  // one pair of quotes goes
-        {"FrmDCMain", "Single", "x"},
+        {"FrmDCMain", "Quoted", "  padded  "},    // one pair of quotes goes
         {"FrmDCMain", "Half", "\"open"},
         {"FrmDCMain", "Empty", ""},
         {"FrmDCMain", "Eq", "a=b"},
@@ -53,7 +51,6 @@ TEST(IniDocument, WriteChangesOnlyItsKey) {
         // A new key follows the section's last line, before its blank separator.
         {"[A]\nx=1\n; end of A\n\n[B]\n", "A", "y", "2",
          "[A]\r\nx=1\r\n; end of A\r\ny=2\r\n\r\n[B]\r\n"},
-        {"[A]\n\n[B]\n", "A", "y", "2", "[A]\r\ny=2\r\n\r\n[B]\r\n"},
         // No final line break, a bare "[" line and junk survive.
         {"junk\x01\n[broken\n[A]\nx=1", "A", "x", "9", "junk\x01\r\n[broken\r\n[A]\r\nx=9\r\n"},
         // Line breaks in a value cannot start a new key.
@@ -89,11 +86,9 @@ TEST(IniDocument, JunkInputIsReadWithoutHarm) {
     }
     const std::string inputs[] = {
         binary,
-        std::string(100 * 1024, 'x'),
         "[[[]]]\n]]]\n[\n=\n==\n",
         "[S]\nk=" + wide,
         std::string("[S]\nk=a\0b\n", 10),  // a NUL ends the value
-        "[S]\nk=a",                        // no final line break
         "\xEF\xBB\xBF[S]\nk=a",
     };
     for (std::size_t i = 0; i < std::size(inputs); ++i) {
@@ -101,20 +96,12 @@ TEST(IniDocument, JunkInputIsReadWithoutHarm) {
         ASSERT_TRUE(doc.Write("New", "k", "v"));
         const IniDocument again = IniDocument::Parse(doc.Text());
         EXPECT_EQ(again.Read("New", "k"), "v");
-        if (i >= 4) {
+        if (i >= 3) {
             EXPECT_EQ(again.Read("S", "k"), "a") << i;
         }
     }
     // A long value is cut at a character boundary.
-    EXPECT_EQ(*IniDocument::Parse(inputs[3]).Read("S", "k"), wide.substr(0, kIniMaxValueChars * 3));
-}
-
-TEST(IniDocument, EraseRemovesKeysAndEverySectionOfTheName) {
-    IniDocument doc = IniDocument::Parse("[A]\nx=1\ny=2\n[B]\nz=3\n[a]\nw=4\n");
-    EXPECT_TRUE(doc.EraseKey("A", "X"));
-    EXPECT_FALSE(doc.EraseKey("A", "x"));
-    EXPECT_TRUE(doc.EraseSection("a"));
-    EXPECT_EQ(doc.Text(), "[B]\r\nz=3\r\n");
+    EXPECT_EQ(*IniDocument::Parse(inputs[2]).Read("S", "k"), wide.substr(0, kIniMaxValueChars * 3));
 }
 
 TEST(IniInteger, WholeValueMustBeANumberInRange) {
@@ -166,18 +153,20 @@ TEST_F(IniFileTest, ShiftJisFileIsReadAndRewrittenAsUtf8) {
     EXPECT_EQ(ini.ReadInteger("FrmDCMain", "APPVER", 0), 141);
 }
 
-TEST_F(IniFileTest, WritesReplaceTheFileAtomically) {
-    IniFile ini(path_);
-    ASSERT_TRUE(ini.WriteBool("S", "A", true));
-    ::chmod(path_.c_str(), 0600);
-    ASSERT_TRUE(ini.WriteBool("S", "B", false));
-    EXPECT_EQ(test::ReadFile(path_), "[S]\r\nA=1\r\nB=0\r\n");
+TEST_F(IniFileTest, WritesReplaceTheFileKeepingItsModeAndLinks) {
+    const std::string real = dir_ / "real.ini";
+    ASSERT_TRUE(IniFile(real).WriteBool("S", "A", true));
+    ::chmod(real.c_str(), 0600);
+    std::filesystem::create_symlink(real, path_);
+    ASSERT_TRUE(IniFile(path_).WriteBool("S", "B", false));
+    EXPECT_TRUE(std::filesystem::is_symlink(path_));
+    EXPECT_EQ(test::ReadFile(real), "[S]\r\nA=1\r\nB=0\r\n");
     struct stat st {};
-    ASSERT_EQ(::stat(path_.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);  // the file keeps its permissions
-    // Nothing but the ini file is left in the folder.
+    ASSERT_EQ(::stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    // No temporary file is left behind.
     auto entries = std::filesystem::directory_iterator(dir_.path());
-    EXPECT_EQ(std::distance(begin(entries), end(entries)), 1);
+    EXPECT_EQ(std::distance(begin(entries), end(entries)), 2);
 }
 
 TEST_F(IniFileTest, WritesNeverCreateFoldersNorDestroyWhatTheyCannotRead) {
@@ -195,15 +184,6 @@ TEST_F(IniFileTest, WritesNeverCreateFoldersNorDestroyWhatTheyCannotRead) {
     EXPECT_EQ(big_ini.ReadString("T", "K", "unread"), "unread");
     EXPECT_FALSE(big_ini.WriteString("S", "K", "v"));
     EXPECT_EQ(test::ReadFile(big_path).size(), big.size());
-}
-
-TEST_F(IniFileTest, SymbolicLinkStaysALink) {
-    const std::string real = dir_ / "real.ini";
-    test::WriteFile(real, "[S]\r\nK=1\r\n");
-    std::filesystem::create_symlink(real, path_);
-    ASSERT_TRUE(IniFile(path_).WriteString("S", "K", "2"));
-    EXPECT_TRUE(std::filesystem::is_symlink(path_));
-    EXPECT_EQ(test::ReadFile(real), "[S]\r\nK=2\r\n");
 }
 
 }  // namespace

@@ -34,15 +34,6 @@ class SearchTest : public ::testing::Test {
         search_.OnFind = [this](TSearchFile&, const std::string& name, const TSearchFileData&,
                                 bool&) { found_.push_back(name.substr(dir_.str().size() + 1)); };
     }
-    // Every entry of one folder, sorted.
-    std::vector<std::string> Files(const std::string& folder) const {
-        std::vector<std::string> files;
-        for (const std::string& f : found_) {
-            if (FolderOf(f) == folder) files.push_back(NameOf(f));
-        }
-        std::sort(files.begin(), files.end());
-        return files;
-    }
 
     TempDir dir_;
     TSearchFile search_;
@@ -82,8 +73,10 @@ TEST_F(SearchTest, LevelByLevelWithSkipAndIgnoreSubDirOnAB) {
         EXPECT_EQ(entry_folders, row.dirs);
     }
     // The full search reports each entry once: six files and two sub-folders.
-    EXPECT_EQ(Files("A"), (std::vector<std::string>{"1.jpg", "2.jpg", "B"}));
-    EXPECT_EQ(found_.size(), 8u);
+    std::sort(found_.begin(), found_.end());
+    EXPECT_EQ(found_,
+              (std::vector<std::string>{"A/1.jpg", "A/2.jpg", "A/B", "A/B/1.jpg", "A/B/2.jpg",
+                                        "A/B/C", "A/B/C/1.jpg", "A/B/C/2.jpg"}));
 }
 
 TEST_F(SearchTest, ContinueFalseStopsAtOnce) {
@@ -123,8 +116,8 @@ TEST_F(SearchTest, MissingBaseAndFlatSearch) {
     search_.Recursive = false;
     search_.SearchName = "*.JPG";  // case-insensitive, folders do not match
     ASSERT_TRUE(search_.Execute());
-    EXPECT_EQ(Files("A/B"), (std::vector<std::string>{"1.jpg", "2.jpg"}));
-    EXPECT_EQ(found_.size(), 2u);
+    std::sort(found_.begin(), found_.end());
+    EXPECT_EQ(found_, (std::vector<std::string>{"A/B/1.jpg", "A/B/2.jpg"}));
 }
 
 TEST_F(SearchTest, DataCarriesSizeTimeAndRawNames) {
@@ -175,16 +168,13 @@ TEST(SearchDirTest, BreadthFirstAcrossSiblingsWithIgnore) {
 
 TEST(MaskTest, Table) {
     const std::tuple<const char*, const char*, bool> rows[] = {
-        {"IMGP0001.JPG", "*.*", true},
-        {"README", "*.*", true},
+        {"README", "*.*", true},  // "*.*" also takes names without a dot
         {"a.jpg", "*.JPG", true},
         {"a.jpeg", "*.jpg", false},
         {"IMG_1.CR2", "IMG_?.*", true},
         {"IMG_12.CR2", "IMG_?.*", false},
-        {"abc", "a*.*", true},
-        {"b", "a*", false},
         {"aaaaaaaaaaaaaaaaaaaaaaab", "*a*a*a*a*a*a*c", false},
-        {"写真.jpg", "??.jpg", true},
+        {"写真.jpg", "??.jpg", true},  // "?" is one character, not one byte
     };
     for (const auto& [name, mask, match] : rows)
         EXPECT_EQ(MatchesMask(name, mask), match) << name << " " << mask;

