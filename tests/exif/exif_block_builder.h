@@ -1,10 +1,9 @@
 #pragma once
 
 // Builds EXIF blocks byte by byte for cases no camera produced: either byte order, directories
-// that point at each other, links and offsets set by hand.
+// that point at each other, counts and offsets set by hand.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,8 +20,6 @@ class ExifBlockBuilder {
     }
     // Makes directory `from` link to directory `to` (its next-directory link).
     void Link(int from, int to) { ifds_[from].next = to; }
-    // Sets a directory's link to a raw offset from the TIFF header.
-    void RawLink(int from, std::uint32_t offset) { ifds_[from].raw_next = offset; }
 
     // An entry whose value bytes are given in file order.
     void Raw(int ifd, std::uint16_t tag, std::uint16_t type, std::uint32_t count,
@@ -37,12 +34,9 @@ class ExifBlockBuilder {
     void Rational(int ifd, std::uint16_t tag, std::uint32_t n, std::uint32_t d) {
         Raw(ifd, tag, 5, 1, U32(n) + U32(d));
     }
-    void Undefined(int ifd, std::uint16_t tag, const std::string& bytes) {
-        Raw(ifd, tag, 7, static_cast<std::uint32_t>(bytes.size()), bytes);
-    }
     // A LONG entry that holds the offset of another directory (Exif or Interoperability).
     void Pointer(int ifd, std::uint16_t tag, int target) {
-        ifds_[ifd].entries.push_back({tag, 4, 1, U32(0), target});
+        ifds_[ifd].entries.push_back({tag, 4, 1, "", target});
     }
 
     std::string U16(std::uint16_t v) const {
@@ -53,39 +47,28 @@ class ExifBlockBuilder {
                     : U16(std::uint16_t(v)) + U16(std::uint16_t(v >> 16));
     }
 
-    // The TIFF block: header, then each directory followed by its long values.
+    // The TIFF block: header, the directories in order, then every value longer than 4 bytes.
     std::string Tiff() const {
-        std::vector<std::uint32_t> at;
-        std::uint32_t pos = 8;
+        std::vector<std::uint32_t> at{8};  // where each directory starts; last: the values
+        for (const Ifd& ifd : ifds_)
+            at.push_back(at.back() + 6 + 12 * static_cast<std::uint32_t>(ifd.entries.size()));
+        std::string out = (big_ ? "MM" : "II") + U16(42) + U32(8), values;
         for (const Ifd& ifd : ifds_) {
-            at.push_back(pos);
-            pos += 2 + 12 * static_cast<std::uint32_t>(ifd.entries.size()) + 4;
-            for (const Entry& e : ifd.entries) {
-                if (e.bytes.size() > 4) pos += static_cast<std::uint32_t>(e.bytes.size());
-            }
-        }
-        std::string out = (big_ ? "MM" : "II") + U16(42) + U32(at[0]);
-        for (std::size_t i = 0; i < ifds_.size(); ++i) {
-            const Ifd& ifd = ifds_[i];
-            std::uint32_t data =
-                at[i] + 2 + 12 * static_cast<std::uint32_t>(ifd.entries.size()) + 4;
-            std::string values;
             out += U16(static_cast<std::uint16_t>(ifd.entries.size()));
             for (const Entry& e : ifd.entries) {
                 out += U16(e.tag) + U16(e.type) + U32(e.count);
                 if (e.target >= 0) {
                     out += U32(at[e.target]);
                 } else if (e.bytes.size() > 4) {
-                    out += U32(data + static_cast<std::uint32_t>(values.size()));
+                    out += U32(at.back() + static_cast<std::uint32_t>(values.size()));
                     values += e.bytes;
                 } else {
                     out += e.bytes + std::string(4 - e.bytes.size(), '\0');
                 }
             }
-            out += U32(ifd.raw_next ? *ifd.raw_next : ifd.next >= 0 ? at[ifd.next] : 0);
-            out += values;
+            out += U32(ifd.next >= 0 ? at[ifd.next] : 0);
         }
-        return out;
+        return out + values;
     }
 
     // A JPEG file: SOI, optional segments, then the APP1 segment with the identifier.
@@ -107,7 +90,6 @@ class ExifBlockBuilder {
     struct Ifd {
         std::vector<Entry> entries;
         int next = -1;
-        std::optional<std::uint32_t> raw_next;
     };
     bool big_;
     std::vector<Ifd> ifds_;
