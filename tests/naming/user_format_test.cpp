@@ -7,11 +7,14 @@
 
 #include "common/test_util.h"
 #include "naming/date_format.h"
+#include "naming/format_help.h"
 
 namespace pelko {
 namespace {
 
 constexpr DateTime kShot{2009, 4, 10, 12, 45, 10, 0};
+constexpr std::string_view kWideSpace = "　";
+constexpr std::string_view kArrow = "　→　";
 
 struct FormatCase {
     std::string format;
@@ -20,66 +23,71 @@ struct FormatCase {
     DateTime date = kShot;
 };
 
-std::string ExtOf(const std::string& name) {
-    const auto dot = name.rfind('.');
-    return dot == std::string::npos ? std::string() : name.substr(dot);
-}
-
 std::string Evaluate(const FormatCase& c) {
+    const std::size_t dot = c.name.rfind('.');
+    const std::string ext = dot == std::string::npos ? "" : c.name.substr(dot);
     const ModelNameLookup model = [](const std::string&) { return std::string("PENTAX K20D"); };
-    return EvaluateUserFormat(c.name, ExtOf(c.name), c.format, c.date, "/card/DCIM", model);
+    return EvaluateUserFormat(c.name, ext, c.format, c.date, "", model);
 }
 
-// Results the format help promises, the default formats, and the folder sample.
-const std::vector<FormatCase>& WorkedExamples() {
-    static const std::vector<FormatCase> cases = {
-        {"%Dyyyymmdd-%F", "20090410-IMGP0123.JPG"},
-        {"%Wあいう %P", "あいう IMGP.JPG"},
-        {"%P-Num%N", "IMGP-Num0123.JPG"},
-        {"%W学芸会 %N %P", "学芸会 0123 IMGP.JPG"},
-        {"%Wあいうえお", "あいうえお.JPG"},
-        {"%W入園式%T(5,4)", "入園式0123.JPG"},
-        {"%W入園式(%T(5,4))", "入園式(0123).JPG"},
-        {"%T(1,2)-%T(6,3)", "IM-123.JPG"},
-        {"%T(22,4)%T(17,4)", "IMGP0123.JPG", "20090410-124510-0123-IMGP.JPG"},
+std::string TrimWide(std::string_view text) {
+    while (text.starts_with(kWideSpace))
+        text.remove_prefix(kWideSpace.size());
+    while (text.ends_with(kWideSpace))
+        text.remove_suffix(kWideSpace.size());
+    return std::string(text);
+}
+
+// The example lines of the help, "format[　source]　→　[result]"; the clock examples were taken
+// on 2009/04/03.
+std::vector<FormatCase> HelpExamples() {
+    std::vector<FormatCase> cases;
+    for (const std::string& line : FormatHelpLines()) {
+        const std::size_t arrow = line.find(kArrow);
+        if (arrow == std::string::npos || line.find('%') == std::string::npos) continue;
+        std::string left = TrimWide(line.substr(0, arrow));
+        if (left.starts_with("例）")) left = left.substr(std::string_view("例）").size());
+        FormatCase& c = cases.emplace_back();
+        c.format = left.substr(0, left.find(kWideSpace));
+        if (c.format != left) c.name = TrimWide(left.substr(c.format.size()));
+        c.expected = line.substr(arrow + kArrow.size());
+        if (c.expected.starts_with('[')) c.expected = c.expected.substr(1, c.expected.size() - 2);
+        if (c.format.find("hhnnss-%N") != std::string::npos) c.date = {2009, 4, 3, 16, 22, 48, 0};
+        if (c.format.find("'秒'") != std::string::npos) c.date = {2009, 4, 3, 16, 24, 49, 0};
+    }
+    return cases;
+}
+
+// The help's examples, the default formats, the folder sample and the change of era.
+std::vector<FormatCase> WorkedExamples() {
+    std::vector<FormatCase> cases = {
         {"%T(22,4)%T(17,4)", "TrimErrorTrimError.JPG"},
-        {"%R('IMGP','K200D-')", "K200D-0123.JPG"},
-        {"%R('GP','__')", "IM__0123.JPG"},
-        {"%C-%N", "PENTAX K20D-0123.JPG"},
-        {"%N-%C", "0123-PENTAX K20D.JPG"},
-        {"%Dyyyy-mm-dd hhnnss-%N",
-         "2009-04-03 162248-0123.JPG",
-         "IMGP0123.JPG",
-         {2009, 4, 3, 16, 22, 48, 0}},
-        {"%W学芸会 %Dgee'年'mm'月'dd'日' hh'時'nn'分'ss'秒' %N",
-         "学芸会 平21年04月03日 16時24分49秒 0123.JPG",
-         "IMGP0123.JPG",
-         {2009, 4, 3, 16, 24, 49, 0}},
         {"%Dyyyymmdd-hhnnss-%N-%P", "20090410-124510-0123-IMGP.JPG"},
         {"%WK5QT %Dyyyymmdd-hhnnss(aaa)-%N", "K5QT 20090410-124510(金)-0123.JPG"},
         {"%Dyymmdd", "090410", ""},
         {"%Dggee'年'", "令和01年", "", {2019, 5, 1, 0, 0, 0, 0}},
         {"%Dggee'年'", "平成31年", "", {2019, 4, 30, 0, 0, 0, 0}},
     };
+    for (const FormatCase& c : HelpExamples())
+        cases.push_back(c);
     return cases;
 }
 
 TEST(UserFormat, WorkedExamples) {
+    EXPECT_EQ(HelpExamples().size(), 15u);
     for (const auto& c : WorkedExamples())
-        EXPECT_EQ(Evaluate(c), c.expected) << c.format;
+        EXPECT_EQ(Evaluate(c), c.expected) << c.format << " on " << c.name;
 }
 
 TEST(UserFormat, EdgeCases) {
     const std::vector<FormatCase> cases = {
-        {"abc", ".JPG"},           // no code: the extension alone
-        {"abc", "", ""},           // ... and nothing for a folder
-        {"%Wabc%", "abc.JPG"},     // a final "%" ends the scan
-        {"%W  abc  ", "abc.JPG"},  // outer blanks trimmed
-        {"%Wa/b:c", "abc.JPG"},    // invalid characters dropped
-        {"%W<a|b>*?\"\\", "ab.JPG"},
-        {"%T(0,2)", "IM.JPG"},      // start below 1 counts as 1
-        {"%T(x,y)", "I.JPG"},       // both numbers default to 1
-        {"%Tabc", "IMGP0123.JPG"},  // no range: the base name, argument dropped
+        {"abc", ".JPG"},                    // no code: the extension alone
+        {"%Wabc%", "abc.JPG"},              // a final "%" ends the scan
+        {"%W  abc  ", "abc.JPG"},           // outer blanks trimmed
+        {"%Wa/b:<c|d>*?\"\\", "abcd.JPG"},  // invalid characters dropped
+        {"%T(0,2)", "IM.JPG"},              // start below 1 counts as 1
+        {"%T(x,y)", "I.JPG"},               // both numbers default to 1
+        {"%Tabc", "IMGP0123.JPG"},          // no range: the base name, argument dropped
         {"%T(3,0)", "TrimError.JPG"},
         {"%T(5", "I5.JPG"},                          // no comma, no ")": the rest is the tail
         {"%T(3,4)", "影01.JPG", "撮影01.JPG"},       // byte 3 begins the second character
@@ -100,12 +108,8 @@ TEST(UserFormat, EdgeCases) {
         {"%F", "IMG.1.JPG.JPG", "IMG.1.JPG.JPG"},
         {"%Dyyyymmdd", "18991230.JPG", "IMGP0123.JPG", DateTime{}},
     };
-    for (const auto& c : cases) {
-        const std::string ext = ExtOf(c.name);
-        const ModelNameLookup model = [](const std::string&) { return std::string("M"); };
-        EXPECT_EQ(EvaluateUserFormat(c.name, ext, c.format, c.date, "", model), c.expected)
-            << c.format << " on " << c.name;
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(Evaluate(c), c.expected) << c.format << " on " << c.name;
 }
 
 TEST(UserFormat, ModelLookupGetsTheSourceFile) {
@@ -124,66 +128,69 @@ TEST(UserFormat, ModelLookupGetsTheSourceFile) {
 TEST(DatePattern, Specifiers) {
     const DateTime morning{2009, 4, 3, 9, 5, 7, 42};        // a Friday
     const DateTime evening{2009, 12, 27, 21, 45, 10, 500};  // a Sunday
-    struct Case {
-        const char* pattern;
-        DateTime date;
-        const char* expected;
-    };
-    const Case cases[] = {
-        {"aaa aaaa", morning, "金 金曜日"},
-        {"d dd ddd dddd", morning, "3 03 金 金曜日"},
-        {"dddddd", morning, "2009年4月3日"},
-        {"e ee g gg", morning, "21 21 平 平成"},
+    const std::tuple<const char*, DateTime, const char*> cases[] = {
+        {"aaa aaaa d dd ddd dddd dddddd e ee g gg", morning,
+         "金 金曜日 3 03 金 金曜日 2009年4月3日 21 21 平 平成"},
         {"e ee g gg", {1989, 1, 7, 0, 0, 0, 0}, "64 64 昭 昭和"},
         {"ggee", {1989, 1, 8, 0, 0, 0, 0}, "平成01"},
         {"gge", {2019, 5, 1, 0, 0, 0, 0}, "令和1"},
         {"gge", {1850, 1, 1, 0, 0, 0, 0}, "1850"},
-        {"m mm mmm mmmm", morning, "4 04 4 4月"},
-        {"h:m hh:mm h'時'm", morning, "9:5 09:05 9時5"},
-        {"hh nn m", morning, "09 05 4"},
-        {"y yy yyy yyyy YyYy", morning, "09 09 2009 2009 2009"},
-        {"n nn s ss z zzz", morning, "5 05 7 07 42 042"},
-        {"t tt", evening, "21:45 21:45:10"},
-        {"c", evening, "2009/12/27 21:45:10"},
-        {"h ampm", evening, "9 午後"},
-        {"hh AM/PM", evening, "09 PM"},
-        {"h A/P", evening, "9 P"},
+        {"m mm mmm mmmm hh nn m h:m hh:mm h'時'm", morning, "4 04 4 4月 09 05 4 9:5 09:05 9時5"},
+        {"y yy yyy yyyy YyYy n nn s ss z zzz", morning, "09 09 2009 2009 2009 5 05 7 07 42 042"},
+        {"t tt c hh(aaa)", evening, "21:45 21:45:10 2009/12/27 21:45:10 21(日)"},
+        {"h ampm hh AM/PM h A/P", evening, "9 午後 09 PM 9 P"},
         {"h a/p", {2009, 1, 1, 0, 0, 0, 0}, "12 a"},
-        {"hh(aaa)", evening, "21(日)"},
-        {"'yyyy'\"mm\"yy", morning, "yyyymm09"},
-        {"年yyyy月", morning, "年2009月"},
-        {"b-x q", morning, "b-x q"},
+        {"'yyyy'\"mm\"yy 年yyyy月 b-x q", morning, "yyyymm09 年2009月 b-x q"},
         {"", morning, "2009/04/03 9:05:07"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(FormatDatePattern(c.pattern, c.date), c.expected) << c.pattern;
-    }
-}
-
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (const char ch : text) {
-        if (ch == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted += ch;
-        }
-    }
-    return quoted + "'";
+    for (const auto& [pattern, date, expected] : cases)
+        EXPECT_EQ(FormatDatePattern(pattern, date), expected) << pattern;
 }
 
 TEST(UserFormat, CommandLineGivesTheSameNames) {
+    const auto quote = [](std::string text) {
+        for (std::size_t at = 0; (at = text.find('\'', at)) != std::string::npos; at += 4)
+            text.replace(at, 1, "'\\''");
+        return "'" + text + "'";
+    };
     for (const auto& c : WorkedExamples()) {
         if (c.format.find("%C") != std::string::npos) continue;  // model files are not at hand
         std::string out;
-        const std::string args = "name --format " + Quote(c.format) + " --date " +
-                                 Quote(c.date.ToText()) + " " + Quote(c.name);
+        const std::string args = "name --format " + quote(c.format) + " --date " +
+                                 quote(c.date.ToText()) + " " + quote(c.name);
         ASSERT_EQ(test::RunCli(args, &out), 0) << args;
         EXPECT_EQ(out, c.expected + "\n") << args;
     }
     std::string out;
     EXPECT_EQ(test::RunCli("name --date 2009/04/10 IMGP0123.JPG 2>/dev/null", &out), 2);
     EXPECT_EQ(test::RunCli("name --format %N --date 2009-99-99 IMGP0123.JPG 2>/dev/null", &out), 2);
+}
+
+TEST(FormatHelp, FileHoldsTheCodeBlocksInOrder) {
+    test::TempDir dir;
+    test::WriteFile(dir / "FmtHelp.txt", "old content that is much longer than nothing");
+    ASSERT_TRUE(WriteFormatHelpFile(dir.str()));
+    const std::string text = test::ReadFile(dir / "FmtHelp.txt");
+    std::vector<std::string> lines;
+    for (std::size_t pos = 0, end; pos < text.size(); pos = end + 2) {
+        end = text.find("\r\n", pos);
+        ASSERT_NE(end, std::string::npos) << "every line ends with CR LF";
+        lines.push_back(text.substr(pos, end - pos));
+    }
+    ASSERT_EQ(lines.size(), 115u);
+    EXPECT_EQ(lines, FormatHelpLines());
+    EXPECT_EQ(lines[9], "　　\\ / : * ? \" < > |");
+    EXPECT_EQ(lines[92], "　yyyy　　　　年を 4 桁の数字（0000 ～ 9999）で表示する");
+    // Each header follows two empty lines, in this order.
+    std::size_t next = 0;
+    for (const char* header :
+         {"%F  (Full)", "%P  (Prefix)", "%N  (Number)", "%W  (Word)", "%T  (Trim)", "%R　(Replace)",
+          "%C  (CameraName)", "%D  (DateTime)"}) {
+        const auto at = std::find(lines.begin() + next, lines.end(), header) - lines.begin();
+        ASSERT_TRUE(at >= 2 && at < 115) << "missing or out of order: " << header;
+        EXPECT_EQ(lines[at - 1] + lines[at - 2], "") << header;
+        next = at;
+    }
 }
 
 }  // namespace
