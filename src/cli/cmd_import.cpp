@@ -11,6 +11,7 @@
 
 #include "cli/commands.h"
 #include "copy/copy_run.h"
+#include "naming/camera_model.h"
 #include "support/date_time.h"
 #include "support/file_ops.h"
 #include "support/platform.h"
@@ -261,6 +262,10 @@ int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, &previous);
+
+    // %C shortens models through the alias table; a first run without the window starts it with
+    // the default lines, as the window would (an existing table is never rewritten).
+    if (!o.dry_run) WriteModelAliasFile(AppFolder());
 
     RowPrinter printer(out);
     const CommandResult result = RunCopyCommand(context, printer, source, kind);
