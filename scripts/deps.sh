@@ -10,7 +10,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     xvfb xauth x11-apps imagemagick fonts-noto-cjk
-    libimage-exiftool-perl exiv2
+    libimage-exiftool-perl exiv2 bc strace
 )
 
 missing=()
