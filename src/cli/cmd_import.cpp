@@ -8,6 +8,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/commands.h"
 #include "copy/copy_run.h"
@@ -147,32 +148,41 @@ void LoadWindowSettings(CopyRunContext& context, const DateTime& now) {
     n.user_format = FirstHistoryEntry(data + prefix + "Format.txt", kDefaultUserFormat);
 }
 
-// Prints each row once it is final, tab-separated; a row of no kind stays blank.
+// Prints the rows in order, each once it is final, tab-separated; a row of no kind stays blank.
+// Rows of copies awaiting their batch stay "処理中" for a while, so later rows may be final first.
 class RowPrinter final : public ICopyRunObserver {
   public:
     explicit RowPrinter(std::ostream& out) : out_(out) {}
 
     void RowAdded(int row) override {
-        Flush();
-        pending_ = row;
-        cells_ = {};
+        rows_.resize(static_cast<std::size_t>(row) + 1);
+        Print(false);
     }
     void RowChanged(int row, const ResultRow& cells) override {
-        if (row != pending_) return;
-        cells_ = cells;
-        if (cells[2] != kCellWorking) Flush();
+        if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return;
+        rows_[static_cast<std::size_t>(row)] = cells;
+        Print(false);
     }
-    void Flush() {
-        if (pending_ < 0) return;
-        out_ << cells_[0] << '\t' << cells_[1] << '\t' << cells_[2] << '\t' << cells_[3]
-             << std::endl;
-        pending_ = -1;
-    }
+    // At the end of the run every row is final.
+    void Flush() { Print(true); }
 
   private:
+    void Print(bool all) {
+        for (; next_ < rows_.size(); ++next_) {
+            const ResultRow& cells = rows_[next_];
+            // A blank row is final once a later row began.
+            const bool final =
+                cells[2].empty() ? next_ + 1 < rows_.size() : cells[2] != kCellWorking;
+            if (!final && !all) break;
+            out_ << cells[0] << '\t' << cells[1] << '\t' << cells[2] << '\t' << cells[3]
+                 << std::endl;
+            rows_[next_] = {};  // printed: keep no text of it
+        }
+    }
+
     std::ostream& out_;
-    int pending_ = -1;
-    ResultRow cells_;
+    std::vector<ResultRow> rows_;
+    std::size_t next_ = 0;
 };
 
 }  // namespace

@@ -21,6 +21,12 @@ namespace pelko {
 
 namespace {
 
+// A batch is committed once it holds this many files or bytes, or is this old: few disk flushes,
+// yet rows and deletions lag the copying by a moment only.
+constexpr std::size_t kBatchFiles = 64;
+constexpr std::int64_t kBatchBytes = std::int64_t{256} << 20;
+constexpr auto kBatchAge = std::chrono::seconds(1);
+
 const IClock& DefaultClock() {
     static const SystemClock clock;
     return clock;
@@ -92,6 +98,9 @@ RunResult CopyRun::RunFileList() {
             result.aborted = true;
             break;
         }
+        // The date-time name looks for a taken name on the disk, where pending copies have none
+        // yet.
+        if (context_.naming.settings.file_name_mode == kFileNameModeDateTime) CommitPending();
         observer_.ProgressPosition(i);
         observer_.ProgressText(std::to_string(i + 1) + " / " + std::to_string(total));
         observer_.TitleChanged(ShowProgressTitle(i + 1, total));
@@ -99,6 +108,7 @@ RunResult CopyRun::RunFileList() {
         ProcessFile(context_.file_list[static_cast<std::size_t>(i)], i);
         result.rows = i + 1;
     }
+    CommitPending();
 
     if (settings.mode) statistics_.SaveCameraTally();
     if (context_.speed_text == kSpeedCalculating) context_.speed_text = kSpeedTooShort;
@@ -191,12 +201,22 @@ bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, in
         if (remove) delete_text = kCellOk;
         ok = true;
     } else {
-        // A card file may only go once its copy is on the disk and reads back identical.
-        const CopyOutcome outcome = CopyFileChecked(source, dest, CopyOptions{false, remove});
+        // A card file may only go once its copy is on the disk and reads back identical: such
+        // copies are made in batches, which CommitPending finishes.
+        const CopyOutcome outcome =
+            remove ? batch_.Stage(source, dest) : CopyFileChecked(source, dest, CopyOptions{});
+        if (outcome == CopyOutcome::kOk && remove) {
+            if (pending_.empty()) batch_started_ = std::chrono::steady_clock::now();
+            pending_.push_back({row, source, dest, size});
+            if (batch_.Count() >= kBatchFiles || batch_.Bytes() >= kBatchBytes ||
+                std::chrono::steady_clock::now() - batch_started_ >= kBatchAge) {
+                CommitPending();
+            }
+            return true;
+        }
         if (outcome == CopyOutcome::kOk) {
             stats_.AddTransferredFile(size);
             copy_text = kCellOk;
-            if (remove) delete_text = FileDelete(source) ? kCellOk : kCellFailed;
             ok = true;
         } else if (outcome == CopyOutcome::kDestExists) {
             // Another program took the name while the file was copied.
@@ -210,6 +230,29 @@ bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, in
     }
     SetRow(row, {source, dest, copy_text, delete_text});
     return ok;
+}
+
+void CopyRun::CommitPending() {
+    if (pending_.empty()) return;
+    const std::vector<CopyOutcome> outcomes = batch_.Commit();
+    for (std::size_t i = 0; i < pending_.size(); ++i) {
+        const PendingCopy& copy = pending_[i];
+        ResultRow cells = {copy.source, copy.dest, std::string(kCellFailed),
+                           std::string(kCellFailed)};
+        if (outcomes[i] == CopyOutcome::kOk) {
+            stats_.AddTransferredFile(copy.size);
+            cells[2] = kCellOk;
+            if (FileDelete(copy.source)) cells[3] = kCellOk;
+        } else if (outcomes[i] == CopyOutcome::kDestExists) {
+            // Another program took the name while the file was copied.
+            cells[2] = kCellSameName;
+            cells[3] = kCellSkip;
+        }
+        SetRow(copy.row, std::move(cells));
+    }
+    pending_.clear();
+    context_.speed_text = stats_.TransferText();
+    observer_.SpeedTextChanged(context_.speed_text, false);
 }
 
 bool CopyRun::RenameOneFile(const std::string& source, const std::string& dest, int row,

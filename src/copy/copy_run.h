@@ -7,6 +7,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -16,6 +17,7 @@
 #include "copy/card_statistics_hooks.h"
 #include "copy/transfer_stats.h"
 #include "naming/destination.h"
+#include "support/file_ops.h"
 
 namespace pelko {
 
@@ -117,7 +119,8 @@ class CopyRun {
     void RequestAbort() { abort_.store(true); }
     bool AbortRequested() const;
 
-    // One file each; they fill one row.
+    // One file each; they fill one row. With removal a copy joins the pending batch and its row
+    // shows "処理中" until the batch is committed.
     bool CopyOneFile(const std::string& source, const std::string& dest, int row,
                      std::int64_t size);
     bool RenameOneFile(const std::string& source, const std::string& dest, int row,
@@ -131,6 +134,9 @@ class CopyRun {
     void SetRow(int row, ResultRow cells);
     // Shows the row as working; true when the destination's name is taken.
     bool StartRow(int row, const std::string& source, const std::string& dest);
+    // Makes the pending copies durable and verified, deletes the card files of the good ones
+    // and finishes their rows.
+    void CommitPending();
 
     CopyRunContext& context_;
     ICopyRunObserver& observer_;
@@ -141,6 +147,15 @@ class CopyRun {
     int failed_ = 0;
     // Dry runs: names that earlier rows would have filled.
     std::set<std::string> planned_;
+    // Copies awaiting their flush, read-back and the deletion of their card files.
+    struct PendingCopy {
+        int row;
+        std::string source, dest;
+        std::int64_t size;
+    };
+    DurableCopyBatch batch_;
+    std::vector<PendingCopy> pending_;
+    std::chrono::steady_clock::time_point batch_started_;
 };
 
 // "PelkoCopy - [ 3 / 120 ]", or "PelkoCopy" for current 0 or the last file.

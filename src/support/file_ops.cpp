@@ -289,10 +289,55 @@ bool IsCopyTemporaryName(std::string_view name) {
     return name.size() > kCopyTemporaryPrefix.size() && name.starts_with(kCopyTemporaryPrefix);
 }
 
-CopyOutcome CopyFileChecked(const std::string& source, const std::string& dest,
-                            const CopyOptions& options) {
+namespace {
+
+// A copy written under a temporary name in its destination folder, not yet under its own name.
+struct StagedCopy {
+    Fd in;
+    Fd out;
+    std::string temp;
+    std::string dest;
+    std::string folder;
+    std::int64_t size = 0;
+    bool overwrite = false;
+
+    // Removes the temporary file and passes the outcome on.
+    CopyOutcome Discard(CopyOutcome outcome) {
+        out.Close();
+        if (!temp.empty()) ::unlink(temp.c_str());
+        temp.clear();
+        return outcome;
+    }
+    // fsync rather than fdatasync, so the time stamp is as durable as the data; then the cached
+    // pages are dropped and the copy read back against the source.
+    CopyOutcome SyncAndVerify() {
+        if (::fsync(out.get()) != 0) return Discard(CopyOutcome::kWriteFailed);
+        const CopyOutcome outcome = VerifyCopy(in.get(), out.get(), size);
+        return outcome == CopyOutcome::kOk ? outcome : Discard(outcome);
+    }
+    // Puts the copy under its final name; a taken name is kDestExists unless overwriting.
+    CopyOutcome Publish() {
+        if (!out.Close()) return Discard(CopyOutcome::kWriteFailed);
+        RunBeforeCommitHook();
+        if (overwrite) {
+            if (::rename(temp.c_str(), dest.c_str()) != 0) {
+                return Discard(CopyOutcome::kWriteFailed);
+            }
+        } else if (const int err = RenameNoReplace(temp, dest); err != 0) {
+            return Discard(err == EEXIST ? CopyOutcome::kDestExists : CopyOutcome::kWriteFailed);
+        }
+        temp.clear();
+        in.Close();
+        return CopyOutcome::kOk;
+    }
+};
+
+// Copies source into a temporary file in dest's folder; on any failure nothing is left.
+CopyOutcome StageCopy(const std::string& source, const std::string& dest, bool overwrite,
+                      StagedCopy* staged) {
     // Non-blocking, so that a FIFO posing as a picture cannot hang the run.
-    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    Fd& in = staged->in;
+    in.Reset(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!in.valid()) {
         return (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) ? CopyOutcome::kSourceMissing
                                                                        : CopyOutcome::kReadFailed;
@@ -307,7 +352,7 @@ CopyOutcome CopyFileChecked(const std::string& source, const std::string& dest,
 
     struct stat existing;
     if (::lstat(dest.c_str(), &existing) == 0) {
-        if (!options.overwrite) return CopyOutcome::kDestExists;
+        if (!overwrite) return CopyOutcome::kDestExists;
         // Replacing a file by a copy of itself would lose it once a move deletes the source.
         if (existing.st_dev == src.st_dev && existing.st_ino == src.st_ino) {
             return CopyOutcome::kDestExists;
@@ -316,13 +361,13 @@ CopyOutcome CopyFileChecked(const std::string& source, const std::string& dest,
 
     const std::string prefix =
         folder.empty() ? std::string() : (folder == "/" ? folder : folder + "/");
-    std::string temp;
-    Fd out;
+    Fd& out = staged->out;
     bool created_folder = false;
     for (int attempt = 0; attempt < 100 && !out.valid(); ++attempt) {
-        temp = prefix + TemporaryName();
-        out.Reset(::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        staged->temp = prefix + TemporaryName();
+        out.Reset(::open(staged->temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
         if (out.valid()) break;
+        staged->temp.clear();
         if (errno == EEXIST || errno == EINTR) continue;
         if (errno == ENOENT && !created_folder) {
             created_folder = true;
@@ -332,43 +377,95 @@ CopyOutcome CopyFileChecked(const std::string& source, const std::string& dest,
         return errno == ENOTDIR ? CopyOutcome::kFolderFailed : CopyOutcome::kWriteFailed;
     }
     if (!out.valid()) return CopyOutcome::kWriteFailed;
+    staged->dest = dest;
+    staged->folder = folder.empty() ? "." : folder;
+    staged->size = src.st_size;
+    staged->overwrite = overwrite;
 
-    // From here on every failure removes the temporary file.
-    auto fail = [&](CopyOutcome outcome) {
-        out.Close();
-        ::unlink(temp.c_str());
-        return outcome;
-    };
-
-    CopyOutcome outcome = CopyData(in.get(), out.get(), src.st_size);
-    if (outcome != CopyOutcome::kOk) return fail(outcome);
+    const CopyOutcome outcome = CopyData(in.get(), out.get(), src.st_size);
+    if (outcome != CopyOutcome::kOk) return staged->Discard(outcome);
     // Some file systems keep no Unix permissions; the copy is still good without them.
     ::fchmod(out.get(), src.st_mode & 0777);
     const struct timespec times[2] = {src.st_atim, src.st_mtim};
-    if (::futimens(out.get(), times) != 0) return fail(CopyOutcome::kWriteFailed);
-    if (options.durable_verify) {
-        // fsync rather than fdatasync, so the time stamp is as durable as the data.
-        if (::fsync(out.get()) != 0) return fail(CopyOutcome::kWriteFailed);
-        outcome = VerifyCopy(in.get(), out.get(), src.st_size);
-        if (outcome != CopyOutcome::kOk) return fail(outcome);
-    }
-    if (!out.Close()) return fail(CopyOutcome::kWriteFailed);
+    if (::futimens(out.get(), times) != 0) return staged->Discard(CopyOutcome::kWriteFailed);
+    return CopyOutcome::kOk;
+}
 
-    RunBeforeCommitHook();
-    if (options.overwrite) {
-        if (::rename(temp.c_str(), dest.c_str()) != 0) return fail(CopyOutcome::kWriteFailed);
-    } else {
-        const int err = RenameNoReplace(temp, dest);
-        if (err != 0) {
-            return fail(err == EEXIST ? CopyOutcome::kDestExists : CopyOutcome::kWriteFailed);
+}  // namespace
+
+bool SyncFolder(const std::string& path) {
+    Fd dir(::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return dir.valid() && ::fsync(dir.get()) == 0;
+}
+
+CopyOutcome CopyFileChecked(const std::string& source, const std::string& dest,
+                            const CopyOptions& options) {
+    StagedCopy staged;
+    CopyOutcome outcome = StageCopy(source, dest, options.overwrite, &staged);
+    if (outcome == CopyOutcome::kOk && options.durable_verify) outcome = staged.SyncAndVerify();
+    if (outcome == CopyOutcome::kOk) outcome = staged.Publish();
+    // The new name must survive a power cut too before the source may go.
+    if (outcome == CopyOutcome::kOk && options.durable_verify && !SyncFolder(staged.folder)) {
+        return CopyOutcome::kWriteFailed;
+    }
+    return outcome;
+}
+
+struct DurableCopyBatch::Entry {
+    StagedCopy copy;
+};
+
+DurableCopyBatch::DurableCopyBatch() = default;
+
+DurableCopyBatch::~DurableCopyBatch() {
+    for (auto& entry : entries_)
+        entry->copy.Discard(CopyOutcome::kOk);
+}
+
+CopyOutcome DurableCopyBatch::Stage(const std::string& source, const std::string& dest) {
+    auto entry = std::make_unique<Entry>();
+    const CopyOutcome outcome = StageCopy(source, dest, false, &entry->copy);
+    if (outcome != CopyOutcome::kOk) return outcome;
+    // Start the write-back now, so the disk works while the next files are copied and the
+    // flush in Commit finds little left to write.
+    ::sync_file_range(entry->copy.out.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+    bytes_ += entry->copy.size;
+    entries_.push_back(std::move(entry));
+    return CopyOutcome::kOk;
+}
+
+std::vector<CopyOutcome> DurableCopyBatch::Commit() {
+    std::vector<CopyOutcome> outcomes(entries_.size(), CopyOutcome::kOk);
+    // Flush every copy first: the first flush commits the file system's journal for all of
+    // them, so the rest find little to do; only then read each back and name it.
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        if (::fsync(entries_[i]->copy.out.get()) != 0) {
+            outcomes[i] = entries_[i]->copy.Discard(CopyOutcome::kWriteFailed);
         }
     }
-    if (options.durable_verify) {
-        // The new name must survive a power cut too before the source may go.
-        Fd dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!dir.valid() || ::fsync(dir.get()) != 0) return CopyOutcome::kWriteFailed;
+    std::vector<std::string> folders;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        StagedCopy& copy = entries_[i]->copy;
+        if (outcomes[i] != CopyOutcome::kOk) continue;
+        outcomes[i] = VerifyCopy(copy.in.get(), copy.out.get(), copy.size);
+        outcomes[i] = outcomes[i] == CopyOutcome::kOk ? copy.Publish() : copy.Discard(outcomes[i]);
+        if (outcomes[i] == CopyOutcome::kOk &&
+            std::find(folders.begin(), folders.end(), copy.folder) == folders.end()) {
+            folders.push_back(copy.folder);
+        }
     }
-    return CopyOutcome::kOk;
+    // The new names must survive a power cut too before any source may go.
+    for (const std::string& folder : folders) {
+        if (SyncFolder(folder)) continue;
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            if (outcomes[i] == CopyOutcome::kOk && entries_[i]->copy.folder == folder) {
+                outcomes[i] = CopyOutcome::kWriteFailed;
+            }
+        }
+    }
+    entries_.clear();
+    bytes_ = 0;
+    return outcomes;
 }
 
 bool FileCopy(const std::string& source, const std::string& dest, bool overwrite) {

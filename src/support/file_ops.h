@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pelko {
 
@@ -50,6 +52,35 @@ struct CopyOptions {
 
 CopyOutcome CopyFileChecked(const std::string& source, const std::string& dest,
                             const CopyOptions& options);
+
+// fsync of a folder, so that the names made in it survive a power cut.
+bool SyncFolder(const std::string& path);
+
+// Durable, verified copies made in groups, so that a run of many files pays for few disk
+// flushes. Stage copies a file under a temporary name in its destination folder and starts its
+// write-back; Commit makes every staged copy durable, drops its cached pages and reads it back
+// against its source, puts each identical copy under its final name (never replacing a file) and
+// fsyncs the folders that received names. Only a copy that Commit reports kOk may let its source
+// go. Copies staged and never committed leave nothing but, after a crash, temporary files.
+class DurableCopyBatch {
+  public:
+    DurableCopyBatch();
+    ~DurableCopyBatch();
+    DurableCopyBatch(const DurableCopyBatch&) = delete;
+    DurableCopyBatch& operator=(const DurableCopyBatch&) = delete;
+
+    // kOk: staged, not yet under its name. Any other outcome is final and leaves nothing.
+    CopyOutcome Stage(const std::string& source, const std::string& dest);
+    std::size_t Count() const { return entries_.size(); }
+    std::int64_t Bytes() const { return bytes_; }
+    // The outcome of each staged copy, in staging order; the batch is empty afterwards.
+    std::vector<CopyOutcome> Commit();
+
+  private:
+    struct Entry;
+    std::vector<std::unique_ptr<Entry>> entries_;
+    std::int64_t bytes_ = 0;
+};
 
 // Test seam: makes the file layer's writes fail as a full disk would once `bytes` more bytes
 // have been written (negative: never). Process-wide; tests reset it to -1.
