@@ -25,7 +25,7 @@ namespace {
 // yet rows and deletions lag the copying by a moment only.
 constexpr std::size_t kBatchFiles = 64;
 constexpr std::int64_t kBatchBytes = std::int64_t{256} << 20;
-constexpr auto kBatchAge = std::chrono::seconds(1);
+constexpr std::uint64_t kBatchAgeMs = 1000;
 
 const IClock& DefaultClock() {
     static const SystemClock clock;
@@ -73,7 +73,8 @@ CopyRun::CopyRun(CopyRunContext& context, ICopyRunObserver& observer)
     : context_(context),
       observer_(observer),
       statistics_(context.statistics != nullptr ? *context.statistics : no_statistics_),
-      stats_(context.clock != nullptr ? *context.clock : DefaultClock()) {}
+      clock_(context.clock != nullptr ? *context.clock : DefaultClock()),
+      stats_(clock_) {}
 
 bool CopyRun::AbortRequested() const {
     return abort_.load() || (context_.abort != nullptr && context_.abort->load());
@@ -100,7 +101,7 @@ RunResult CopyRun::RunFileList() {
         }
         // The date-time name looks for a taken name on the disk, where pending copies have none
         // yet.
-        if (context_.naming.settings.file_name_mode == kFileNameModeDateTime) CommitPending();
+        if (context_.naming.settings.file_name_mode == kFileNameModeDateTime) CommitPending(true);
         observer_.ProgressPosition(i);
         observer_.ProgressText(std::to_string(i + 1) + " / " + std::to_string(total));
         observer_.TitleChanged(ShowProgressTitle(i + 1, total));
@@ -108,7 +109,7 @@ RunResult CopyRun::RunFileList() {
         ProcessFile(context_.file_list[static_cast<std::size_t>(i)], i);
         result.rows = i + 1;
     }
-    CommitPending();
+    CommitPending(true);
 
     if (settings.mode) statistics_.SaveCameraTally();
     if (context_.speed_text == kSpeedCalculating) context_.speed_text = kSpeedTooShort;
@@ -204,13 +205,13 @@ bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, in
         // A card file may only go once its copy is on the disk and reads back identical: such
         // copies are made in batches, which CommitPending finishes.
         const CopyOutcome outcome =
-            remove ? batch_.Stage(source, dest) : CopyFileChecked(source, dest, CopyOptions{});
+            remove ? batch_->Stage(source, dest) : CopyFileChecked(source, dest, CopyOptions{});
         if (outcome == CopyOutcome::kOk && remove) {
-            if (pending_.empty()) batch_started_ = std::chrono::steady_clock::now();
+            if (pending_.empty()) batch_started_ms_ = clock_.TickMs();
             pending_.push_back({row, source, dest, size});
-            if (batch_.Count() >= kBatchFiles || batch_.Bytes() >= kBatchBytes ||
-                std::chrono::steady_clock::now() - batch_started_ >= kBatchAge) {
-                CommitPending();
+            if (batch_->Count() >= kBatchFiles || batch_->Bytes() >= kBatchBytes ||
+                clock_.TickMs() - batch_started_ms_ >= kBatchAgeMs) {
+                CommitPending(false);
             }
             return true;
         }
@@ -232,25 +233,54 @@ bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, in
     return ok;
 }
 
-void CopyRun::CommitPending() {
-    if (pending_.empty()) return;
-    const std::vector<CopyOutcome> outcomes = batch_.Commit();
-    for (std::size_t i = 0; i < pending_.size(); ++i) {
-        const PendingCopy& copy = pending_[i];
+void CopyRun::CommitPending(bool finish) {
+    ReportCommitted();
+    if (!pending_.empty()) {
+        // The worker flushes and reads back one batch while this thread copies the next.
+        struct Job {
+            std::unique_ptr<DurableCopyBatch> batch;
+            std::vector<PendingCopy> copies;
+        };
+        auto job = std::make_shared<Job>(Job{std::move(batch_), std::move(pending_)});
+        auto work = [job] {
+            const std::vector<CopyOutcome> outcomes = job->batch->Commit();
+            for (std::size_t i = 0; i < job->copies.size(); ++i) {
+                PendingCopy& copy = job->copies[i];
+                copy.outcome = outcomes[i];
+                copy.deleted = outcomes[i] == CopyOutcome::kOk && FileDelete(copy.source);
+            }
+            return std::move(job->copies);
+        };
+        batch_ = std::make_unique<DurableCopyBatch>();
+        pending_.clear();
+        try {
+            committing_ = std::async(std::launch::async, work);
+        } catch (const std::system_error&) {
+            // No thread to be had: commit on this one.
+            std::promise<std::vector<PendingCopy>> done;
+            done.set_value(work());
+            committing_ = done.get_future();
+        }
+    }
+    if (finish) ReportCommitted();
+}
+
+void CopyRun::ReportCommitted() {
+    if (!committing_.valid()) return;
+    for (const PendingCopy& copy : committing_.get()) {
         ResultRow cells = {copy.source, copy.dest, std::string(kCellFailed),
                            std::string(kCellFailed)};
-        if (outcomes[i] == CopyOutcome::kOk) {
+        if (copy.outcome == CopyOutcome::kOk) {
             stats_.AddTransferredFile(copy.size);
             cells[2] = kCellOk;
-            if (FileDelete(copy.source)) cells[3] = kCellOk;
-        } else if (outcomes[i] == CopyOutcome::kDestExists) {
+            if (copy.deleted) cells[3] = kCellOk;
+        } else if (copy.outcome == CopyOutcome::kDestExists) {
             // Another program took the name while the file was copied.
             cells[2] = kCellSameName;
             cells[3] = kCellSkip;
         }
         SetRow(copy.row, std::move(cells));
     }
-    pending_.clear();
     context_.speed_text = stats_.TransferText();
     observer_.SpeedTextChanged(context_.speed_text, false);
 }

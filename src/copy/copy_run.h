@@ -7,8 +7,9 @@
 
 #include <array>
 #include <atomic>
-#include <chrono>
 #include <cstdint>
+#include <future>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -134,14 +135,18 @@ class CopyRun {
     void SetRow(int row, ResultRow cells);
     // Shows the row as working; true when the destination's name is taken.
     bool StartRow(int row, const std::string& source, const std::string& dest);
-    // Makes the pending copies durable and verified, deletes the card files of the good ones
-    // and finishes their rows.
-    void CommitPending();
+    // Hands the filling batch to a worker, which makes its copies durable and verified and
+    // deletes the card files of the good ones; reports the batch handed over before. With
+    // `finish`, also waits for the worker, so that no copy is pending afterwards.
+    void CommitPending(bool finish);
+    // Waits for the batch on the worker and finishes its rows.
+    void ReportCommitted();
 
     CopyRunContext& context_;
     ICopyRunObserver& observer_;
     NullCardStatistics no_statistics_;
     ICardStatistics& statistics_;
+    const IClock& clock_;
     TransferStats stats_;
     std::atomic<bool> abort_{false};
     int failed_ = 0;
@@ -152,10 +157,13 @@ class CopyRun {
         int row;
         std::string source, dest;
         std::int64_t size;
+        CopyOutcome outcome = CopyOutcome::kOk;
+        bool deleted = false;
     };
-    DurableCopyBatch batch_;
+    std::unique_ptr<DurableCopyBatch> batch_ = std::make_unique<DurableCopyBatch>();
     std::vector<PendingCopy> pending_;
-    std::chrono::steady_clock::time_point batch_started_;
+    std::uint64_t batch_started_ms_ = 0;
+    std::future<std::vector<PendingCopy>> committing_;
 };
 
 // "PelkoCopy - [ 3 / 120 ]", or "PelkoCopy" for current 0 or the last file.

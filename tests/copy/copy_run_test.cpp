@@ -254,5 +254,56 @@ TEST_F(CopyRunTest, FailuresStayOnTheirRowKeepTheCardFileAndLeaveNothingPartial)
     EXPECT_EQ(Tree(tmp / "jpg/DSLR"), left);
 }
 
+// With removal, copies are committed in batches: a file that changed or a name taken before its
+// batch commits fails alone, an abort commits what was copied, and a card file goes only with a
+// copy that is in place.
+TEST_F(CopyRunTest, BatchedRemovalDeletesOnlyCommittedCopies) {
+    context.settings.remove_after_copy = true;
+    for (int i = 0; i < 8; ++i)
+        context.file_list.push_back(
+            Card("a/IMGP000" + std::to_string(i) + ".JPG", "card " + std::to_string(i)));
+    const std::string dslr = tmp / "jpg/DSLR/";
+    CopyRun engine(context, recorder);
+    recorder.on_row = [&](int row, const ResultRow& cells) {
+        const std::string name = NameOf(cells[0]);
+        if (cells[3] == kCellOk) {
+            EXPECT_EQ(ReadFile(dslr + name), "card " + name.substr(7, 1));
+            EXPECT_FALSE(fs::exists(cells[0])) << name;
+        }
+        if (cells[2] != kCellWorking) return;
+        if (row == 2) {  // rows 0 and 1 are staged, not committed
+            WriteFile(context.file_list[0], "card X");
+            WriteFile(dslr + "IMGP0001.JPG", "intruder");
+        }
+        if (row == 3) clock.Advance(1000);  // the batch is old enough once row 3 joins it
+        if (row == 5) engine.RequestAbort();
+    };
+    const RunResult result = engine.RunFileList();
+    EXPECT_TRUE(result.aborted);
+    EXPECT_EQ(result.failed, 1);
+    const std::map<std::string, std::string> outcomes = {
+        {"IMGP0000.JPG", "失敗|失敗"}, {"IMGP0001.JPG", "同名のファイル有り|スキップ"},
+        {"IMGP0002.JPG", "OK|OK"},     {"IMGP0003.JPG", "OK|OK"},
+        {"IMGP0004.JPG", "OK|OK"},     {"IMGP0005.JPG", "OK|OK"}};
+    EXPECT_EQ(recorder.Outcomes(), outcomes);
+    const std::map<std::string, std::string> card_left = {{"IMGP0000.JPG", "card X"},
+                                                          {"IMGP0001.JPG", "card 1"},
+                                                          {"IMGP0006.JPG", "card 6"},
+                                                          {"IMGP0007.JPG", "card 7"}};
+    EXPECT_EQ(Tree(card + "/a"), card_left);
+    EXPECT_EQ(Tree(dslr).size(), 5u);  // 1 to 5, no temporary file
+    EXPECT_EQ(engine.Stats().FilesDone(), 4);
+
+    // Date-time names look for taken names on the disk: a second file of the same second
+    // still gets the numbered name.
+    context.naming.settings.file_name_mode = kFileNameModeDateTime;
+    recorder.on_row = {};
+    context.file_list = {Card("b/IMGP0010.JPG"), Card("b/IMGP0011.JPG")};
+    CopyRun(context, recorder).RunFileList();
+    EXPECT_EQ(recorder.rows[0][1], dslr + "20100501-120000.JPG");
+    EXPECT_EQ(recorder.rows[1][1], dslr + "20100501-120000-0011.JPG");
+    EXPECT_EQ(recorder.Outcomes()["IMGP0011.JPG"], "OK|OK");
+}
+
 }  // namespace
 }  // namespace pelko::test

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -143,6 +144,45 @@ TEST_P(FileOpsTest, MoveDeletesSourceOnlyAfterVerifiedCopy) {
     EXPECT_FALSE(FileMove(src, src, true));
     EXPECT_FALSE(FileMove(src, dir_ / "card/./hard.jpg", true));
     EXPECT_EQ(ReadFile(src), "again");
+}
+
+TEST_P(FileOpsTest, BatchNamesOnlyCopiesThatReadBackIdentical) {
+    const std::string data = RandomBytes(1024 * 1024 + 3);
+    // Source name, destination below dir_, outcome after what happens before the commit.
+    const std::tuple<const char*, const char*, CopyOutcome> rows[] = {
+        {"a", "x/a", CopyOutcome::kOk},
+        {"taken", "x/taken", CopyOutcome::kDestExists},        // another file takes the name
+        {"changed", "y/changed", CopyOutcome::kVerifyFailed},  // the source changes
+        {"b", "y/b", CopyOutcome::kOk}};
+    DurableCopyBatch batch;
+    for (const auto& [name, dest, outcome] : rows) {
+        WriteFile(dir_ / ("card/" + std::string(name)), data);
+        EXPECT_EQ(batch.Stage(dir_ / ("card/" + std::string(name)), dir_ / dest), CopyOutcome::kOk)
+            << name;
+    }
+    EXPECT_EQ(batch.Bytes(), 4 * static_cast<std::int64_t>(data.size()));
+    EXPECT_FALSE(FileExists(dir_ / "x/a"));  // staged copies have no name yet
+    WriteFile(dir_ / "x/taken", "intruder");
+    std::string changed = data;
+    changed[500000] ^= 1;
+    WriteFile(dir_ / "card/changed", changed);
+
+    const std::vector<CopyOutcome> outcomes = batch.Commit();
+    ASSERT_EQ(outcomes.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto& [name, dest, outcome] = rows[i];
+        EXPECT_EQ(outcomes[i], outcome) << name;
+        if (outcome == CopyOutcome::kOk) {
+            EXPECT_EQ(ReadFile(dir_ / dest), data) << name;
+        }
+    }
+    EXPECT_EQ(ReadFile(dir_ / "x/taken"), "intruder");
+    EXPECT_EQ(Entries(dir_ / "x").size() + Entries(dir_ / "y").size(), 3u);  // no temporaries
+    EXPECT_EQ(batch.Count(), 0u);
+
+    // A batch dropped before its commit leaves nothing.
+    EXPECT_EQ(DurableCopyBatch().Stage(dir_ / "card/a", dir_ / "z/a"), CopyOutcome::kOk);
+    EXPECT_TRUE(Entries(dir_ / "z").empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(KernelAndReadWrite, FileOpsTest, ::testing::Values(false, true),
