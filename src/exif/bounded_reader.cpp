@@ -14,6 +14,9 @@ namespace {
 
 // The window grows up to this size; an EXIF block (at most 64 KiB) always fits.
 constexpr std::uint64_t kWindowReach = 256 * 1024;
+// Bytes read at once beyond the window's reach, so a directory far into a large file costs one
+// read rather than one per number.
+constexpr std::uint64_t kFarChunk = 64 * 1024;
 
 // Reads n bytes at pos, retrying interrupted and partial reads; returns the bytes read.
 std::size_t PreadFull(int fd, char* out, std::size_t n, std::uint64_t pos) {
@@ -53,6 +56,8 @@ bool BoundedReader::OpenFile(const std::string& path, std::size_t prefetch) {
     size_ = 0;
     window_ = 0;
     data_ = nullptr;
+    far_.clear();
+    far_start_ = 0;
     if (path.empty()) return false;
     // Non-blocking, so a FIFO under a picture's name cannot stall the open.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -87,9 +92,14 @@ std::string_view BoundedReader::View(std::uint64_t pos, std::size_t n) {
     if (pos >= size_) return {};
     n = static_cast<std::size_t>(std::min<std::uint64_t>(n, size_ - pos));
     if (Cover(pos + n)) return {data_ + pos, n};
-    scratch_.resize(n);
-    std::size_t got = PreadFull(fd_, scratch_.data(), n, pos);
-    return {scratch_.data(), got};
+    if (pos < far_start_ || pos + n > far_start_ + far_.size()) {
+        const auto want =
+            static_cast<std::size_t>(std::min(size_ - pos, std::max<std::uint64_t>(n, kFarChunk)));
+        far_.resize(want);
+        far_.resize(PreadFull(fd_, far_.data(), want, pos));
+        far_start_ = pos;
+    }
+    return std::string_view(far_).substr(static_cast<std::size_t>(pos - far_start_), n);
 }
 
 std::size_t BoundedReader::ReadAt(std::uint64_t pos, void* out, std::size_t n) {

@@ -7,7 +7,7 @@
 //
 // A file is read through one window that starts at offset 0 and grows on demand, so reading the
 // few kilobytes an EXIF block occupies costs one or two system calls. Reads far into a large file
-// go to the file directly.
+// go through one more chunk, read where they start.
 
 #include <cstddef>
 #include <cstdint>
@@ -53,7 +53,8 @@ class BoundedReader {
     const char* data_ = nullptr;  // bytes of the window (or of the buffer)
     std::uint64_t window_ = 0;    // bytes available at data_
     std::vector<char> buffer_;
-    std::string scratch_;  // reads beyond the window's reach
+    std::string far_;  // a chunk beyond the window's reach, read last
+    std::uint64_t far_start_ = 0;
 };
 
 }  // namespace pelko

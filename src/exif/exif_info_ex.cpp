@@ -19,7 +19,10 @@ constexpr std::size_t kPrefetch = 16 * 1024;
 // Room of the directory queue: IFD0, Exif, IFD1 and Interoperability with plenty to spare.
 constexpr std::size_t kQueueRoom = 13;
 // No value of an EXIF block (at most 64 KiB) is longer; hostile counts are cut here.
-constexpr std::uint64_t kMaxValueBytes = 1024 * 1024;
+constexpr std::uint64_t kMaxValueBytes = 64 * 1024;
+// Text and byte values decoded in one walk, all entries together. A real block holds far less;
+// without a total, thousands of entries pointing at the same long value would each decode it.
+constexpr std::uint64_t kValueBudget = 1024 * 1024;
 
 std::uint64_t UnitSize(std::int8_t type) {
     switch (type) {
@@ -82,10 +85,12 @@ struct TExifInfoEx::Entry {
 
 namespace {
 
-// Decodes the first value of an entry (all of an ASCII or UNDEFINED one). hex_text asks for the
-// hexadecimal Text of an UNDEFINED value.
+// Decodes the first value of an entry (all of an ASCII or UNDEFINED one, as far as *budget
+// allows; what it takes is subtracted). hex_text asks for the hexadecimal Text of an UNDEFINED
+// value.
 Value ReadValue(BoundedReader& reader, std::int8_t type, std::uint32_t count,
-                std::uint64_t value_field, std::uint64_t tiff, bool big, bool hex_text) {
+                std::uint64_t value_field, std::uint64_t tiff, bool big, bool hex_text,
+                std::uint64_t* budget) {
     Value v;
     TDatas& d = v.datas;
     std::uint64_t size = count * UnitSize(type);
@@ -99,7 +104,8 @@ Value ReadValue(BoundedReader& reader, std::int8_t type, std::uint32_t count,
         }
         case kTiffAscii:
         case kTiffUndefined: {
-            v.raw = std::string(reader.View(pos, std::min(size, kMaxValueBytes)));
+            v.raw = std::string(reader.View(pos, std::min({size, kMaxValueBytes, *budget})));
+            *budget -= v.raw.size();
             if (type == kTiffAscii) {
                 d.Text.reserve(v.raw.size());
                 for (char c : v.raw) {
@@ -360,6 +366,7 @@ void TExifInfoEx::ReadExif(BoundedReader& reader, std::uint64_t tiff) {
     queue.push_back(tiff + reader.U32(tiff + 4, big));
     t_.maker_note_position_ = 0;
     thumbnail_file_ = false;
+    value_budget_ = kValueBudget;
 
     const std::uint64_t size = reader.Size();
     for (std::size_t i = 0; i < queue.size(); ++i) {
@@ -393,7 +400,8 @@ void TExifInfoEx::ApplyEntry(BoundedReader& reader, const Entry& e, std::uint64_
         return;
     }
     const bool raw_tag = e.tag == 0x9000 || e.tag == 0xA000 || e.tag == 0x9286;
-    const Value v = ReadValue(reader, e.type, e.count, e.value_field, tiff, big, !raw_tag);
+    const Value v =
+        ReadValue(reader, e.type, e.count, e.value_field, tiff, big, !raw_tag, &value_budget_);
     const TDatas& d = v.datas;
     auto text = [&] { return DecodeLegacyText(d.Text); };
     Tags& t = t_;

@@ -124,6 +124,7 @@ class TExifInfoEx {
     std::int32_t search_range_ = 32;
     TByteOrder byte_order_ = TByteOrder::boIntel;
     bool thumbnail_file_ = false;
+    std::uint64_t value_budget_ = 0;  // text and byte values the walk may still decode
 
     // Every tag property, reset as a whole before each read.
     struct Tags {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -193,6 +194,17 @@ TEST(ExifReader, HostileBlocksEndSoundly) {
     EXPECT_EQ(x.ExposureTime().Text, "0/0");
     EXPECT_EQ(x.ISOSpeedRatings(), 12);  // the queue holds IFD0 and 12 more
 
+    // Thousands of entries that all point at one long value decode it within one budget.
+    ExifBlockBuilder many(false);
+    const int entries = 20000;
+    const std::uint32_t blob_at = 8 + 6 + 12 * (entries + 1);  // the first value after IFD0
+    many.Raw(0, 0xC000, 7, 64 * 1024, std::string(64 * 1024, '\x81'));
+    for (int i = 0; i < entries; ++i)
+        many.Raw(0, 0x010F, 2, 64 * 1024, many.U32(blob_at));
+    const auto start = std::chrono::steady_clock::now();
+    x = ReadBytes(many.Jpeg());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+
     // Every truncation of a real block.
     const std::string whole = SampleBlock(false);
     for (std::size_t n = 0; n < whole.size(); ++n)
@@ -207,6 +219,13 @@ TEST(ExifReader, EachAssignmentReadsAfresh) {
     x.SetImageFileName(dir / "a.jpg");
     x.SetImageFileName(dir / "a.jpg");
     EXPECT_EQ(Summary(x), Summary(ReadBytes(SampleBlock(false))));  // nothing added twice
+    // Values far into a large file come from there too.
+    ExifBlockBuilder far(true);
+    far.Raw(0, 0xC000, 7, 1 << 20, std::string(1 << 20, 'x'));
+    far.Ascii(0, 0x0110, "far model");
+    test::WriteFile(dir / "far.jpg", far.Jpeg());
+    x.SetImageFileName(dir / "far.jpg");
+    EXPECT_EQ(x.Model(), "far model");
     // A FIFO under a picture's name neither blocks the reader nor counts as a file.
     EXPECT_FALSE(x.HasExif(dir / "fifo.jpg"));
     x.SetImageFileName(dir / "fifo.jpg");
