@@ -5,12 +5,11 @@
 
 #include <array>
 #include <cerrno>
-#include <mutex>
 #include <random>
 
 #include "exif/exif_info_ex.h"
 #include "support/file_ops.h"
-#include "support/front_ini_func.h"
+#include "support/ini_file.h"
 #include "support/platform.h"
 #include "support/string_utils.h"
 #include "support/text.h"
@@ -86,17 +85,7 @@ StartRule StartRuleOf(TRawMaker maker) {
     return {};
 }
 
-std::mutex& AliasMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
 }  // namespace
-
-RawHeaderStretch RawModelStretch(TRawMaker maker) {
-    const MakerRule& rule = RuleOf(maker);
-    return {rule.offset, rule.length};
-}
 
 std::string RawModelFromHeader(TRawMaker maker, std::string_view header) {
     const MakerRule& rule = RuleOf(maker);
@@ -203,14 +192,9 @@ std::string GetModelName(const std::string& file_name, bool no_alias) {
 
     const std::string alias_file = AppFolder() + "/" + std::string(kModelAliasFileName);
     if (!FileExists(alias_file)) return model;
-    // The current ini file is process-wide: select the alias table only for this look-up and
-    // give the previous file back.
-    std::lock_guard lock(AliasMutex());
-    const std::string previous = GetCurrentIniFile();
-    SetCurrentIniFile(alias_file);
-    model = IniReadString("Camera", model, model);
-    if (!previous.empty()) SetCurrentIniFile(previous);
-    return model;
+    // Read through its own handle rather than by making the table the process-wide current ini
+    // file: another thread between its own select and read must never land in this table.
+    return IniFile(alias_file).ReadString("Camera", model, model);
 }
 
 bool WriteModelAliasFile(const std::string& folder) {

@@ -4,7 +4,6 @@
 // the start of PEF, NEF, CR2, ARW and ORF files, shortened through the alias table
 // ChangeModelName.txt of the application folder.
 
-#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -28,13 +27,6 @@ std::string ReadSonyModel(const std::string& file_name);
 std::string ReadOlympusModel(const std::string& file_name);
 
 enum class TRawMaker { rmPentax, rmNikon, rmCanon, rmSony, rmOlympus };
-
-// The bytes a maker's reader takes from a file: their offset and count.
-struct RawHeaderStretch {
-    std::size_t offset;
-    std::size_t length;
-};
-RawHeaderStretch RawModelStretch(TRawMaker maker);
 
 // The model a maker's reader finds in the bytes it read from a file (fewer than the stretch's
 // length when the file is short).

@@ -96,6 +96,7 @@ TEST_F(CameraModelAlias, DefaultTableEditsAndCommand) {
     SetCurrentIniFile(home_ / "Other.ini");
     EXPECT_EQ(GetModelName(k20d), "K20D");
     EXPECT_EQ(GetModelName(k20d, true), "PENTAX K20D");
+    EXPECT_EQ(GetCurrentIniFile(), home_ / "Other.ini");  // never switched under other users
     std::string out;
     EXPECT_EQ(test::RunCli("model " + k20d + " " + (home_ / "none.pef") + " 2>/dev/null", &out), 1);
     EXPECT_EQ(out, "K20D\nPENTAX RAW FILE\n");
