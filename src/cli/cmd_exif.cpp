@@ -88,8 +88,11 @@ int RunExif(const Args& args, std::ostream& out, std::ostream& err) {
     Args files;
     if (!ParseFileArgs("exif", "FILE...", args, {}, &files, err)) return 2;
     TExifInfoEx exif;
+    // The read reports a missing header itself, so the file is opened once.
+    bool has_exif = true;
+    exif.OnReadError = [&](TExifInfoEx&) { has_exif = false; };
     return ForEachFile("exif", files, err, [&](const std::string& file) {
-        bool has_exif = exif.HasExif(file);
+        has_exif = true;
         exif.SetImageFileName(file);
         // Texts are UTF-8 already; replace rather than throw on anything that slipped through.
         out << ExifJson(file, has_exif, exif).dump(-1, ' ', false, Json::error_handler_t::replace)

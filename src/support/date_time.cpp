@@ -4,7 +4,9 @@
 
 namespace pelko {
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
     static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -75,10 +77,6 @@ int DateTime::DayOfWeek() const {
     return static_cast<int>(((days % 7) + 7 + 4) % 7);
 }
 
-int DateTime::DayOfYear() const {
-    return static_cast<int>(DaysFromCivil(year, month, day) - DaysFromCivil(year, 1, 1)) + 1;
-}
-
 std::string DateTime::ToText() const {
     char buffer[48];
     std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d %02d:%02d:%02d", year, month, day, hour,
@@ -136,8 +134,7 @@ std::optional<DateTime> ParseDateTimeText(std::string_view text) {
 
 DateTime AddDays(const DateTime& dt, int days) {
     DateTime out = dt;
-    CivilFromDays(DaysFromCivil(dt.year, dt.month, dt.day) + days, &out.year, &out.month,
-                  &out.day);
+    CivilFromDays(DaysFromCivil(dt.year, dt.month, dt.day) + days, &out.year, &out.month, &out.day);
     return out;
 }
 

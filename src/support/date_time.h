@@ -30,8 +30,6 @@ struct DateTime {
 
     // 0 = Sunday ... 6 = Saturday.
     int DayOfWeek() const;
-    // Day of the year, 1-based.
-    int DayOfYear() const;
     // "yyyy/mm/dd hh:nn:ss", the program's fixed date-time text.
     std::string ToText() const;
     // "yyyy/mm/dd".
