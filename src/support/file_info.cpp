@@ -11,9 +11,12 @@ namespace pelko {
 void TFileIfo::SetFileName(const std::string& file_name) {
     *this = TFileIfo{};
     if (file_name.empty()) return;
-    // A wildcard path stands for its first match.
+    // A wildcard path stands for its first match, unless a file has that very name (here "*" and
+    // "?" may be part of one).
     std::string path = file_name;
-    if (file_name.find_first_of("*?") != std::string::npos) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        if (file_name.find_first_of("*?") == std::string::npos) return;
         glob_t matches{};
         const int rc = ::glob(file_name.c_str(), GLOB_NOSORT | GLOB_NOESCAPE, nullptr, &matches);
         if (rc != 0 || matches.gl_pathc == 0) {
@@ -22,9 +25,8 @@ void TFileIfo::SetFileName(const std::string& file_name) {
         }
         path = matches.gl_pathv[0];
         ::globfree(&matches);
+        if (::stat(path.c_str(), &st) != 0) return;
     }
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return;
     found_ = true;
     file_name_ = file_name;
     short_name_ = NameOf(path);

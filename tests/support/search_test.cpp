@@ -137,6 +137,11 @@ TEST_F(SearchTest, DataCarriesSizeTimeAndRawNames) {
     EXPECT_EQ(info.TimeStamp().ToText(), "2019/05/01 09:30:15");
     info.SetFileName(dir_ / "A/none");
     EXPECT_FALSE(info.Found());
+    // A name that holds "*" itself is that file, not the first one its pattern matches.
+    WriteFile(dir_ / "A/x*[1].JPG", "xy");
+    WriteFile(dir_ / "A/xz1.JPG", "matches the pattern");
+    info.SetFileName(dir_ / "A/x*[1].JPG");
+    EXPECT_EQ(info.Size(), 2);
 }
 
 TEST(SearchDirTest, BreadthFirstAcrossSiblingsWithIgnore) {
