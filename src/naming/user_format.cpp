@@ -224,10 +224,12 @@ std::string EvaluateUserFormat(std::string_view name, std::string_view ext, std:
         if (!IsInvalidFileNameByte(c)) result[kept++] = c;
     }
     result.resize(kept);
+    // Trimmed in place: this runs once per file of a run.
     const std::string_view trimmed = TrimControl(result);
-    if (trimmed.size() != result.size()) {
-        result = std::string(trimmed);
-    }
+    const auto lead = static_cast<std::size_t>(trimmed.data() - result.data());
+    const std::size_t size = trimmed.size();
+    result.resize(lead + size);
+    result.erase(0, lead);
     result.append(ext);
     return result;
 }
