@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds with warnings as errors, runs every test, then builds and runs
-# the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer, and runs the fuzz
-# targets for a while when clang is available.
+# the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer, the copy engine's
+# tests under ThreadSanitizer, and runs the fuzz targets for a while when clang is available.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -21,6 +21,13 @@ BUILD_DIR=build-asan bash scripts/build.sh -DCMAKE_BUILD_TYPE=Debug -DPELKO_WERR
 echo "== tests under sanitizers"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+# The copy run hands durable commits to a worker thread: check that hand-off for data races.
+echo "== copy engine under ThreadSanitizer"
+BUILD_DIR=build-tsan BUILD_TARGET=copy_tests bash scripts/build.sh -DCMAKE_BUILD_TYPE=Debug -DPELKO_WERROR=ON \
+    -DPELKO_CORE_ONLY=ON -DPELKO_BENCH=OFF -DCMAKE_CXX_FLAGS="-fsanitize=thread" \
+    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread"
+TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/copy_tests --gtest_brief=1
 
 if command -v clang++ >/dev/null 2>&1 && [ "$fuzz_seconds" -gt 0 ]; then
     echo "== fuzz targets (${fuzz_seconds}s each)"
