@@ -20,20 +20,10 @@ constexpr std::string_view kReplaceError = "ReplaceError";
 // The nine characters a file name cannot hold are all ASCII, so in UTF-8 they never occur inside
 // another character and removing their bytes removes whole characters only.
 bool IsInvalidFileNameByte(char c) {
-    switch (c) {
-        case '\\':
-        case '/':
-        case ':':
-        case '*':
-        case '?':
-        case '"':
-        case '<':
-        case '>':
-        case '|':
-            return true;
-        default:
-            return false;
+    for (std::string_view invalid : InvalidFileNameChars) {
+        if (invalid.front() == c) return true;
     }
+    return false;
 }
 
 // A decimal integer (optional leading spaces and sign), or `fallback` when the text is not one.

@@ -16,10 +16,6 @@ namespace pelko {
 
 namespace {
 
-char FoldAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // Plain wildcard match with one-step backtracking to the last "*": linear in practice and never
 // exponential, whatever the mask.
 bool WildcardMatch(std::string_view name, std::string_view mask) {

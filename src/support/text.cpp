@@ -183,12 +183,6 @@ std::string AsciiUpper(std::string_view text) {
     return out;
 }
 
-namespace {
-char FoldAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-}  // namespace
-
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {

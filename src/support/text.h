@@ -45,6 +45,11 @@ std::string LegacySubstr(std::string_view text, std::size_t start, std::size_t c
 // The first characters of text that fit in `width` legacy units (a cut character is left out).
 std::string LegacyLeft(std::string_view text, std::size_t width);
 
+// One byte with an ASCII letter folded to lower case.
+inline char FoldAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 // ASCII letters folded to lower case; every other byte unchanged.
 std::string AsciiLower(std::string_view text);
 std::string AsciiUpper(std::string_view text);
