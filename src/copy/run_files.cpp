@@ -16,7 +16,7 @@ std::vector<std::string> ListRunFiles(const std::string& folder) {
     search.OnFind = [&](TSearchFile&, const std::string& path, const TSearchFileData& data, bool&) {
         // A temporary file of a broken copy is never a picture.
         if (data.Name.rfind("PHOT", 0) == 0 || IsCopyTemporaryName(data.Name)) return;
-        if (FileExists(path)) files.push_back(path);
+        if (data.IsRegularFile()) files.push_back(path);
     };
     search.Execute();
     return files;

@@ -188,6 +188,14 @@ bool TSearchFileData::AttrDirectory() const {
     }
 }
 
+bool TSearchFileData::IsRegularFile() const {
+    if (!loaded_) {
+        if (d_type_ == DT_REG) return true;
+        if (d_type_ != DT_LNK && d_type_ != DT_UNKNOWN) return false;
+    }
+    return Loaded().regular;
+}
+
 const TSearchFileData::Info& TSearchFileData::Loaded() const {
     if (loaded_) return info_;
     loaded_ = true;
@@ -202,6 +210,7 @@ const TSearchFileData::Info& TSearchFileData::Loaded() const {
     SearchTimeConverter fallback;
     SearchTimeConverter& times = times_ != nullptr ? *times_ : fallback;
     info_.directory = S_ISDIR(st.st_mode);
+    info_.regular = S_ISREG(st.st_mode);
     info_.size = info_.directory ? 0 : static_cast<std::int64_t>(st.st_size);
     info_.write_valid = times.Convert(st.st_mtim.tv_sec, &info_.write_time);
     info_.access_valid = times.Convert(st.st_atim.tv_sec, &info_.access_time);

@@ -38,6 +38,8 @@ class TSearchFileData {
     bool LastAccessTimeValid() const { return Loaded().access_valid; }
     const DateTime& LastAccessTime() const { return Loaded().access_time; }
     bool AttrDirectory() const;
+    // A regular file, links followed (the entry's type answers without a stat when it can).
+    bool IsRegularFile() const;
     bool AttrReadOnly() const { return Loaded().read_only; }  // no write permission bit at all
     bool AttrHidden() const { return !Name.empty() && Name[0] == '.'; }
     bool AttrSysFile() const { return false; }
@@ -55,6 +57,7 @@ class TSearchFileData {
         bool access_valid = false;
         DateTime access_time{};
         bool directory = false;
+        bool regular = false;
         bool read_only = false;
     };
     const Info& Loaded() const;

@@ -1,6 +1,7 @@
 #include "support/search.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <map>
@@ -142,6 +143,20 @@ TEST_F(SearchTest, DataCarriesSizeTimeAndRawNames) {
     WriteFile(dir_ / "A/xz1.JPG", "matches the pattern");
     info.SetFileName(dir_ / "A/x*[1].JPG");
     EXPECT_EQ(info.Size(), 2);
+
+    // Links count as what they point at; a folder or a dangling link is no file.
+    WriteFile(dir_ / "L/file.JPG", "f");
+    ASSERT_EQ(::mkdir((dir_ / "L/sub").c_str(), 0700), 0);
+    ASSERT_EQ(::symlink("file.JPG", (dir_ / "L/link.JPG").c_str()), 0);
+    ASSERT_EQ(::symlink("none", (dir_ / "L/dangling.JPG").c_str()), 0);
+    std::map<std::string, bool> regular;
+    search_.Directory = dir_ / "L";
+    search_.OnFind = [&](TSearchFile&, const std::string& name, const TSearchFileData& entry,
+                         bool&) { regular[NameOf(name)] = entry.IsRegularFile(); };
+    ASSERT_TRUE(search_.Execute());
+    const std::map<std::string, bool> expected = {
+        {"file.JPG", true}, {"link.JPG", true}, {"dangling.JPG", false}, {"sub", false}};
+    EXPECT_EQ(regular, expected);
 }
 
 TEST(SearchDirTest, BreadthFirstAcrossSiblingsWithIgnore) {
