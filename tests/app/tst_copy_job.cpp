@@ -120,7 +120,7 @@ class TestCopyJob : public QObject {
         QCOMPARE(lines, expected);
         QCOMPARE(lines.size(), 11);  // six pictures, three RAW, a movie, a thumbnail
         QCOMPARE(screen.status, QString::fromUtf8("　　処理が終了しました"));
-        QCOMPARE(screen.position, 10);
+        QCOMPARE(screen.position, 11);
         QCOMPARE(screen.maximum, 11);
         QCOMPARE(screen.progress, QString("11 / 11"));
         QCOMPARE(screen.title, QString("PelkoCopy"));
