@@ -1,5 +1,6 @@
 #include <signal.h>
 
+#include <array>
 #include <atomic>
 #include <cstdio>
 #include <ctime>
@@ -158,9 +159,9 @@ class RowPrinter final : public ICopyRunObserver {
         rows_.resize(static_cast<std::size_t>(row) + 1);
         Print(false);
     }
-    void RowChanged(int row, const ResultRow& cells) override {
+    void RowChanged(int row, const TResultRow& result) override {
         if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return;
-        rows_[static_cast<std::size_t>(row)] = cells;
+        rows_[static_cast<std::size_t>(row)] = result;
         Print(false);
     }
     // At the end of the run every row is final.
@@ -169,19 +170,17 @@ class RowPrinter final : public ICopyRunObserver {
   private:
     void Print(bool all) {
         for (; next_ < rows_.size(); ++next_) {
-            const ResultRow& cells = rows_[next_];
-            // A blank row is final once a later row began.
-            const bool final =
-                cells[2].empty() ? next_ + 1 < rows_.size() : cells[2] != kCellWorking;
-            if (!final && !all) break;
+            const std::optional<TResultRow>& row = rows_[next_];
+            if (!all && !(row && row->Final())) break;
+            const std::array<std::string, 4> cells = GridCells(row ? *row : TResultRow{});
             out_ << cells[0] << '\t' << cells[1] << '\t' << cells[2] << '\t' << cells[3]
                  << std::endl;
-            rows_[next_] = {};  // printed: keep no text of it
+            rows_[next_].reset();  // printed: keep no text of it
         }
     }
 
     std::ostream& out_;
-    std::vector<ResultRow> rows_;
+    std::vector<std::optional<TResultRow>> rows_;
     std::size_t next_ = 0;
 };
 
