@@ -5,7 +5,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("PelkoCopy");
-    QApplication::setApplicationDisplayName(QString::fromUtf8(pelko::TFrmDCMain::kCaption));
+    QApplication::setApplicationDisplayName("PelkoCopy");
     pelko::TFrmDCMain window;
     window.show();
     return QApplication::exec();
