@@ -101,9 +101,7 @@ DriveCheck TCardWatcher::Check() {
     }
     last_ = EvaluateDriveCheck(card, dests);
 
-    if (controls_.source_path != nullptr) {
-        controls_.source_path->setText(QString::fromStdString(last_.source_path));
-    }
+    if (controls_.show_source) controls_.show_source(last_.source_path);
     if (controls_.execute != nullptr) controls_.execute->setEnabled(last_.ready);
     if (controls_.hint != nullptr) {
         controls_.hint->setText(

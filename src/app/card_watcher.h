@@ -64,7 +64,8 @@ class TCardWatcher : public QObject {
   public:
     struct Controls {
         QWidget* window = nullptr;
-        QLabel* source_path = nullptr;            // lblSourcePath
+        // Shows the card's folder (lblSourcePath).
+        std::function<void(const std::string&)> show_source;
         QAbstractButton* execute = nullptr;       // btnExecute
         QAbstractButton* auto_restore = nullptr;  // chkAutoRestore
         QWidget* status_bar = nullptr;            // stbInfo, coloured

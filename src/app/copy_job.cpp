@@ -4,10 +4,6 @@
 #include <chrono>
 #include <exception>
 #include <functional>
-#include <type_traits>
-
-#include "copy/file_kind.h"
-#include "support/file_ops.h"
 
 namespace pelko {
 
@@ -20,51 +16,6 @@ constexpr auto kDeliverySliceTime = std::chrono::milliseconds(20);
 
 QString ToQString(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// The row type the engine's observer reports.
-template <typename T>
-struct RowArgument;
-template <typename C, typename R>
-struct RowArgument<void (C::*)(int, const R&)> {
-    using type = R;
-};
-using EngineRow = RowArgument<decltype(&ICopyRunObserver::RowChanged)>::type;
-
-[[maybe_unused]] TResultRow ToResultRow(const TResultRow& row) {
-    return row;
-}
-
-// Engines that still report the four grid texts: their outcome values, read back once here.
-[[maybe_unused]] TResultRow ToResultRow(const std::array<std::string, 4>& cells) {
-    TResultRow row;
-    row.source = cells[0];
-    if (cells[2].empty()) return row;
-    row.kind = FileKind(ExtensionOf(cells[0]));
-    const std::string_view copy = cells[2];
-    const std::string_view removal = cells[3];
-    if (copy == kCellWorking) {
-        row.copy = TCopyOutcome::coWorking;
-    } else if (copy == kCellOk) {
-        row.copy = TCopyOutcome::coCopied;
-    } else if (copy == kCellSameName) {
-        row.copy = TCopyOutcome::coNameTaken;
-    } else if (copy == kCellNone) {
-        row.copy = TCopyOutcome::coOlder;
-    } else {
-        row.copy = TCopyOutcome::coFailed;
-    }
-    if (row.copy != TCopyOutcome::coOlder) row.dest = cells[1];
-    if (removal == kCellNone) {
-        row.removal = TDeleteOutcome::doNotAsked;
-    } else if (removal == kCellOk) {
-        row.removal = TDeleteOutcome::doDeleted;
-    } else if (removal == kCellSkip) {
-        row.removal = TDeleteOutcome::doSkipped;
-    } else if (removal == kCellFailed) {
-        row.removal = TDeleteOutcome::doFailed;
-    }
-    return row;
 }
 
 }  // namespace
@@ -90,8 +41,8 @@ class TCopyJob::Relay final : public ICopyRunObserver {
         job_.Update([&](Latest& latest) { latest.title = title; });
     }
     void RowAdded(int row) override { job_.Push({Event::kRowAdded, row, {}}); }
-    void RowChanged(int row, const EngineRow& cells) override {
-        job_.Push({Event::kRowChanged, row, ToResultRow(cells)});
+    void RowChanged(int row, const TResultRow& cells) override {
+        job_.Push({Event::kRowChanged, row, cells});
     }
     void SpeedTextChanged(const std::string& text, bool finished) override {
         job_.Update([&](Latest& latest) {

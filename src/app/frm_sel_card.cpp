@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "support/ini_file.h"
+#include "support/platform.h"
 #include "support/text.h"
 
 namespace pelko {
@@ -39,8 +40,11 @@ std::vector<CardListItem> ReadCardList(const std::string& card_info_path) {
     return items;
 }
 
-TFrmSelCard::TFrmSelCard(std::string card_info_path, QWidget* main_form)
-    : QDialog(main_form), card_info_path_(std::move(card_info_path)), main_form_(main_form) {
+TFrmSelCard::TFrmSelCard(QWidget* main_form, std::string card_info_path)
+    : QDialog(main_form),
+      card_info_path_(card_info_path.empty() ? AppFolder() + "/CardInfo.ini"
+                                             : std::move(card_info_path)),
+      main_form_(main_form) {
     setObjectName("FrmSelCard");
     setWindowTitle(QString::fromUtf8("SDカード選択"));
     auto* layout = new QVBoxLayout(this);
@@ -86,7 +90,7 @@ void TFrmSelCard::showEvent(QShowEvent* event) {
 }
 
 std::string ExecSelCard(const std::string& card_info_path, QWidget* main_form) {
-    TFrmSelCard dialog(card_info_path, main_form);
+    TFrmSelCard dialog(main_form, card_info_path);
     dialog.exec();
     // The caller reads the selection however the dialog was closed.
     return dialog.SelectedCard();

@@ -35,10 +35,10 @@ class IDialogService {
                                                 const std::string& filter) = 0;
     // The card choice: the identifier of the card the user says is in the reader; empty when no
     // card is known.
-    virtual std::string SelectCard() { return {}; }
+    virtual std::string SelectCard() = 0;
     // The processing choice of the folder command: 0 copy to the destinations, 1 new names in
     // place, -1 cancel (also when the dialog is closed).
-    virtual int SelectProcessing() { return -1; }
+    virtual int SelectProcessing() = 0;
 
     void Information(const std::string& title, const std::string& text) {
         MessageBox(MsgKind::kInformation, title, text, MsgButtons::kOk);

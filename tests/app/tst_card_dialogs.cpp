@@ -27,7 +27,7 @@ class TestCardDialogs : public QObject {
 
         QWidget main;
         main.setGeometry(100, 50, 800, 600);
-        TFrmSelCard dialog(ini, &main);
+        TFrmSelCard dialog(&main, ini);
         dialog.show();
         auto* list = dialog.findChild<QComboBox*>("cboSD");
         QCOMPARE(list->count(), 2);

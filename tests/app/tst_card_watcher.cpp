@@ -122,8 +122,11 @@ class TestCardWatcher : public QObject {
         auto* bar = new QWidget(&window);
         auto* hint = new QLabel(bar);
         std::array<std::string, 3> dests = {dir / "raw", dir / "jpg", dir / "other"};
-        TCardWatcher watcher(volumes,
-                             {&window, source, execute, restore, bar, hint, [&] { return dests; }});
+        TCardWatcher watcher(volumes, {&window,
+                                       [&](const std::string& path) {
+                                           source->setText(QString::fromStdString(path));
+                                       },
+                                       execute, restore, bar, hint, [&] { return dests; }});
         const QColor normal = QApplication::palette().color(QPalette::Button);
 
         window.showMinimized();
