@@ -1,9 +1,11 @@
 #include "app/copy_job.h"
 
 #include <QMetaObject>
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <functional>
+#include <unordered_set>
 
 namespace pelko {
 
@@ -13,6 +15,9 @@ namespace {
 // event loop run before the next.
 constexpr std::size_t kDeliverySliceEvents = 4000;
 constexpr auto kDeliverySliceTime = std::chrono::milliseconds(20);
+// Events reach the window this often while a run goes on: often enough to look live, seldom
+// enough that many small files cost the window little.
+constexpr int kDeliveryIntervalMs = 30;
 
 QString ToQString(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -64,6 +69,8 @@ class TCopyJob::Relay final : public ICopyRunObserver {
 
 TCopyJob::TCopyJob(QObject* parent) : QObject(parent) {
     qRegisterMetaType<pelko::TResultRow>();
+    delivery_timer_.setInterval(kDeliveryIntervalMs);
+    connect(&delivery_timer_, &QTimer::timeout, this, [this] { Deliver(false); });
 }
 
 TCopyJob::~TCopyJob() {
@@ -86,6 +93,7 @@ bool TCopyJob::Start(CopyRunContext context, std::string source_folder, RunSourc
     }
     context_ = std::move(context);
     context_.abort = &engine_abort_;
+    delivery_timer_.start();
     result_ = {};
     worker_ = std::thread([this, source = std::move(source_folder), kind] {
         Relay relay(*this);
@@ -108,82 +116,90 @@ void TCopyJob::Abort() {
 }
 
 void TCopyJob::Push(Event event) {
-    bool post = false;
+    const bool finished = event.type == Event::kFinished;
     {
         const std::lock_guard lock(mutex_);
         events_.push_back(std::move(event));
-        post = !delivery_posted_;
-        delivery_posted_ = true;
     }
-    if (post)
+    // The end of a run is shown at once; everything else waits for the next delivery tick.
+    if (finished) {
         QMetaObject::invokeMethod(
             this, [this] { Deliver(false); }, Qt::QueuedConnection);
+    }
 }
 
 void TCopyJob::Update(const std::function<void(Latest&)>& change) {
-    bool post = false;
-    {
-        const std::lock_guard lock(mutex_);
-        change(latest_);
-        post = !delivery_posted_;
-        delivery_posted_ = true;
-    }
-    if (post)
-        QMetaObject::invokeMethod(
-            this, [this] { Deliver(false); }, Qt::QueuedConnection);
+    const std::lock_guard lock(mutex_);
+    change(latest_);
 }
 
 void TCopyJob::Deliver(bool all) {
     const auto started = std::chrono::steady_clock::now();
-    std::deque<Event> slice;
+    std::vector<Event> slice;
     Latest latest;
-    bool more = false;
     {
         const std::lock_guard lock(mutex_);
-        if (all || events_.size() <= kDeliverySliceEvents) {
-            slice.swap(events_);
-        } else {
-            const auto end = events_.begin() + static_cast<std::ptrdiff_t>(kDeliverySliceEvents);
-            slice.assign(std::make_move_iterator(events_.begin()), std::make_move_iterator(end));
-            events_.erase(events_.begin(), end);
-        }
+        const std::size_t count =
+            all ? events_.size() : std::min(events_.size(), kDeliverySliceEvents);
+        slice.assign(std::make_move_iterator(events_.begin()),
+                     std::make_move_iterator(events_.begin() + static_cast<std::ptrdiff_t>(count)));
+        events_.erase(events_.begin(), events_.begin() + static_cast<std::ptrdiff_t>(count));
         latest = std::exchange(latest_, Latest{});
-        more = !events_.empty();
-        // Whatever the worker queues from now on needs a delivery of its own.
-        delivery_posted_ = more;
     }
 
+    // A row changed twice in one delivery shows its last state only.
+    std::vector<bool> superseded(slice.size(), false);
+    std::unordered_set<int> changed_later;
+    for (std::size_t i = slice.size(); i-- > 0;) {
+        if (slice[i].type == Event::kRunStarting) changed_later.clear();
+        if (slice[i].type == Event::kRowChanged && !changed_later.insert(slice[i].value).second) {
+            superseded[i] = true;
+        }
+    }
+    // The rows a run appends are announced together, before the changes that fill them.
+    const auto announce_rows = [&](std::size_t from) {
+        int last = -1;
+        for (std::size_t i = from; i < slice.size() && slice[i].type != Event::kRunStarting; ++i) {
+            if (slice[i].type == Event::kRowAdded) last = std::max(last, slice[i].value);
+        }
+        if (last >= 0) emit rowAdded(last);
+    };
+
     bool finished = false;
-    while (!slice.empty()) {
-        Event& event = slice.front();
+    announce_rows(0);
+    std::size_t i = 0;
+    for (; i < slice.size(); ++i) {
+        const Event& event = slice[i];
         switch (event.type) {
             case Event::kRunStarting:
                 emit runStarting();
+                announce_rows(i + 1);
                 break;
             case Event::kProgressMaximum:
                 emit progressMaximum(event.value);
                 break;
             case Event::kRowAdded:
-                emit rowAdded(event.value);
                 break;
             case Event::kRowChanged:
-                emit rowChanged(event.value, event.row);
+                if (!superseded[i]) emit rowChanged(event.value, event.row);
                 break;
             case Event::kFinished:
                 finished = true;
                 break;
         }
-        slice.pop_front();
-        if (!all && !slice.empty() &&
-            std::chrono::steady_clock::now() - started > kDeliverySliceTime) {
-            // Time is up: the rest goes back to the front of the queue for the next delivery.
-            const std::lock_guard lock(mutex_);
-            events_.insert(events_.begin(), std::make_move_iterator(slice.begin()),
-                           std::make_move_iterator(slice.end()));
-            slice.clear();
-            more = true;
-            delivery_posted_ = true;
+        if (!all && std::chrono::steady_clock::now() - started > kDeliverySliceTime) break;
+    }
+    bool more = false;
+    {
+        const std::lock_guard lock(mutex_);
+        if (i + 1 < slice.size()) {
+            // Time is up: the rest goes back to the front of the queue.
+            events_.insert(
+                events_.begin(),
+                std::make_move_iterator(slice.begin() + static_cast<std::ptrdiff_t>(i + 1)),
+                std::make_move_iterator(slice.end()));
         }
+        more = !events_.empty();
     }
 
     if (latest.position) emit progressPosition(*latest.position);
@@ -195,12 +211,14 @@ void TCopyJob::Deliver(bool all) {
     if (finished) {
         Finish();
     } else if (more && !all) {
+        // A backlog is worked off without waiting for the tick, one slice per turn of the loop.
         QMetaObject::invokeMethod(
             this, [this] { Deliver(false); }, Qt::QueuedConnection);
     }
 }
 
 void TCopyJob::Finish() {
+    delivery_timer_.stop();
     if (worker_.joinable()) worker_.join();
     running_ = false;
     emit finished();

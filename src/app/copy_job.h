@@ -1,16 +1,19 @@
 #pragma once
 
 // TCopyJob: one copy or folder command on a worker thread. The engine's events come back to the
-// thread that owns the job as signals, in order; values that only the latest one matters of
-// (progress, title, speed line, status) are passed on once per delivery rather than once per
-// file, so a run of many small files costs the window little. Abort() stops the run before its
+// thread that owns the job as signals, in order, delivered a few dozen times a second: rows
+// appended in one delivery come as one signal, a row changed twice shows its last state, and
+// values that only the latest one matters of (progress, title, speed line, status) come once,
+// so a run of many small files costs the window little. Abort() stops the run before its
 // next file; the destructor aborts and waits until what was copied is committed.
 
 #include <QMetaType>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -53,6 +56,7 @@ class TCopyJob : public QObject {
     void progressPosition(int position);
     void progressText(const QString& text);
     void titleChanged(const QString& title);
+    // Rows up to `row` exist, blank until changed; several rows may come in one signal.
     void rowAdded(int row);
     void rowChanged(int row, const pelko::TResultRow& cells);
     void speedTextChanged(const QString& text, bool finished);
@@ -89,9 +93,9 @@ class TCopyJob : public QObject {
     bool running_ = false;
 
     std::mutex mutex_;
-    std::deque<Event> events_;      // guarded by mutex_
-    Latest latest_;                 // guarded by mutex_
-    bool delivery_posted_ = false;  // guarded by mutex_
+    std::deque<Event> events_;  // guarded by mutex_
+    Latest latest_;             // guarded by mutex_
+    QTimer delivery_timer_;
 
     CopyRunContext context_;
     CommandResult result_;

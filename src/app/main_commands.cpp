@@ -47,9 +47,10 @@ TMainCommands::TMainCommands(TFrmDCMain& window, const IVolumeSource* volumes) :
     run.speed = w_.lblProcessTime;
     run.reset_grid = [this] { w_.ResetResultGrid(); };
     run.add_row = [this](int row) {
-        // Rows arrive in order; a gap would only come from a run the grid missed the start of.
-        while (w_.grdListModel->RowCount() <= row)
-            w_.grdListModel->AppendRow(TResultRow{});
+        const int missing = row + 1 - w_.grdListModel->RowCount();
+        if (missing > 0) {
+            w_.grdListModel->AppendRows(std::vector<TResultRow>(static_cast<std::size_t>(missing)));
+        }
     };
     run.set_row = [this](int row, const TResultRow& cells) { w_.grdListModel->SetRow(row, cells); };
     run.card_folder = [this] { return S(w_.lblSourcePath->Path()); };

@@ -222,31 +222,67 @@ class TestMainWindowRun : public QObject {
                  QString("141"));
     }
 
-    // A run of many small files costs the window little over the tool.
+    // A run of many small files costs the window little over the tool. The machine may be
+    // busy, so each side's best of a few alternating rounds counts.
     void manySmallFiles() {
-        const int files = qEnvironmentVariableIntValue("PELKO_WINDOW_FILES") > 0
-                              ? qEnvironmentVariableIntValue("PELKO_WINDOW_FILES")
-                              : 2000;
-        test::MakeCard(*dir_ / "a", files);
-        test::MakeCard(*dir_ / "b", files);
+        const auto setting = [](const char* name, int fallback) {
+            const int value = qEnvironmentVariableIntValue(name);
+            return value > 0 ? value : fallback;
+        };
+        const int files = setting("PELKO_WINDOW_FILES", 2000);
+        const int rounds = setting("PELKO_WINDOW_ROUNDS", 2);
+        test::MakeCard(*dir_ / "card", files);
         MountedVolume card;
-        card.mount_point = *dir_ / "a";
+        card.mount_point = *dir_ / "card";
         card.removable = true;
         volumes_.SetVolumes({card});
         auto w = MakeWindow();
-        QSignalSpy finished(&w->Commands().Runs(), &TRunCommands::runFinished);
-        QElapsedTimer timer;
-        timer.start();
-        w->btnExecuteClick();
-        QVERIFY(finished.wait(600000));
-        const qint64 window_ms = timer.restart();
-        int status = -1;
-        const QStringList expected = test::CliRows(CliArgs(*dir_ / "b/DCIM"), &status);
-        const qint64 cli_ms = timer.elapsed();
-        qInfo("%d files: window %lld ms, tool %lld ms", w->grdListModel->RowCount(),
-              static_cast<long long>(window_ms), static_cast<long long>(cli_ms));
-        QCOMPARE(status, 0);
-        QCOMPARE(w->grdListModel->RowCount(), expected.size());
+        qint64 best_window = -1, best_cli = -1;
+        for (int round = 0; round < rounds; ++round) {
+            const std::string window_out = *dir_ / ("w" + std::to_string(round));
+            const std::string cli_out = *dir_ / ("c" + std::to_string(round));
+            const std::array<TPathLabel*, 3> labels = {w->lblDestRaw, w->lblDestJpg,
+                                                       w->lblDestOther};
+            const std::array<const char*, 3> kinds = {"/raw", "/jpg", "/other"};
+            for (std::size_t i = 0; i < 3; ++i) {
+                fs::create_directories(window_out + kinds[i]);
+                labels[i]->SetPath(QString::fromStdString(window_out + kinds[i]));
+            }
+            const auto run_window = [&] {
+                QSignalSpy finished(&w->Commands().Runs(), &TRunCommands::runFinished);
+                QElapsedTimer timer;
+                timer.start();
+                w->btnExecuteClick();
+                QVERIFY(finished.wait(600000));
+                const qint64 ms = timer.elapsed();
+                best_window = best_window < 0 ? ms : std::min(best_window, ms);
+            };
+            const auto run_cli = [&] {
+                QElapsedTimer timer;
+                timer.start();
+                int status = -1;
+                const QStringList rows = test::CliRows(
+                    *dir_ / "card/DCIM" + " --raw " + cli_out + "/raw --jpeg " + cli_out +
+                        "/jpg --other " + cli_out + "/other --folder-mode 3 --name-mode 2",
+                    &status);
+                const qint64 ms = timer.elapsed();
+                best_cli = best_cli < 0 ? ms : std::min(best_cli, ms);
+                QCOMPARE(status, 0);
+                QCOMPARE(rows.size(), files + 5);
+            };
+            if (round % 2 == 0) {
+                run_window();
+                run_cli();
+            } else {
+                run_cli();
+                run_window();
+            }
+            QCOMPARE(w->grdListModel->RowCount(), files + 5);
+        }
+        qInfo(
+            "%d files, best of %d: window %lld ms, tool %lld ms (%.2fx)", files + 5, rounds,
+            static_cast<long long>(best_window), static_cast<long long>(best_cli),
+            static_cast<double>(best_window) / static_cast<double>(std::max<qint64>(1, best_cli)));
         w->close();
     }
 };
