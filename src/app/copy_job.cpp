@@ -17,7 +17,7 @@ constexpr std::size_t kDeliverySliceEvents = 4000;
 constexpr auto kDeliverySliceTime = std::chrono::milliseconds(20);
 // Events reach the window this often while a run goes on: often enough to look live, seldom
 // enough that many small files cost the window little.
-constexpr int kDeliveryIntervalMs = 30;
+constexpr int kDeliveryIntervalMs = 100;
 
 QString ToQString(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));

@@ -251,30 +251,6 @@ class TestCopyJob : public QObject {
         QVERIFY(copied < 20);
         QCOMPARE(CountFiles(dir / "card2/DCIM"), 26 - copied);
     }
-
-    // Many small files: the job costs little over the tool.
-    void manySmallFiles() {
-        const int files = qEnvironmentVariableIntValue("PELKO_JOB_FILES") > 0
-                              ? qEnvironmentVariableIntValue("PELKO_JOB_FILES")
-                              : 2000;
-        test::TempDir dir;
-        test::MakeCard(dir / "a", files);
-        test::MakeCard(dir / "b", files);
-        QElapsedTimer timer;
-        timer.start();
-        TCopyJob job;
-        Screen screen;
-        screen.Watch(job);
-        QVERIFY(job.Start(MakeContext(dir / "a-out"), dir / "a/DCIM", RunSourceKind::rsCard));
-        QTRY_COMPARE_WITH_TIMEOUT(screen.finished, 1, 300000);
-        const qint64 job_ms = timer.restart();
-        int status = -1;
-        const QStringList expected = test::CliRows(CliArgs(dir / "b/DCIM", dir / "b-out"), &status);
-        const qint64 cli_ms = timer.elapsed();
-        qInfo("%d files: job %lld ms, tool %lld ms", files, job_ms, cli_ms);
-        QCOMPARE(status, 0);
-        QCOMPARE(static_cast<int>(screen.rows.size()), expected.size());
-    }
 };
 
 QTEST_MAIN(TestCopyJob)

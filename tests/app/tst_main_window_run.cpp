@@ -1,3 +1,5 @@
+#include <sys/resource.h>
+
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
@@ -16,6 +18,14 @@ using namespace pelko;
 namespace fs = std::filesystem;
 
 namespace {
+
+// CPU seconds of this process (every thread) or of its ended children.
+double CpuSeconds(int who) {
+    rusage usage{};
+    ::getrusage(who, &usage);
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
 
 QString Q(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -238,6 +248,7 @@ class TestMainWindowRun : public QObject {
         volumes_.SetVolumes({card});
         auto w = MakeWindow();
         qint64 best_window = -1, best_cli = -1;
+        double window_cpu = 0, cli_cpu = 0;
         for (int round = 0; round < rounds; ++round) {
             const std::string window_out = *dir_ / ("w" + std::to_string(round));
             const std::string cli_out = *dir_ / ("c" + std::to_string(round));
@@ -252,20 +263,24 @@ class TestMainWindowRun : public QObject {
                 QSignalSpy finished(&w->Commands().Runs(), &TRunCommands::runFinished);
                 QElapsedTimer timer;
                 timer.start();
+                const double cpu = CpuSeconds(RUSAGE_SELF);
                 w->btnExecuteClick();
                 QVERIFY(finished.wait(600000));
                 const qint64 ms = timer.elapsed();
+                window_cpu += CpuSeconds(RUSAGE_SELF) - cpu;
                 best_window = best_window < 0 ? ms : std::min(best_window, ms);
             };
             const auto run_cli = [&] {
                 QElapsedTimer timer;
                 timer.start();
+                const double cpu = CpuSeconds(RUSAGE_CHILDREN);
                 int status = -1;
                 const QStringList rows = test::CliRows(
                     *dir_ / "card/DCIM" + " --raw " + cli_out + "/raw --jpeg " + cli_out +
                         "/jpg --other " + cli_out + "/other --folder-mode 3 --name-mode 2",
                     &status);
                 const qint64 ms = timer.elapsed();
+                cli_cpu += CpuSeconds(RUSAGE_CHILDREN) - cpu;
                 best_cli = best_cli < 0 ? ms : std::min(best_cli, ms);
                 QCOMPARE(status, 0);
                 QCOMPARE(rows.size(), files + 5);
@@ -280,9 +295,12 @@ class TestMainWindowRun : public QObject {
             QCOMPARE(w->grdListModel->RowCount(), files + 5);
         }
         qInfo(
-            "%d files, best of %d: window %lld ms, tool %lld ms (%.2fx)", files + 5, rounds,
-            static_cast<long long>(best_window), static_cast<long long>(best_cli),
-            static_cast<double>(best_window) / static_cast<double>(std::max<qint64>(1, best_cli)));
+            "%d files, best of %d: window %lld ms, tool %lld ms (%.2fx); CPU per run: window "
+            "%.0f ms, tool %.0f ms",
+            files + 5, rounds, static_cast<long long>(best_window),
+            static_cast<long long>(best_cli),
+            static_cast<double>(best_window) / static_cast<double>(std::max<qint64>(1, best_cli)),
+            window_cpu * 1000 / rounds, cli_cpu * 1000 / rounds);
         w->close();
     }
 };
