@@ -56,6 +56,12 @@ std::string ReadStretch(const std::string& file_name, std::size_t offset, std::s
     return bytes;
 }
 
+// A model or alias text as it may stand in a name: without control characters, broken text,
+// surrounding blanks and the characters a file name cannot hold.
+std::string ModelText(std::string_view text) {
+    return ReplaceEach(TrimControl(CleanNameText(text)), InvalidFileNameChars, false, "");
+}
+
 std::string ReadRawModel(TRawMaker maker, const std::string& file_name) {
     const MakerRule& rule = RuleOf(maker);
     return RawModelFromHeader(maker, ReadStretch(file_name, rule.offset, rule.length));
@@ -182,7 +188,7 @@ std::string GetModelName(const std::string& file_name, bool no_alias) {
         } else if (ext == ".jpg") {
             TExifInfoEx exif;
             exif.SetImageFileName(file_name);
-            model = ReplaceEach(TrimControl(exif.Model()), InvalidFileNameChars, false, "");
+            model = ModelText(exif.Model());
         }
     } catch (...) {
         // A reader that fails leaves the model unknown.
@@ -194,7 +200,7 @@ std::string GetModelName(const std::string& file_name, bool no_alias) {
     if (!FileExists(alias_file)) return model;
     // Read through its own handle rather than by making the table the process-wide current ini
     // file: another thread between its own select and read must never land in this table.
-    return IniFile(alias_file).ReadString("Camera", model, model);
+    return ModelText(IniFile(alias_file).ReadString("Camera", model, model));
 }
 
 bool WriteModelAliasFile(const std::string& folder) {

@@ -105,11 +105,12 @@ TEST_F(CameraModelAlias, DefaultTableEditsAndCommand) {
     EXPECT_EQ(test::RunCli("model --alias " + k20d + " 2>/dev/null", &out), 2);
 
     // The user's own table is never rewritten; an empty alias gives an empty model, and "不明"
-    // can carry an alias too.
-    test::WriteFile(home_ / "ChangeModelName.txt", "[Camera]\r\nPENTAX K20D=\r\n不明=?\r\n");
+    // can carry an alias too, filtered as every name is.
+    test::WriteFile(home_ / "ChangeModelName.txt",
+                    "[Camera]\r\nPENTAX K20D=\r\n不明=\x1B[2J?不明\x7F\r\n");
     ASSERT_TRUE(WriteModelAliasFile(home_.str()));
     EXPECT_EQ(GetModelName(k20d), "");
-    EXPECT_EQ(GetModelName(home_ / "IMGP0123.JPEG"), "?");
+    EXPECT_EQ(GetModelName(home_ / "IMGP0123.JPEG"), "[2J不明");
     EXPECT_EQ(GetModelName(JpegWithModel(" A/B ")), "AB");
     EXPECT_EQ(GetModelName(home_ / "missing.pef"), "PENTAX RAW FILE");
 }
