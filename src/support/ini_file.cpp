@@ -274,6 +274,23 @@ std::optional<std::string> IniDocument::Read(std::string_view section, std::stri
     return ValueFromRaw(Classify(lines_[*line]).value);
 }
 
+std::string IniDocument::FoldKey(std::string_view key) {
+    return AsciiLower(TrimWs(key));
+}
+
+std::unordered_map<std::string, std::string> IniDocument::SectionValues(
+    std::string_view section) const {
+    std::unordered_map<std::string, std::string> values;
+    const auto range = FindSection(section);
+    if (!range) return values;
+    for (std::size_t i = range->first + 1; i < range->second; ++i) {
+        const LineInfo info = Classify(lines_[i]);
+        if (info.kind == LineKind::kKey)
+            values.try_emplace(FoldKey(info.name), ValueFromRaw(info.value));
+    }
+    return values;
+}
+
 bool IniDocument::IsStorableSection(std::string_view section) {
     return section.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
 }

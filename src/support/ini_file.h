@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace pelko {
@@ -43,6 +44,12 @@ class IniDocument {
     bool EraseKey(std::string_view section, std::string_view key);
     // Removes every section of that name with all its lines; false when there was none.
     bool EraseSection(std::string_view section);
+
+    // The values of the first section of that name by key as FoldKey gives it, for lookups of
+    // many keys: the first line of each key wins, as Read finds it.
+    std::unordered_map<std::string, std::string> SectionValues(std::string_view section) const;
+    // A key as reads compare it: whitespace around it dropped, ASCII letters folded.
+    static std::string FoldKey(std::string_view key);
 
     // Section names in file order, each name once (first spelling).
     std::vector<std::string> Sections() const;
