@@ -372,8 +372,15 @@ int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
     });
 
     // %C shortens models through the alias table; a first run without the window starts it with
-    // the default lines, as the window would (an existing table is never rewritten).
-    if (!o.dry_run) WriteModelAliasFile(AppFolder());
+    // the default lines, as the window would (an existing table is never rewritten). A dry run
+    // writes nothing and takes those lines from memory, so that it names files as the run will.
+    if (o.dry_run) {
+        context.naming.model_name = [](const std::string& file) {
+            return GetModelName(file, false, TMissingAliasTable::matBuiltIn);
+        };
+    } else if (CreateAppFolder()) {
+        WriteModelAliasFile(AppFolder());
+    }
 
     RowPrinter printer(out, g_interrupted);
     const CommandResult result = RunCopyCommand(context, printer, source, kind);

@@ -39,14 +39,18 @@ struct LineInfo {
     std::string_view value;  // key lines: the text after the first "=", trimmed
 };
 
-// A header is "[" up to the last "]" of the line (text after it is ignored); a "[" without "]"
-// is an ordinary line. Lines starting with ";" are comments; lines without "=" hold no key.
+// A header is "[" up to the last "]" of the line (text after it is ignored), or up to the first
+// "]" when a comment follows it ("[FrmDCMain] ; v2 [old]"); a "[" without "]" is an ordinary
+// line. Lines starting with ";" are comments; lines without "=" hold no key.
 LineInfo Classify(std::string_view line) {
     std::string_view t = TrimWs(line);
     if (t.empty()) return {};
     if (t.front() == '[') {
-        std::size_t close = t.rfind(']');
+        std::size_t close = t.find(']');
         if (close != std::string_view::npos) {
+            const std::string_view after = TrimWs(t.substr(close + 1));
+            if (!after.empty() && after.front() != ';' && after.front() != '#')
+                close = t.rfind(']');
             return {LineKind::kSection, TrimWs(t.substr(1, close - 1)), {}};
         }
     }
@@ -225,6 +229,23 @@ std::optional<std::string> IniDocument::Read(std::string_view section, std::stri
     auto line = FindKey(range->first + 1, range->second, key);
     if (!line) return std::nullopt;
     return ValueFromRaw(Classify(lines_[*line]).value);
+}
+
+std::string IniDocument::FoldKey(std::string_view key) {
+    return AsciiLower(TrimWs(key));
+}
+
+std::unordered_map<std::string, std::string> IniDocument::SectionValues(
+    std::string_view section) const {
+    std::unordered_map<std::string, std::string> values;
+    const auto range = FindSection(section);
+    if (!range) return values;
+    for (std::size_t i = range->first + 1; i < range->second; ++i) {
+        const LineInfo info = Classify(lines_[i]);
+        if (info.kind == LineKind::kKey)
+            values.try_emplace(FoldKey(info.name), ValueFromRaw(info.value));
+    }
+    return values;
 }
 
 bool IniDocument::IsStorableSection(std::string_view section) {

@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include "copy/card_tree.h"
+#include "exif/exif_block_builder.h"
 #include "support/file_ops.h"
 #include "support/platform.h"
 
@@ -226,6 +227,28 @@ TEST(ImportCli, CommandLineOptionsOverrideStoredSettingsBothWays) {
         EXPECT_EQ(fs::exists(tmp / "card/DCIM/IMGP0007.PEF"), c.new_on_card);
     }
     ::unsetenv("PELKOCOPY_HOME");
+}
+
+// The preview equals the run: without an alias table yet, a dry run names files with the
+// table's first contents, and creates nothing, not even the application folder.
+TEST(ImportCli, ADryRunPreviewsTheRunAndCreatesNothing) {
+    TempDir tmp;
+    ExifBlockBuilder exif(false);
+    exif.Ascii(0, 0x0110, "PENTAX K10D");
+    WriteFile(tmp / "card/DCIM/IMGP0001.JPG", exif.Jpeg());
+    const std::string home = tmp / "home/PelkoCopy";
+    ::setenv("PELKOCOPY_HOME", home.c_str(), 1);
+    const std::string args =
+        Import(tmp / "card/DCIM", tmp.str(), "--name-mode 1 --user-format %C-%N");
+    std::string preview, run;
+    EXPECT_EQ(RunCli(args + " --dry-run", &preview), 0);
+    EXPECT_FALSE(fs::exists(tmp / "home"));
+    EXPECT_EQ(RunCli(args, &run), 0);
+    ::unsetenv("PELKOCOPY_HOME");
+    const std::string row = "\t" + tmp / "jpg/DSLR/K10D-0001.JPG\tOK\t";
+    EXPECT_NE(preview.find(row), std::string::npos) << preview;
+    EXPECT_NE(run.find(row), std::string::npos) << run;
+    EXPECT_TRUE(fs::exists(home + "/ChangeModelName.txt"));
 }
 
 TEST(ImportCli, FullFileSystemFailsTheRowsAndLeavesNothingPartial) {
