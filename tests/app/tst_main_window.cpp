@@ -2,12 +2,20 @@
 
 #include "app/frm_dc_main.h"
 
+// Placeholder until the window tests arrive with the lifecycle.
 class TestMainWindow : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void captionIsTheProgramsOwn() {
-        pelko::TFrmDCMain window;
+        QTemporaryDir home;
+        pelko::ScriptedDialogService dialogs;
+        pelko::TMainContext context;
+        context.dialogs = &dialogs;
+        context.app_folder = home.path().toStdString();
+        context.temp_folder = home.path().toStdString();
+        context.computer_name = "TESTPC";
+        pelko::TFrmDCMain window(context);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.windowTitle(), QString::fromUtf8("Pelko File Copy  - Ver 1.41"));
