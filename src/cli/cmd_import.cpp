@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/usage.h"
 #include "copy/copy_run.h"
 #include "copy/copy_settings.h"
 #include "naming/camera_model.h"
@@ -29,14 +30,8 @@ namespace pelko::cli {
 
 namespace {
 
-constexpr const char* kUsageLine =
-    "usage: import SOURCE --raw DIR --jpeg DIR --other DIR [--folder-mode N] [--user-folder TEXT] "
-    "[--name-mode N] [--user-format FMT] [--exif-date] [--cutoff \"yyyy/mm/dd hh:nn:ss\" "
-    "--skip-older] [--remove] [--rename] [--mode] [--mode-sp-user] [--settings] [--dry-run]";
-
 int Usage(std::ostream& err, const std::string& message) {
-    err << "pelkocopy-cli import: " << message << " (" << kUsageLine << ")\n";
-    return 2;
+    return BadUsage(err, "import", message);
 }
 
 // Ctrl+C stops the run between two files, as Esc does in the window.
@@ -276,10 +271,16 @@ void OpenClosedStandardStreams() {
 
 int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
     ImportOptions o;
+    bool options_done = false;  // after "--" the argument is the SOURCE, even one like "--x"
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool has_value = i + 1 < args.size();
-        if (const TextOption* text = FindOption(kTextOptions, arg)) {
+        if (!options_done && arg == "--") {
+            options_done = true;
+        } else if (options_done || arg.size() < 2 || arg[0] != '-') {
+            if (o.source) return Usage(err, "more than one SOURCE");
+            o.source = arg;
+        } else if (const TextOption* text = FindOption(kTextOptions, arg)) {
             if (!has_value) return Usage(err, arg + " needs " + text->needs);
             o.*text->field = args[++i];
         } else if (const ModeOption* mode_option = FindOption(kModeOptions, arg)) {
@@ -293,12 +294,8 @@ int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
             o.*flag->field = true;
         } else if (const SwitchOption* option = FindOption(kSwitchOptions, arg)) {
             o.*option->field = option->value;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return Usage(err, "unknown option " + arg);
-        } else if (!o.source) {
-            o.source = arg;
         } else {
-            return Usage(err, "more than one SOURCE");
+            return Usage(err, "unknown option " + arg);
         }
     }
     if (!o.source) return Usage(err, "SOURCE is required");
