@@ -62,6 +62,19 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+// The row's copy outcome of a file operation's outcome.
+TCopyOutcome CopyOutcomeOf(CopyOutcome outcome) {
+    switch (outcome) {
+        case CopyOutcome::kOk:
+            return TCopyOutcome::coCopied;
+        case CopyOutcome::kDestExists:
+            // Another program took the name while the file was copied.
+            return TCopyOutcome::coNameTaken;
+        default:
+            return TCopyOutcome::coFailed;
+    }
+}
+
 }  // namespace
 
 std::string ShowProgressTitle(int current, int total) {
@@ -136,7 +149,8 @@ void CopyRun::ProcessFile(const std::string& path, int row) {
     const std::int64_t size = info.Size();
 
     std::string root;
-    switch (FileKind(ext)) {
+    const TFileKind kind = FileKind(ext);
+    switch (kind) {
         case TFileKind::fkRaw:
             // Tallied before the cut-off is applied, so an older RAW file counts too.
             if (settings.mode) statistics_.TallyRawFile(path, size);
@@ -153,19 +167,21 @@ void CopyRun::ProcessFile(const std::string& path, int row) {
             root = settings.dest_other;
             break;
         case TFileKind::fkNone:
-            return;  // the row stays blank
+            // The grid row stays blank; the row still says which file was left on the card.
+            SetRow(row, {path, "", kind, TCopyOutcome::coNone, TDeleteOutcome::doNone});
+            return;
     }
 
     DestinationRequest request{path, ext, root, std::nullopt};
     if (info.Found()) request.time_stamp = info.TimeStamp();
     const DestinationResult destination = BuildDestination(context_.naming, request);
     if (destination.Skipped()) {
-        MarkOlderFile(path, row, size);
+        MarkOlderFile(path, row, size, kind);
     } else {
         if (context_.copy_to_destinations) {
-            CopyOneFile(path, destination.dest_path, row, size);
+            CopyOneFile(path, destination.dest_path, row, size, kind);
         } else {
-            RenameOneFile(path, destination.dest_path, row, size);
+            RenameOneFile(path, destination.dest_path, row, size, kind);
         }
         context_.speed_text = stats_.TransferText();
         observer_.SpeedTextChanged(context_.speed_text, false);
@@ -175,32 +191,30 @@ void CopyRun::ProcessFile(const std::string& path, int row) {
     }
 }
 
-void CopyRun::SetRow(int row, ResultRow cells) {
-    if (cells[2] == kCellFailed || cells[3] == kCellFailed) ++failed_;
-    observer_.RowChanged(row, cells);
+void CopyRun::SetRow(int row, const TResultRow& result) {
+    if (result.Failed()) ++failed_;
+    observer_.RowChanged(row, result);
 }
 
-bool CopyRun::StartRow(int row, const std::string& source, const std::string& dest) {
-    observer_.RowChanged(row, {source, dest, std::string(kCellWorking), ""});
+bool CopyRun::StartRow(int row, const std::string& source, const std::string& dest,
+                       TFileKind kind) {
+    observer_.RowChanged(row,
+                         {source, dest, kind, TCopyOutcome::coWorking, TDeleteOutcome::doNone});
     // Taken by any file, or in a dry run by an earlier row.
     return PathTaken(dest) || planned_.count(dest) > 0;
 }
 
 bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, int row,
-                          std::int64_t size) {
+                          std::int64_t size, TFileKind kind) {
     const bool remove = context_.settings.remove_after_copy;
-    std::string copy_text;
-    std::string delete_text(kCellNone);
-    bool ok = false;
-    if (StartRow(row, source, dest)) {
-        copy_text = kCellSameName;
-        if (remove) delete_text = kCellSkip;
+    TResultRow result{source, dest, kind, TCopyOutcome::coCopied,
+                      remove ? TDeleteOutcome::doDeleted : TDeleteOutcome::doNotAsked};
+    if (StartRow(row, source, dest, kind)) {
+        result.copy = TCopyOutcome::coNameTaken;
+        if (remove) result.removal = TDeleteOutcome::doSkipped;
     } else if (context_.settings.dry_run) {
         planned_.insert(dest);
         stats_.AddTransferredFile(size);
-        copy_text = kCellOk;
-        if (remove) delete_text = kCellOk;
-        ok = true;
     } else {
         // A card file may only go once its copy is on the disk and reads back identical: such
         // copies are made in batches, which CommitPending finishes.
@@ -208,29 +222,24 @@ bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, in
             remove ? batch_->Stage(source, dest) : CopyFileChecked(source, dest, CopyOptions{});
         if (outcome == CopyOutcome::kOk && remove) {
             if (pending_.empty()) batch_started_ms_ = clock_.TickMs();
-            pending_.push_back({row, source, dest, size});
+            pending_.push_back({row, source, dest, size, kind});
             if (batch_->Count() >= kBatchFiles || batch_->Bytes() >= kBatchBytes ||
                 clock_.TickMs() - batch_started_ms_ >= kBatchAgeMs) {
                 CommitPending(false);
             }
             return true;
         }
+        result.copy = CopyOutcomeOf(outcome);
         if (outcome == CopyOutcome::kOk) {
             stats_.AddTransferredFile(size);
-            copy_text = kCellOk;
-            ok = true;
-        } else if (outcome == CopyOutcome::kDestExists) {
-            // Another program took the name while the file was copied.
-            copy_text = kCellSameName;
-            if (remove) delete_text = kCellSkip;
-        } else {
-            copy_text = kCellFailed;
-            // Deletion was asked for and did not happen: say so, the card file stays.
-            if (remove) delete_text = kCellFailed;
+        } else if (remove) {
+            // The card file stays: skipped beside a taken name, failed beside a failed copy.
+            result.removal = result.copy == TCopyOutcome::coNameTaken ? TDeleteOutcome::doSkipped
+                                                                      : TDeleteOutcome::doFailed;
         }
     }
-    SetRow(row, {source, dest, copy_text, delete_text});
-    return ok;
+    SetRow(row, result);
+    return result.copy == TCopyOutcome::coCopied;
 }
 
 void CopyRun::CommitPending(bool finish) {
@@ -268,49 +277,41 @@ void CopyRun::CommitPending(bool finish) {
 void CopyRun::ReportCommitted() {
     if (!committing_.valid()) return;
     for (const PendingCopy& copy : committing_.get()) {
-        ResultRow cells = {copy.source, copy.dest, std::string(kCellFailed),
-                           std::string(kCellFailed)};
+        TResultRow result{copy.source, copy.dest, copy.kind, CopyOutcomeOf(copy.outcome),
+                          TDeleteOutcome::doFailed};
         if (copy.outcome == CopyOutcome::kOk) {
             stats_.AddTransferredFile(copy.size);
-            cells[2] = kCellOk;
-            if (copy.deleted) cells[3] = kCellOk;
+            if (copy.deleted) result.removal = TDeleteOutcome::doDeleted;
         } else if (copy.outcome == CopyOutcome::kDestExists) {
-            // Another program took the name while the file was copied.
-            cells[2] = kCellSameName;
-            cells[3] = kCellSkip;
+            result.removal = TDeleteOutcome::doSkipped;
         }
-        SetRow(copy.row, std::move(cells));
+        SetRow(copy.row, result);
     }
     context_.speed_text = stats_.TransferText();
     observer_.SpeedTextChanged(context_.speed_text, false);
 }
 
 bool CopyRun::RenameOneFile(const std::string& source, const std::string& dest, int row,
-                            std::int64_t size) {
+                            std::int64_t size, TFileKind kind) {
     // Only the new name counts; the file stays in its folder.
     const std::string new_path = FolderOf(source) + "/" + NameOf(dest);
-    std::string copy_text;
-    std::string delete_text(kCellNone);
-    bool ok = false;
-    if (StartRow(row, source, new_path)) {
-        copy_text = kCellSameName;
-        delete_text = kCellSkip;
+    TResultRow result{source, new_path, kind, TCopyOutcome::coCopied, TDeleteOutcome::doNotAsked};
+    if (StartRow(row, source, new_path, kind)) {
+        result.copy = TCopyOutcome::coNameTaken;
+        result.removal = TDeleteOutcome::doSkipped;
     } else if (context_.settings.dry_run || RenameNoReplace(source, new_path)) {
         if (context_.settings.dry_run) planned_.insert(new_path);
         stats_.AddTransferredFile(size);
-        copy_text = kCellOk;
-        ok = true;
     } else {
-        copy_text = kCellFailed;
+        result.copy = TCopyOutcome::coFailed;
     }
-    SetRow(row, {source, new_path, copy_text, delete_text});
-    return ok;
+    SetRow(row, result);
+    return result.copy == TCopyOutcome::coCopied;
 }
 
-void CopyRun::MarkOlderFile(const std::string& source, int row, std::int64_t size) {
+void CopyRun::MarkOlderFile(const std::string& source, int row, std::int64_t size, TFileKind kind) {
     stats_.AddTransferredFile(size);
-    SetRow(row,
-           {source, std::string(kCellOlderFile), std::string(kCellNone), std::string(kCellNone)});
+    SetRow(row, {source, "", kind, TCopyOutcome::coOlder, TDeleteOutcome::doNotAsked});
 }
 
 CommandResult RunCopyCommand(CopyRunContext& context, ICopyRunObserver& observer,

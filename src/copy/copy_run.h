@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "copy/card_statistics_hooks.h"
+#include "copy/result_row.h"
 #include "copy/transfer_stats.h"
 #include "naming/destination.h"
 #include "support/file_ops.h"
@@ -28,14 +29,6 @@ class IClock;
 inline constexpr std::array<std::string_view, 4> kResultHeaders = {
     "ファイル名", "コピー先", "コピー処理", "メディアから削除"};
 
-inline constexpr std::string_view kCellWorking = "処理中";
-inline constexpr std::string_view kCellOk = "OK";
-inline constexpr std::string_view kCellFailed = "失敗";
-inline constexpr std::string_view kCellSameName = "同名のファイル有り";
-inline constexpr std::string_view kCellNone = "----";
-inline constexpr std::string_view kCellSkip = "スキップ";
-inline constexpr std::string_view kCellOlderFile = "最終取得日時以前のファイル";
-
 inline constexpr std::string_view kStatusWorking = "　　処理中・・・";
 inline constexpr std::string_view kStatusFinished = "　　処理が終了しました";
 inline constexpr std::string_view kStatusAborted = "　　コピー処理を中止しました";
@@ -47,8 +40,6 @@ inline constexpr std::string_view kNoFilesInFolder = "指定のフォルダへ�
 // cameras, told by their file-name prefix.
 inline constexpr std::string_view kDslrFolder = "/DSLR";
 inline constexpr std::string_view kCompactFolder = "/コンデジ";
-
-using ResultRow = std::array<std::string, 4>;
 
 // What the window shows of a run. Every call comes from the thread that runs the engine.
 class ICopyRunObserver {
@@ -65,7 +56,8 @@ class ICopyRunObserver {
     virtual void TitleChanged(const std::string& /*title*/) {}
     // A blank row was appended; rows count from 0 below the header.
     virtual void RowAdded(int /*row*/) {}
-    virtual void RowChanged(int /*row*/, const ResultRow& /*cells*/) {}
+    // The row's outcome changed; GridCells gives its texts.
+    virtual void RowChanged(int /*row*/, const TResultRow& /*result*/) {}
     // lblProcessTime; `finished` is true for the last change of a run (light pink background).
     virtual void SpeedTextChanged(const std::string& /*text*/, bool /*finished*/) {}
     // Status panel 2.
@@ -103,7 +95,7 @@ struct CopyRunContext {
 struct RunResult {
     bool aborted = false;
     int rows = 0;        // rows written (files reached before any abort)
-    int failed = 0;      // rows with "失敗" in the copy or the delete column
+    int failed = 0;      // rows whose copy or deletion failed
     std::string status;  // final text of status panel 2
 };
 
@@ -122,19 +114,19 @@ class CopyRun {
 
     // One file each; they fill one row. With removal a copy joins the pending batch and its row
     // shows "処理中" until the batch is committed.
-    bool CopyOneFile(const std::string& source, const std::string& dest, int row,
-                     std::int64_t size);
+    bool CopyOneFile(const std::string& source, const std::string& dest, int row, std::int64_t size,
+                     TFileKind kind);
     bool RenameOneFile(const std::string& source, const std::string& dest, int row,
-                       std::int64_t size);
-    void MarkOlderFile(const std::string& source, int row, std::int64_t size);
+                       std::int64_t size, TFileKind kind);
+    void MarkOlderFile(const std::string& source, int row, std::int64_t size, TFileKind kind);
 
     const TransferStats& Stats() const { return stats_; }
 
   private:
     void ProcessFile(const std::string& path, int row);
-    void SetRow(int row, ResultRow cells);
+    void SetRow(int row, const TResultRow& result);
     // Shows the row as working; true when the destination's name is taken.
-    bool StartRow(int row, const std::string& source, const std::string& dest);
+    bool StartRow(int row, const std::string& source, const std::string& dest, TFileKind kind);
     // Hands the filling batch to a worker, which makes its copies durable and verified and
     // deletes the card files of the good ones; reports the batch handed over before. With
     // `finish`, also waits for the worker, so that no copy is pending afterwards.
@@ -157,6 +149,7 @@ class CopyRun {
         int row;
         std::string source, dest;
         std::int64_t size;
+        TFileKind kind;
         CopyOutcome outcome = CopyOutcome::kOk;
         bool deleted = false;
     };

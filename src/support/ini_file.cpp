@@ -13,12 +13,11 @@
 #include <unordered_set>
 
 #include "support/text.h"
+#include "support/text_file.h"
 
 namespace pelko {
 
 namespace {
-
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 bool IsWs(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
@@ -234,19 +233,8 @@ IniDocument LoadDocument(const std::string& file_name) {
 }  // namespace
 
 IniDocument IniDocument::Parse(std::string_view bytes) {
-    while (bytes.substr(0, kBom.size()) == kBom)
-        bytes.remove_prefix(kBom.size());
-    std::string text = DecodeLegacyText(bytes);
     IniDocument doc;
-    std::string_view rest = text;
-    while (!rest.empty()) {
-        std::size_t end = rest.find('\n');
-        std::string_view line = rest.substr(0, end);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        doc.lines_.emplace_back(line);
-        if (end == std::string_view::npos) break;
-        rest.remove_prefix(end + 1);
-    }
+    doc.lines_ = DecodeTextLines(bytes, true);
     return doc;
 }
 
