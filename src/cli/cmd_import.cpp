@@ -15,7 +15,10 @@
 #include <string_view>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/commands.h"
+#include "cli/row_text.h"
 #include "cli/usage.h"
 #include "copy/copy_run.h"
 #include "copy/copy_settings.h"
@@ -29,6 +32,8 @@
 namespace pelko::cli {
 
 namespace {
+
+using Json = nlohmann::ordered_json;
 
 int Usage(std::ostream& err, const std::string& message) {
     return BadUsage(err, "import", message);
@@ -58,6 +63,7 @@ struct ImportOptions {
     bool mode_sp_user = false;
     bool settings = false;
     bool dry_run = false;
+    bool json = false;
 };
 
 // Options followed by a text, and what the text is.
@@ -96,6 +102,7 @@ constexpr FlagOption kFlagOptions[] = {
     {"--mode-sp-user", &ImportOptions::mode_sp_user},
     {"--settings", &ImportOptions::settings},
     {"--dry-run", &ImportOptions::dry_run},
+    {"--json", &ImportOptions::json},
 };
 
 // Options that turn a stored setting on or off; the last one given wins.
@@ -206,12 +213,27 @@ class LeftOnCard {
     int name_taken_ = 0, older_ = 0, copy_failed_ = 0, delete_failed_ = 0;
 };
 
+// One row of output: the four grid cells, escaped and tab-separated; or with `json` one object
+// with the outcomes as stable keys and the grid cells.
+std::string RowText(const TResultRow& row, bool json) {
+    const std::array<std::string, 4> cells = GridCells(row);
+    if (!json) return RowLine({cells.begin(), cells.end()});
+    Json cell_texts = Json::array();
+    for (const std::string& cell : cells)
+        cell_texts.push_back(JsonText(cell));
+    return Json{{"source", JsonText(row.source)},          {"destination", JsonText(row.dest)},
+                {"kind", FileKindKey(row.kind)},           {"copy", CopyOutcomeKey(row.copy)},
+                {"delete", DeleteOutcomeKey(row.removal)}, {"cells", std::move(cell_texts)}}
+        .dump();
+}
+
 // Prints the rows in order, each once it is final, tab-separated; a row of no kind stays blank.
 // Rows of copies awaiting their batch stay "処理中" for a while, so later rows may be final first.
 // Output that cannot be written stops the run before its next file, as Esc does.
 class RowPrinter final : public ICopyRunObserver {
   public:
-    RowPrinter(std::ostream& out, std::atomic<bool>& stop) : out_(out), stop_(stop) {}
+    RowPrinter(std::ostream& out, std::atomic<bool>& stop, bool json)
+        : out_(out), stop_(stop), json_(json) {}
 
     void RowAdded(int row) override {
         rows_.resize(static_cast<std::size_t>(row) + 1);
@@ -234,9 +256,7 @@ class RowPrinter final : public ICopyRunObserver {
             if (!all && !(row && row->Final())) break;
             if (row) left_.Count(*row);
             if (!output_failed_) {
-                const std::array<std::string, 4> cells = GridCells(row ? *row : TResultRow{});
-                out_ << cells[0] << '\t' << cells[1] << '\t' << cells[2] << '\t' << cells[3]
-                     << std::endl;
+                out_ << RowText(row ? *row : TResultRow{}, json_) << std::endl;
                 if (!out_) {
                     output_failed_ = true;
                     stop_.store(true);
@@ -248,6 +268,7 @@ class RowPrinter final : public ICopyRunObserver {
 
     std::ostream& out_;
     std::atomic<bool>& stop_;
+    const bool json_;
     std::vector<std::optional<TResultRow>> rows_;
     std::size_t next_ = 0;
     bool output_failed_ = false;
@@ -379,7 +400,7 @@ int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
         WriteModelAliasFile(AppFolder());
     }
 
-    RowPrinter printer(out, g_interrupted);
+    RowPrinter printer(out, g_interrupted, o.json);
     const CommandResult result = RunCopyCommand(context, printer, source, kind);
     printer.Flush();
 
@@ -391,7 +412,10 @@ int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
     const bool folder_failed = !result.unreadable_folders.empty();
     if (!printer.OutputFailed()) {
         if (!result.message.empty()) {
-            out << result.message << "\n";
+            out << (o.json ? Json{{"message", result.message}}.dump() : result.message) << "\n";
+        } else if ((!folder_failed || result.run.rows > 0) && o.json) {
+            out << Json{{"status", result.run.status}, {"speed", context.speed_text}}.dump()
+                << "\n";
         } else if (!folder_failed || result.run.rows > 0) {
             out << result.run.status << "\n" << context.speed_text << "\n";
         }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <utility>
 
 #include "copy/file_kind.h"
@@ -35,6 +36,18 @@ bool PathTaken(const std::string& path) {
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
+}
+
+// Whether the file system can hold the path at all: no name over 255 bytes, the whole below the
+// path limit. A dry run fails such a row as the run would.
+bool NameFits(const std::string& path) {
+    if (path.size() >= PATH_MAX) return false;
+    std::size_t start = 0;
+    for (std::size_t slash; (slash = path.find('/', start)) != std::string::npos;
+         start = slash + 1) {
+        if (slash - start > NAME_MAX) return false;
+    }
+    return path.size() - start <= NAME_MAX;
 }
 
 // The row's copy outcome of a file operation's outcome.
@@ -77,6 +90,12 @@ RunResult CopyRun::RunFileList() {
     swept_folders_.clear();
     // Dry runs work out every destination without creating its folder.
     context_.naming.create_folders = !settings.dry_run && context_.copy_to_destinations;
+    // ...and see the names earlier rows would have taken, as the run would find them on the disk.
+    if (settings.dry_run) {
+        context_.naming.name_planned = [this](const std::string& path) {
+            return planned_.count(path) > 0;
+        };
+    }
 
     stats_.StartTransferTimer();
     const int total = static_cast<int>(context_.file_list.size());
@@ -100,6 +119,7 @@ RunResult CopyRun::RunFileList() {
     }
     CommitPending(true);
 
+    context_.naming.name_planned = nullptr;
     if (settings.mode) statistics_.SaveCameraTally();
     if (context_.speed_text == kSpeedCalculating) context_.speed_text = kSpeedTooShort;
     observer_.SpeedTextChanged(context_.speed_text, true);
@@ -201,6 +221,9 @@ bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, in
     if (StartRow(row, source, dest, kind)) {
         result.copy = TCopyOutcome::coNameTaken;
         if (remove) result.removal = TDeleteOutcome::doSkipped;
+    } else if (context_.settings.dry_run && !NameFits(dest)) {
+        result.copy = TCopyOutcome::coFailed;
+        if (remove) result.removal = TDeleteOutcome::doFailed;
     } else if (context_.settings.dry_run) {
         planned_.insert(dest);
         stats_.AddTransferredFile(size);
@@ -288,7 +311,8 @@ bool CopyRun::RenameOneFile(const std::string& source, const std::string& dest, 
     if (StartRow(row, source, new_path, kind)) {
         result.copy = TCopyOutcome::coNameTaken;
         result.removal = TDeleteOutcome::doSkipped;
-    } else if (context_.settings.dry_run || RenameNoReplace(source, new_path) == 0) {
+    } else if (context_.settings.dry_run ? NameFits(new_path)
+                                         : RenameNoReplace(source, new_path) == 0) {
         if (context_.settings.dry_run) planned_.insert(new_path);
         stats_.AddTransferredFile(size);
     } else {

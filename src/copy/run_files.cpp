@@ -1,3 +1,6 @@
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <string>
@@ -10,6 +13,16 @@
 namespace pelko {
 
 RunListing ListRunFiles(const std::string& folder) {
+    // Every folder of a card (up to 900 by the camera file system's rules) stays open for the
+    // run, beside the copies in flight: allow the process as many descriptors as it may have.
+    struct rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0) {
+        const rlim_t wanted = std::min<rlim_t>(limit.rlim_max, 65536);
+        if (limit.rlim_cur < wanted) {
+            limit.rlim_cur = wanted;
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        }
+    }
     RunListing listing;
     TSearchFile search;
     search.Directory = folder;

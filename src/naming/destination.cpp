@@ -118,7 +118,10 @@ std::string ModeName(const NamingContext& context, const std::string& folder,
         case kFileNameModeDateTime: {
             // One alternative only: a second collision is the caller's same-name case.
             std::string date_name = FormatDatePattern("yyyymmdd-hhnnss", date) + std::string(ext);
-            if (!FileExists(JoinPath(folder, date_name))) return date_name;
+            const std::string path = JoinPath(folder, date_name);
+            if (!FileExists(path) && !(context.name_planned && context.name_planned(path))) {
+                return date_name;
+            }
             return FormatDatePattern("yyyymmdd-hhnnss-", date) + NameNumber(name) +
                    std::string(ext);
         }

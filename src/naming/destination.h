@@ -69,6 +69,8 @@ struct NamingContext {
     const IClock* clock = nullptr;
     // False for dry runs: the destination folder is worked out but not created.
     bool create_folders = true;
+    // Dry runs: true for a path an earlier file would have taken, which the disk does not show.
+    std::function<bool(const std::string& path)> name_planned;
 };
 
 // One source file.

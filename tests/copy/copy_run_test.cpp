@@ -369,5 +369,37 @@ TEST_F(CopyRunTest, RemovalDeletesOnlyTheFileThatWasVerified) {
     }
 }
 
+// A dry run predicts the rows of the run: names the run finds taken by its own earlier copies
+// (date-time names of one second), and names the file system cannot hold.
+TEST_F(CopyRunTest, DryRunPredictsTheRun) {
+    context.settings.remove_after_copy = true;
+    // Name mode, user format, and the outcome of the second file.
+    const std::tuple<int, std::string, std::string> rows[] = {
+        {kFileNameModeDateTime, "", "OK|OK"},
+        {kFileNameModeUserFormat, "%W" + std::string(300, 'a') + "%N", "失敗|失敗"}};
+    for (const auto& [mode, format, second] : rows) {
+        context.naming.settings.file_name_mode = mode;
+        context.naming.settings.user_format = format;
+        context.file_list = {Card(std::to_string(mode) + "/IMGP0001.JPG"),
+                             Card(std::to_string(mode) + "/IMGP0002.JPG"),
+                             Card(std::to_string(mode) + "/IMGP0003.JPG")};
+        std::vector<std::array<std::string, 4>> preview, run;
+        const auto before = Tree(tmp / "jpg");
+        for (const bool dry : {true, false}) {
+            context.settings.dry_run = dry;
+            CopyRun(context, recorder).RunFileList();
+            for (const TResultRow& row : recorder.rows)
+                (dry ? preview : run).push_back(GridCells(row));
+            recorder.rows.clear();
+            if (dry) {
+                EXPECT_EQ(Tree(tmp / "jpg"), before) << mode;  // nothing created
+            }
+        }
+        EXPECT_EQ(preview, run) << mode;
+        ASSERT_EQ(run.size(), 3u);
+        EXPECT_EQ(run[1][2] + "|" + run[1][3], second) << mode;
+    }
+}
+
 }  // namespace
 }  // namespace pelko::test

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "copy/card_tree.h"
 #include "exif/exif_block_builder.h"
@@ -163,6 +164,50 @@ TEST(ImportCli, SummaryCountsWhatStaysOnTheCard) {
     EXPECT_EQ(ReadFile(tmp / "err"),
               "pelkocopy-cli import: 5 files left on the card: 4 of no kind ((none) 1, .cr3 2, "
               ".heic 1), 1 name taken\n");
+}
+
+// Names that hold tabs, newlines, backslashes and bytes that are not UTF-8 cannot forge rows;
+// --json gives one object per row with stable keys and the grid texts.
+TEST(ImportCli, HostileNamesStayInTheirRowsAndJsonCarriesOutcomes) {
+    TempDir tmp;
+    const std::string names[] = {"x\tOK\tOK\nforged\tIMGP0001.JPG", "back\\slash.JPG",
+                                 "\x83\x4a\x83\x81.PEF", "IMGP0004.THM"};
+    for (const std::string& name : names)
+        DatedFile(tmp / ("card/DCIM/" + name), "picture");
+    const std::string card = tmp / "card/DCIM";
+    std::string out;
+    ASSERT_EQ(RunCli(Import(card, tmp.str(), "--dry-run"), &out), 0) << out;
+    const std::string expected[] = {
+        card + "/x\\tOK\\tOK\\nforged\\tIMGP0001.JPG\t" + tmp / "jpg" +
+            "/DSLR/x\\tOK\\tOK\\nforged\\tIMGP0001.JPG\tOK\t----\n",
+        card + "/back\\\\slash.JPG\t" + tmp / "jpg" + "/DSLR/back\\\\slash.JPG\tOK\t----\n",
+        card + "/\\x83J\\x83\\x81.PEF\t" + tmp / "raw" + "/\\x83J\\x83\\x81.PEF\tOK\t----\n",
+        "\n\t\t\t\n"};
+    for (const std::string& row : expected)
+        EXPECT_NE(("\n" + out).find(row), std::string::npos) << row << "\n" << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 6) << out;  // 4 rows, status, speed
+
+    ASSERT_EQ(RunCli(Import(card, tmp.str(), "--remove --json"), &out), 0) << out;
+    std::istringstream lines(out);
+    std::map<std::string, nlohmann::json> rows;
+    nlohmann::json last;
+    for (std::string line; std::getline(lines, line);) {
+        last = nlohmann::json::parse(line);
+        if (last.contains("source")) rows[NameOf(last["source"].get<std::string>())] = last;
+    }
+    ASSERT_EQ(rows.size(), 4u) << out;
+    const auto& hostile = rows["x\tOK\tOK\nforged\tIMGP0001.JPG"];
+    EXPECT_EQ(hostile["destination"], tmp / "jpg/DSLR/" + names[0]);
+    EXPECT_EQ(hostile["kind"], "jpeg");
+    EXPECT_EQ(hostile["copy"], "copied");
+    EXPECT_EQ(hostile["delete"], "deleted");
+    EXPECT_EQ(hostile["cells"][2], "OK");
+    EXPECT_EQ(rows["\\x83J\\x83\\x81.PEF"]["kind"], "raw");
+    const auto& blank = rows["IMGP0004.THM"];
+    EXPECT_EQ(blank["kind"], "none");
+    EXPECT_EQ(blank["cells"], nlohmann::json::array({"", "", "", ""}));
+    EXPECT_EQ(last["status"], "　　処理が終了しました");
+    EXPECT_EQ(ReadFile(tmp / "jpg/DSLR/" + names[0]), "picture");
 }
 
 TEST(ImportCli, SettingsComeFromTheWindowsSettingsFile) {
