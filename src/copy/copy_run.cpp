@@ -136,7 +136,7 @@ void CopyRun::ProcessFile(const std::string& path, int row) {
     const std::int64_t size = info.Size();
 
     std::string root;
-    switch (FileKind(ext)) {
+    switch (context_.file_kinds.KindOf(ext)) {
         case TFileKind::fkRaw:
             // Tallied before the cut-off is applied, so an older RAW file counts too.
             if (settings.mode) statistics_.TallyRawFile(path, size);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "copy/card_statistics_hooks.h"
+#include "copy/file_kind.h"
 #include "copy/transfer_stats.h"
 #include "naming/destination.h"
 #include "support/file_ops.h"
@@ -86,6 +87,8 @@ struct CopyRunSettings {
 
 struct CopyRunContext {
     CopyRunSettings settings;
+    // The extensions of each kind.
+    FileKindTable file_kinds;
     // Naming settings and the date texts (LastCopyCutoff, NewestFileDate, CurrentShotDate,
     // CurrentSourceFolder) that the run carries from file to file.
     NamingContext naming;

@@ -149,6 +149,10 @@ MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_
     }
     s.app_ver = ini.ReadInteger("AppVer", 100);
 
+    if (ini.SaveTo == TSaveTo::stIniFile) {
+        s.file_kinds = ReadFileKindSettings(IniFile(ini.IniFileName()), problems);
+    }
+
     const ListFilePaths paths = MakeListFilePaths(app_folder, s.mode, ini.Places().computer_name);
     const std::vector<std::string> folders =
         LoadHistory(paths.user_folder, DefaultUserFolderHistory());
@@ -168,6 +172,26 @@ MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_
             problems->push_back(std::move(problem.message));
     }
     return settings;
+}
+
+FileKindTable ReadFileKindSettings(const IniFile& ini, std::vector<SettingsProblem>* problems) {
+    struct Key {
+        std::string_view name;
+        TFileKind kind;
+    };
+    static constexpr Key kKeys[] = {
+        {"Raw", TFileKind::fkRaw}, {"Jpeg", TFileKind::fkJpeg}, {"Other", TFileKind::fkOther}};
+    FileKindTable table;
+    for (const Key& key : kKeys) {
+        for (const std::string& item :
+             table.Add(key.kind, ini.ReadString("FileKinds", key.name, ""))) {
+            if (problems == nullptr) continue;
+            const std::string name = "FileKinds/" + std::string(key.name);
+            problems->push_back(
+                {name, name + ": \"" + item + "\" is not a file extension; ignored", false});
+        }
+    }
+    return table;
 }
 
 void WriteMainWindowSettings(TSetting& ini, const MainWindowSettings& settings) {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "copy/file_kind.h"
 #include "support/date_time.h"
 #include "support/ini_file.h"
 #include "support/setting.h"
@@ -41,6 +42,8 @@ struct MainWindowSettings {
     std::string last_copy_date_time;  // LastCopyDateTime normalised "yyyy/mm/dd hh:nn:ss";
                                       // empty when missing or unparsable
     int app_ver = 100;                // AppVer
+    // Section "FileKinds" of the same file: extensions added to each kind.
+    FileKindTable file_kinds;
 };
 
 // The four list files (history and copy-set files) for the Mode switch.
@@ -54,6 +57,9 @@ ListFilePaths MakeListFilePaths(const std::string& app_folder, bool mode,
 struct SettingsProblem {
     std::string key;
     std::string message;
+    // False for a value that is only left out (an extension that cannot be one): the rest of the
+    // settings are sound. True when copying with these settings could file pictures wrongly.
+    bool stops_run = true;
 };
 
 // Reads the keys (and the first history entries into copy.user_folder/user_format). A stored
@@ -64,6 +70,10 @@ MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_
                                           std::vector<std::string>* problems);
 MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_folder,
                                           std::vector<SettingsProblem>* problems);
+
+// Section "FileKinds" (keys "Raw", "Jpeg", "Other": comma-separated extensions added to each
+// kind). An item that cannot be an extension is left out with a problem that does not stop a run.
+FileKindTable ReadFileKindSettings(const IniFile& ini, std::vector<SettingsProblem>* problems);
 
 // Writes every key the window writes at close except Mode, ModeSpUser, LastCopyDateTime
 // (written by the caller only when newer) and the geometry keys. "AppVer" is always the current

@@ -240,6 +240,19 @@ TEST_F(CopySettingsTest, DamagedSettingsAndListFiles) {
         {"a section header followed by a comment is read",
          [](const TempDir& d) { WriteFile(d / "HOST.ini", "[FrmDCMain] ; v2\r\nFileName=2\r\n"); },
          [](const MainWindowSettings& s, auto&) { EXPECT_EQ(s.copy.file_name_mode, 2); }},
+        {"extensions that cannot be extensions are left out without stopping a run",
+         [](const TempDir& d) {
+             WriteFile(d / "HOST.ini",
+                       "[FrmDCMain]\r\nDestRaw=/r\r\n[FileKinds]\r\nRaw=.cr3,.a/b\r\n"
+                       "Jpeg=heic\r\nOther=\r\n");
+         },
+         [&](const MainWindowSettings& s, const std::vector<SettingsProblem>& problems) {
+             EXPECT_EQ(s.file_kinds.KindOf(".CR3"), TFileKind::fkRaw);
+             EXPECT_EQ(s.file_kinds.KindOf(".heic"), TFileKind::fkJpeg);
+             EXPECT_EQ(problem_keys(problems), "FileKinds/Raw");
+             EXPECT_FALSE(problems[0].stops_run);
+             EXPECT_EQ(s.copy.dest_raw, "/r");
+         }},
         {"modes out of range fall back to 0",
          [](const TempDir& d) {
              WriteFile(d / "HOST.ini", "[FrmDCMain]\r\nMakeFolder=6\r\nFileName=-1\r\n");
