@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+#include "support/version.h"
+
 namespace pelko {
 
 // The main window. Its controls and handlers arrive with the copy run's window; for now it is the
@@ -10,7 +12,7 @@ class TFrmDCMain : public QMainWindow {
     Q_OBJECT
 
 public:
-    static constexpr const char* kCaption = "Pelko File Copy  - Ver 1.41";
+    static constexpr const char* kCaption = "Pelko File Copy  - Ver " PELKO_VERSION_TEXT;
 
     explicit TFrmDCMain(QWidget* parent = nullptr);
 };

@@ -2,12 +2,11 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "support/version.h"
 
 namespace pelko::cli {
 
 namespace {
-
-constexpr std::string_view kVersion = "1.41";
 
 constexpr std::string_view kUsage =
     "usage: pelkocopy-cli COMMAND [ARGS]\n"
@@ -40,7 +39,7 @@ int Main(const Args& args, std::ostream& out, std::ostream& err) {
         return 0;
     }
     if (command == "--version") {
-        out << "pelkocopy-cli " << kVersion << "\n";
+        out << "pelkocopy-cli " << kVersionText << "\n";
         return 0;
     }
     if (command == "exif") return RunExif(rest, out, err);

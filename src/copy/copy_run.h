@@ -67,7 +67,7 @@ class ICopyRunObserver {
     // A blank row was appended; rows count from 0 below the header.
     virtual void RowAdded(int /*row*/) {}
     virtual void RowChanged(int /*row*/, const ResultRow& /*cells*/) {}
-    // lblProcessTime; `finished` is true for the last change of a run (light pink background).
+    // The speed line; `finished` is true for the last change of a run (the window marks it).
     virtual void SpeedTextChanged(const std::string& /*text*/, bool /*finished*/) {}
     // Status panel 2.
     virtual void StatusChanged(const std::string& /*text*/) {}
@@ -75,10 +75,10 @@ class ICopyRunObserver {
 
 // Settings of the main window that the run reads; fixed for the length of a run.
 struct CopyRunSettings {
-    std::string dest_raw;            // lblDestRaw
-    std::string dest_jpg;            // lblDestJpg
-    std::string dest_other;          // lblDestOther
-    bool remove_after_copy = false;  // chkReMove
+    std::string dest_raw;            // DestRaw
+    std::string dest_jpg;            // DestJpg
+    std::string dest_other;          // DestOther
+    bool remove_after_copy = false;  // CopyAfterReMove
     bool mode = false;               // Mode: statistics and the compact-camera JPEG folder
     bool mode_sp_user = false;       // ModeSpUser: shot counters only
     // Print what would happen: nothing is created, copied, renamed or deleted.
@@ -94,7 +94,7 @@ struct CopyRunContext {
     NamingContext naming;
     std::vector<std::string> file_list;  // FileList
     bool copy_to_destinations = true;    // CopyToDestinations
-    // lblProcessTime's text; kept from run to run.
+    // The speed line's text; kept from run to run.
     std::string speed_text;
     const IClock* clock = nullptr;          // null: the system clock
     ICardStatistics* statistics = nullptr;  // null: no statistics

@@ -14,11 +14,12 @@
 #include "support/date_time.h"
 #include "support/ini_file.h"
 #include "support/setting.h"
+#include "support/version.h"
 
 namespace pelko {
 
 // The release written as "AppVer" at close.
-inline constexpr int kAppVerCurrent = 141;
+inline constexpr int kAppVerCurrent = kVersionNumber;
 
 // The destination and naming settings a copy set stores and the main window persists.
 struct CopySettings {
