@@ -129,6 +129,13 @@ TEST(ImportCli, CommandLineOptionsOverrideStoredSettingsBothWays) {
         EXPECT_EQ(fs::exists(tmp / "raw/IMGP0007.PEF"), c.new_copied);
         EXPECT_EQ(fs::exists(tmp / "card/DCIM/IMGP0007.PEF"), c.new_on_card);
     }
+    // A settings file that cannot be read is named, and nothing is copied.
+    fs::remove(ini);
+    fs::create_directories(ini);
+    std::string out;
+    EXPECT_EQ(RunCli("import " + tmp / "card/DCIM --settings --no-remove 2>&1", &out), 1);
+    EXPECT_NE(out.find(ini), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(tmp / "raw/IMGP0007.PEF"));
     ::unsetenv("PELKOCOPY_HOME");
 }
 
