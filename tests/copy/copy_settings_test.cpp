@@ -58,19 +58,6 @@ TEST(CopySettings, StoredCutOffsParseAsDatesAndNormalise) {
     }
 }
 
-TEST(CopySettings, ListPathsFollowTheModeSwitch) {
-    const ListFilePaths plain = MakeListFilePaths("/app", false, "HOST");
-    EXPECT_EQ(plain.user_folder, "/app/Data/UFolder.txt");
-    EXPECT_EQ(plain.user_format, "/app/Data/UFormat.txt");
-    EXPECT_EQ(plain.copy_set_list, "/app/Data/UCopySet.txt");
-    EXPECT_EQ(plain.copy_set_ini, "/app/Data/UCopySet.ini");
-    const ListFilePaths mode = MakeListFilePaths("/app", true, "HOST");
-    EXPECT_EQ(mode.user_folder, "/app/Data/HOST_Folder.txt");
-    EXPECT_EQ(mode.user_format, "/app/Data/HOST_Format.txt");
-    EXPECT_EQ(mode.copy_set_list, "/app/Data/HOST_CopySet.txt");
-    EXPECT_EQ(mode.copy_set_ini, "/app/Data/HOST_CopySet.ini");
-}
-
 TEST_F(CopySettingsTest, AFreshInstallGetsTheDefaults) {
     std::vector<SettingsProblem> problems;
     const MainWindowSettings s = Read(&problems);
