@@ -141,7 +141,7 @@ bool LoadWindowSettings(CopyRunContext& context, const ImportOptions& o, const D
     TSetting ini("FrmDCMain", FormBounds{});
     ini.IniFileKind = TIniFileKind::fnComputerName;
     std::vector<SettingsProblem> problems;
-    const MainWindowSettings stored = ReadMainWindowSettings(ini, AppFolder(), &problems);
+    const MainWindowSettings stored = ReadMainWindowSettings(ini, AppFolder(), problems);
     bool usable = true;
     for (const SettingsProblem& problem : problems) {
         // In place the destinations are not used; a destination given here replaces the stored.

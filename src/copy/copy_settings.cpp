@@ -123,20 +123,20 @@ std::optional<std::string> CheckStoredDestination(std::string_view key, std::str
 }
 
 MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_folder,
-                                          std::vector<SettingsProblem>* problems) {
+                                          std::vector<SettingsProblem>& problems) {
     if (ini.IniFileName().empty()) ini.SetIniFileName("");
-    if (ini.SaveTo == TSaveTo::stIniFile && problems != nullptr &&
+    if (ini.SaveTo == TSaveTo::stIniFile &&
         ReadTextFilePrefix(ini.IniFileName(), kIniMaxFileBytes).status == TextFileStatus::kFailed) {
-        problems->push_back({"", "cannot read the settings file " + ini.IniFileName()});
+        problems.push_back({"", "cannot read the settings file " + ini.IniFileName()});
     }
 
     MainWindowSettings s;
     s.mode = ini.ReadBool("Mode", false);
     s.mode_sp_user = ini.ReadBool("ModeSpUser", false);
     CopySettings& c = s.copy;
-    c.dest_raw = TakeDestination("DestRaw", ini.ReadString("DestRaw", ""), problems);
-    c.dest_jpg = TakeDestination("DestJpg", ini.ReadString("DestJpg", ""), problems);
-    c.dest_other = TakeDestination("DestOther", ini.ReadString("DestOther", ""), problems);
+    c.dest_raw = TakeDestination("DestRaw", ini.ReadString("DestRaw", ""), &problems);
+    c.dest_jpg = TakeDestination("DestJpg", ini.ReadString("DestJpg", ""), &problems);
+    c.dest_other = TakeDestination("DestOther", ini.ReadString("DestOther", ""), &problems);
     c.remove_after_copy = ini.ReadBool("CopyAfterReMove", false);
     s.auto_restore = ini.ReadBool("AppAutoRestore", false);
     s.skip_older = ini.ReadBool("LastDateExec", false);
@@ -150,7 +150,7 @@ MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_
     s.app_ver = ini.ReadInteger("AppVer", 100);
 
     if (ini.SaveTo == TSaveTo::stIniFile) {
-        s.file_kinds = ReadFileKindSettings(IniFile(ini.IniFileName()), problems);
+        s.file_kinds = ReadFileKindSettings(IniFile(ini.IniFileName()), &problems);
     }
 
     const ListFilePaths paths = MakeListFilePaths(app_folder, s.mode, ini.Places().computer_name);
@@ -166,7 +166,7 @@ MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_
 MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_folder,
                                           std::vector<std::string>* problems) {
     std::vector<SettingsProblem> found;
-    MainWindowSettings settings = ReadMainWindowSettings(ini, app_folder, &found);
+    MainWindowSettings settings = ReadMainWindowSettings(ini, app_folder, found);
     if (problems != nullptr) {
         for (SettingsProblem& problem : found)
             problems->push_back(std::move(problem.message));

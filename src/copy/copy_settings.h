@@ -66,11 +66,12 @@ struct SettingsProblem {
 // Reads the keys (and the first history entries into copy.user_folder/user_format). A stored
 // destination that is refused (not absolute, cut at the value limit) is left empty and one
 // message naming the key is appended to *problems; so is a settings file that exists but cannot
-// be read. problems may be null.
+// be read, and an extension of section "FileKinds" that cannot be one. problems may be null.
 MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_folder,
                                           std::vector<std::string>* problems);
+// The same, with each problem's key and whether it stops a run.
 MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_folder,
-                                          std::vector<SettingsProblem>* problems);
+                                          std::vector<SettingsProblem>& problems);
 
 // Section "FileKinds" (keys "Raw", "Jpeg", "Other": comma-separated extensions added to each
 // kind). An item that cannot be an extension is left out with a problem that does not stop a run.

@@ -29,9 +29,9 @@ class CopySettingsTest : public ::testing::Test {
     }
     MainWindowSettings Read(std::vector<SettingsProblem>* problems = nullptr) {
         TSetting ini = Ini();
-        return ReadMainWindowSettings(ini, dir_.str(), problems);
+        if (problems == nullptr) return ReadMainWindowSettings(ini, dir_.str(), nullptr);
+        return ReadMainWindowSettings(ini, dir_.str(), *problems);
     }
-    void WriteIni(const std::string& body) { WriteFile(dir_ / "HOST.ini", body); }
 
     TempDir dir_;
 };
