@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,10 +11,6 @@
 #include "support/file_info.h"
 #include "support/file_ops.h"
 #include "support/platform.h"
-
-#ifndef RENAME_NOREPLACE
-#define RENAME_NOREPLACE (1 << 0)
-#endif
 
 namespace pelko {
 
@@ -42,24 +37,17 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
-// Renames without ever replacing an existing file, even one that appears meanwhile.
-bool RenameNoReplace(const std::string& from, const std::string& to) {
-#ifdef SYS_renameat2
-    if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) ==
-        0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
-#endif
-    // File systems without renameat2 flags: a hard link claims the name atomically.
-    if (::link(from.c_str(), to.c_str()) == 0) {
-        if (::unlink(from.c_str()) == 0) return true;
-        ::unlink(to.c_str());
-        return false;
+// The row's copy outcome of a file operation's outcome.
+TCopyOutcome CopyOutcomeOf(CopyOutcome outcome) {
+    switch (outcome) {
+        case CopyOutcome::kOk:
+            return TCopyOutcome::coCopied;
+        case CopyOutcome::kDestExists:
+            // Another program took the name while the file was copied.
+            return TCopyOutcome::coNameTaken;
+        default:
+            return TCopyOutcome::coFailed;
     }
-    if (errno == EEXIST) return false;
-    // No hard links either (FAT cards): the best left is a checked rename.
-    if (PathTaken(to)) return false;
-    return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 }  // namespace
@@ -86,6 +74,7 @@ RunResult CopyRun::RunFileList() {
     if (context_.abort != nullptr) context_.abort->store(false);
     failed_ = 0;
     planned_.clear();
+    swept_folders_.clear();
     // Dry runs work out every destination without creating its folder.
     context_.naming.create_folders = !settings.dry_run && context_.copy_to_destinations;
 
@@ -136,7 +125,8 @@ void CopyRun::ProcessFile(const std::string& path, int row) {
     const std::int64_t size = info.Size();
 
     std::string root;
-    switch (context_.file_kinds.KindOf(ext)) {
+    const TFileKind kind = context_.file_kinds.KindOf(ext);
+    switch (kind) {
         case TFileKind::fkRaw:
             // Tallied before the cut-off is applied, so an older RAW file counts too.
             if (settings.mode) statistics_.TallyRawFile(path, size);
@@ -153,19 +143,21 @@ void CopyRun::ProcessFile(const std::string& path, int row) {
             root = settings.dest_other;
             break;
         case TFileKind::fkNone:
-            return;  // the row stays blank
+            // The grid row stays blank; the row still says which file was left on the card.
+            SetRow(row, {path, "", kind, TCopyOutcome::coNone, TDeleteOutcome::doNone});
+            return;
     }
 
     DestinationRequest request{path, ext, root, std::nullopt};
     if (info.Found()) request.time_stamp = info.TimeStamp();
     const DestinationResult destination = BuildDestination(context_.naming, request);
     if (destination.Skipped()) {
-        MarkOlderFile(path, row, size);
+        MarkOlderFile(path, row, size, kind);
     } else {
         if (context_.copy_to_destinations) {
-            CopyOneFile(path, destination.dest_path, row, size);
+            CopyOneFile(path, destination.dest_path, row, size, kind);
         } else {
-            RenameOneFile(path, destination.dest_path, row, size);
+            RenameOneFile(path, destination.dest_path, row, size, kind);
         }
         context_.speed_text = stats_.TransferText();
         observer_.SpeedTextChanged(context_.speed_text, false);
@@ -175,62 +167,69 @@ void CopyRun::ProcessFile(const std::string& path, int row) {
     }
 }
 
-void CopyRun::SetRow(int row, ResultRow cells) {
-    if (cells[2] == kCellFailed || cells[3] == kCellFailed) ++failed_;
-    observer_.RowChanged(row, cells);
+SourceFile CopyRun::SourceOf(const std::string& path) {
+    const std::string folder = FolderOf(path);
+    std::shared_ptr<const HeldFolder>& held = context_.source_folders[folder];
+    if (!held) held = HeldFolder::Open(folder);
+    if (!held) return {nullptr, path};
+    return {held, NameOf(path)};
 }
 
-bool CopyRun::StartRow(int row, const std::string& source, const std::string& dest) {
-    observer_.RowChanged(row, {source, dest, std::string(kCellWorking), ""});
+void CopyRun::SetRow(int row, const TResultRow& result) {
+    if (result.Failed()) ++failed_;
+    observer_.RowChanged(row, result);
+}
+
+bool CopyRun::StartRow(int row, const std::string& source, const std::string& dest,
+                       TFileKind kind) {
+    observer_.RowChanged(row,
+                         {source, dest, kind, TCopyOutcome::coWorking, TDeleteOutcome::doNone});
     // Taken by any file, or in a dry run by an earlier row.
     return PathTaken(dest) || planned_.count(dest) > 0;
 }
 
 bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, int row,
-                          std::int64_t size) {
+                          std::int64_t size, TFileKind kind) {
     const bool remove = context_.settings.remove_after_copy;
-    std::string copy_text;
-    std::string delete_text(kCellNone);
-    bool ok = false;
-    if (StartRow(row, source, dest)) {
-        copy_text = kCellSameName;
-        if (remove) delete_text = kCellSkip;
+    TResultRow result{source, dest, kind, TCopyOutcome::coCopied,
+                      remove ? TDeleteOutcome::doDeleted : TDeleteOutcome::doNotAsked};
+    // Temporaries of runs that died in this folder go before the first copy there is tried.
+    if (const std::string folder = FolderOf(dest);
+        !context_.settings.dry_run && swept_folders_.insert(folder).second) {
+        RemoveStaleTemporaries(folder);
+    }
+    if (StartRow(row, source, dest, kind)) {
+        result.copy = TCopyOutcome::coNameTaken;
+        if (remove) result.removal = TDeleteOutcome::doSkipped;
     } else if (context_.settings.dry_run) {
         planned_.insert(dest);
         stats_.AddTransferredFile(size);
-        copy_text = kCellOk;
-        if (remove) delete_text = kCellOk;
-        ok = true;
     } else {
         // A card file may only go once its copy is on the disk and reads back identical: such
         // copies are made in batches, which CommitPending finishes.
+        const SourceFile file = SourceOf(source);
         const CopyOutcome outcome =
-            remove ? batch_->Stage(source, dest) : CopyFileChecked(source, dest, CopyOptions{});
+            remove ? batch_->Stage(file, dest) : CopyFileChecked(file, dest, CopyOptions{});
         if (outcome == CopyOutcome::kOk && remove) {
             if (pending_.empty()) batch_started_ms_ = clock_.TickMs();
-            pending_.push_back({row, source, dest, size});
+            pending_.push_back({row, source, dest, size, kind, {}});
             if (batch_->Count() >= kBatchFiles || batch_->Bytes() >= kBatchBytes ||
                 clock_.TickMs() - batch_started_ms_ >= kBatchAgeMs) {
                 CommitPending(false);
             }
             return true;
         }
+        result.copy = CopyOutcomeOf(outcome);
         if (outcome == CopyOutcome::kOk) {
             stats_.AddTransferredFile(size);
-            copy_text = kCellOk;
-            ok = true;
-        } else if (outcome == CopyOutcome::kDestExists) {
-            // Another program took the name while the file was copied.
-            copy_text = kCellSameName;
-            if (remove) delete_text = kCellSkip;
-        } else {
-            copy_text = kCellFailed;
-            // Deletion was asked for and did not happen: say so, the card file stays.
-            if (remove) delete_text = kCellFailed;
+        } else if (remove) {
+            // The card file stays: skipped beside a taken name, failed beside a failed copy.
+            result.removal = result.copy == TCopyOutcome::coNameTaken ? TDeleteOutcome::doSkipped
+                                                                      : TDeleteOutcome::doFailed;
         }
     }
-    SetRow(row, {source, dest, copy_text, delete_text});
-    return ok;
+    SetRow(row, result);
+    return result.copy == TCopyOutcome::coCopied;
 }
 
 void CopyRun::CommitPending(bool finish) {
@@ -243,12 +242,10 @@ void CopyRun::CommitPending(bool finish) {
         };
         auto job = std::make_shared<Job>(Job{std::move(batch_), std::move(pending_)});
         auto work = [job] {
-            const std::vector<CopyOutcome> outcomes = job->batch->Commit();
-            for (std::size_t i = 0; i < job->copies.size(); ++i) {
-                PendingCopy& copy = job->copies[i];
-                copy.outcome = outcomes[i];
-                copy.deleted = outcomes[i] == CopyOutcome::kOk && FileDelete(copy.source);
-            }
+            // Each card file goes only while it is still the file that was copied and verified.
+            const std::vector<DurableCopyBatch::Committed> committed = job->batch->Commit(true);
+            for (std::size_t i = 0; i < job->copies.size(); ++i)
+                job->copies[i].committed = committed[i];
             return std::move(job->copies);
         };
         batch_ = std::make_unique<DurableCopyBatch>();
@@ -268,49 +265,42 @@ void CopyRun::CommitPending(bool finish) {
 void CopyRun::ReportCommitted() {
     if (!committing_.valid()) return;
     for (const PendingCopy& copy : committing_.get()) {
-        ResultRow cells = {copy.source, copy.dest, std::string(kCellFailed),
-                           std::string(kCellFailed)};
-        if (copy.outcome == CopyOutcome::kOk) {
+        const CopyOutcome outcome = copy.committed.outcome;
+        TResultRow result{copy.source, copy.dest, copy.kind, CopyOutcomeOf(outcome),
+                          TDeleteOutcome::doFailed};
+        if (outcome == CopyOutcome::kOk) {
             stats_.AddTransferredFile(copy.size);
-            cells[2] = kCellOk;
-            if (copy.deleted) cells[3] = kCellOk;
-        } else if (copy.outcome == CopyOutcome::kDestExists) {
-            // Another program took the name while the file was copied.
-            cells[2] = kCellSameName;
-            cells[3] = kCellSkip;
+            if (copy.committed.source_deleted) result.removal = TDeleteOutcome::doDeleted;
+        } else if (outcome == CopyOutcome::kDestExists) {
+            result.removal = TDeleteOutcome::doSkipped;
         }
-        SetRow(copy.row, std::move(cells));
+        SetRow(copy.row, result);
     }
     context_.speed_text = stats_.TransferText();
     observer_.SpeedTextChanged(context_.speed_text, false);
 }
 
 bool CopyRun::RenameOneFile(const std::string& source, const std::string& dest, int row,
-                            std::int64_t size) {
+                            std::int64_t size, TFileKind kind) {
     // Only the new name counts; the file stays in its folder.
     const std::string new_path = FolderOf(source) + "/" + NameOf(dest);
-    std::string copy_text;
-    std::string delete_text(kCellNone);
-    bool ok = false;
-    if (StartRow(row, source, new_path)) {
-        copy_text = kCellSameName;
-        delete_text = kCellSkip;
-    } else if (context_.settings.dry_run || RenameNoReplace(source, new_path)) {
+    TResultRow result{source, new_path, kind, TCopyOutcome::coCopied, TDeleteOutcome::doNotAsked};
+    if (StartRow(row, source, new_path, kind)) {
+        result.copy = TCopyOutcome::coNameTaken;
+        result.removal = TDeleteOutcome::doSkipped;
+    } else if (context_.settings.dry_run || RenameNoReplace(source, new_path) == 0) {
         if (context_.settings.dry_run) planned_.insert(new_path);
         stats_.AddTransferredFile(size);
-        copy_text = kCellOk;
-        ok = true;
     } else {
-        copy_text = kCellFailed;
+        result.copy = TCopyOutcome::coFailed;
     }
-    SetRow(row, {source, new_path, copy_text, delete_text});
-    return ok;
+    SetRow(row, result);
+    return result.copy == TCopyOutcome::coCopied;
 }
 
-void CopyRun::MarkOlderFile(const std::string& source, int row, std::int64_t size) {
+void CopyRun::MarkOlderFile(const std::string& source, int row, std::int64_t size, TFileKind kind) {
     stats_.AddTransferredFile(size);
-    SetRow(row,
-           {source, std::string(kCellOlderFile), std::string(kCellNone), std::string(kCellNone)});
+    SetRow(row, {source, "", kind, TCopyOutcome::coOlder, TDeleteOutcome::doNotAsked});
 }
 
 CommandResult RunCopyCommand(CopyRunContext& context, ICopyRunObserver& observer,
@@ -320,8 +310,13 @@ CommandResult RunCopyCommand(CopyRunContext& context, ICopyRunObserver& observer
     observer.ProgressPosition(0);
     observer.ProgressText("");
     observer.StatusChanged(std::string(kStatusWorking));
-    context.file_list = ListRunFiles(source_folder);
+    RunListing listing = ListRunFiles(source_folder);
+    context.file_list = std::move(listing.files);
+    context.source_folders = std::move(listing.folders);
+    result.unreadable_folders = std::move(listing.unreadable);
     if (context.file_list.empty()) {
+        // A folder that could not be read is the error to report, not an empty card.
+        if (!result.unreadable_folders.empty()) return result;
         result.message = kind == RunSourceKind::rsCard ? kNoFilesOnCard : kNoFilesInFolder;
         return result;
     }

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <future>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -17,6 +18,7 @@
 
 #include "copy/card_statistics_hooks.h"
 #include "copy/file_kind.h"
+#include "copy/result_row.h"
 #include "copy/transfer_stats.h"
 #include "naming/destination.h"
 #include "support/file_ops.h"
@@ -29,14 +31,6 @@ class IClock;
 inline constexpr std::array<std::string_view, 4> kResultHeaders = {
     "ファイル名", "コピー先", "コピー処理", "メディアから削除"};
 
-inline constexpr std::string_view kCellWorking = "処理中";
-inline constexpr std::string_view kCellOk = "OK";
-inline constexpr std::string_view kCellFailed = "失敗";
-inline constexpr std::string_view kCellSameName = "同名のファイル有り";
-inline constexpr std::string_view kCellNone = "----";
-inline constexpr std::string_view kCellSkip = "スキップ";
-inline constexpr std::string_view kCellOlderFile = "最終取得日時以前のファイル";
-
 inline constexpr std::string_view kStatusWorking = "　　処理中・・・";
 inline constexpr std::string_view kStatusFinished = "　　処理が終了しました";
 inline constexpr std::string_view kStatusAborted = "　　コピー処理を中止しました";
@@ -48,8 +42,6 @@ inline constexpr std::string_view kNoFilesInFolder = "指定のフォルダへ�
 // cameras, told by their file-name prefix.
 inline constexpr std::string_view kDslrFolder = "/DSLR";
 inline constexpr std::string_view kCompactFolder = "/コンデジ";
-
-using ResultRow = std::array<std::string, 4>;
 
 // What the window shows of a run. Every call comes from the thread that runs the engine.
 class ICopyRunObserver {
@@ -66,7 +58,8 @@ class ICopyRunObserver {
     virtual void TitleChanged(const std::string& /*title*/) {}
     // A blank row was appended; rows count from 0 below the header.
     virtual void RowAdded(int /*row*/) {}
-    virtual void RowChanged(int /*row*/, const ResultRow& /*cells*/) {}
+    // The row's outcome changed; GridCells gives its texts.
+    virtual void RowChanged(int /*row*/, const TResultRow& /*result*/) {}
     // The speed line; `finished` is true for the last change of a run (the window marks it).
     virtual void SpeedTextChanged(const std::string& /*text*/, bool /*finished*/) {}
     // Status panel 2.
@@ -93,7 +86,11 @@ struct CopyRunContext {
     // CurrentSourceFolder) that the run carries from file to file.
     NamingContext naming;
     std::vector<std::string> file_list;  // FileList
-    bool copy_to_destinations = true;    // CopyToDestinations
+    // The folders of the listed files, held open since the listing, so that a card file is
+    // copied and deleted in the folder it was found in. A folder missing here is opened when its
+    // first file comes.
+    std::map<std::string, std::shared_ptr<const HeldFolder>> source_folders;
+    bool copy_to_destinations = true;  // CopyToDestinations
     // The speed line's text; kept from run to run.
     std::string speed_text;
     const IClock* clock = nullptr;          // null: the system clock
@@ -106,7 +103,7 @@ struct CopyRunContext {
 struct RunResult {
     bool aborted = false;
     int rows = 0;        // rows written (files reached before any abort)
-    int failed = 0;      // rows with "失敗" in the copy or the delete column
+    int failed = 0;      // rows whose copy or deletion failed
     std::string status;  // final text of status panel 2
 };
 
@@ -125,19 +122,19 @@ class CopyRun {
 
     // One file each; they fill one row. With removal a copy joins the pending batch and its row
     // shows "処理中" until the batch is committed.
-    bool CopyOneFile(const std::string& source, const std::string& dest, int row,
-                     std::int64_t size);
+    bool CopyOneFile(const std::string& source, const std::string& dest, int row, std::int64_t size,
+                     TFileKind kind);
     bool RenameOneFile(const std::string& source, const std::string& dest, int row,
-                       std::int64_t size);
-    void MarkOlderFile(const std::string& source, int row, std::int64_t size);
+                       std::int64_t size, TFileKind kind);
+    void MarkOlderFile(const std::string& source, int row, std::int64_t size, TFileKind kind);
 
     const TransferStats& Stats() const { return stats_; }
 
   private:
     void ProcessFile(const std::string& path, int row);
-    void SetRow(int row, ResultRow cells);
+    void SetRow(int row, const TResultRow& result);
     // Shows the row as working; true when the destination's name is taken.
-    bool StartRow(int row, const std::string& source, const std::string& dest);
+    bool StartRow(int row, const std::string& source, const std::string& dest, TFileKind kind);
     // Hands the filling batch to a worker, which makes its copies durable and verified and
     // deletes the card files of the good ones; reports the batch handed over before. With
     // `finish`, also waits for the worker, so that no copy is pending afterwards.
@@ -153,15 +150,20 @@ class CopyRun {
     TransferStats stats_;
     std::atomic<bool> abort_{false};
     int failed_ = 0;
+    // The source file at path, named in its held folder.
+    SourceFile SourceOf(const std::string& path);
+
     // Dry runs: names that earlier rows would have filled.
     std::set<std::string> planned_;
+    // Destination folders already cleared of the temporaries of dead runs.
+    std::set<std::string> swept_folders_;
     // Copies awaiting their flush, read-back and the deletion of their card files.
     struct PendingCopy {
         int row;
         std::string source, dest;
         std::int64_t size;
-        CopyOutcome outcome = CopyOutcome::kOk;
-        bool deleted = false;
+        TFileKind kind;
+        DurableCopyBatch::Committed committed;
     };
     std::unique_ptr<DurableCopyBatch> batch_ = std::make_unique<DurableCopyBatch>();
     std::vector<PendingCopy> pending_;
@@ -174,13 +176,22 @@ std::string ShowProgressTitle(int current, int total);
 
 // The files of a card or folder to process, in search order: existing regular files below
 // folder, without names that begin with "PHOT" and without the temporary files of a broken copy.
-std::vector<std::string> ListRunFiles(const std::string& folder);
+// Their folders are held open from here on; a folder that cannot be read is named in
+// `unreadable`.
+struct RunListing {
+    std::vector<std::string> files;
+    std::map<std::string, std::shared_ptr<const HeldFolder>> folders;
+    std::vector<std::string> unreadable;
+};
+RunListing ListRunFiles(const std::string& folder);
 
 enum class RunSourceKind { rsCard, rsFolder };
 
 struct CommandResult {
     // Empty when files were processed; otherwise the information message the window shows.
     std::string message;
+    // Folders of the source that could not be read: an error, whatever else happened.
+    std::vector<std::string> unreadable_folders;
     RunResult run;
 };
 

@@ -91,6 +91,8 @@ std::string_view FileKindKey(TFileKind kind) {
 }
 
 std::array<std::string, 4> GridCells(const TResultRow& row) {
+    // A file of no kind is not processed: its row stays blank.
+    if (row.kind == TFileKind::fkNone) return {};
     const std::string dest =
         row.copy == TCopyOutcome::coOlder ? std::string(kOlderFileText) : row.dest;
     return {row.source, dest, std::string(CopyOutcomeText(row.copy)),

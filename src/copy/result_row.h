@@ -53,7 +53,7 @@ std::string_view CopyOutcomeKey(TCopyOutcome outcome);
 std::string_view DeleteOutcomeKey(TDeleteOutcome outcome);
 std::string_view FileKindKey(TFileKind kind);
 
-// The four grid cells: file name, destination, copy, delete.
+// The four grid cells: file name, destination, copy, delete; all blank for a file of no kind.
 std::array<std::string, 4> GridCells(const TResultRow& row);
 
 }  // namespace pelko

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <mutex>
-#include <random>
 #include <unordered_map>
 
 #include "exif/exif_info_ex.h"
@@ -317,24 +316,13 @@ bool WriteModelAliasFile(const std::string& folder) {
         text += line;
         text += "\r\n";
     }
-    // Written under a temporary name and linked into place, so the table appears whole or not
-    // at all, and a table that appeared meanwhile is never replaced.
-    const std::string temp = folder + "/.ChangeModelName.txt." + std::to_string(::getpid()) + "." +
-                             std::to_string(std::random_device{}());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::link(temp.c_str(), path.c_str()) != 0) {
-        if (errno == EPERM || errno == EOPNOTSUPP) {
-            // File systems without hard links (FAT): the narrow race is accepted there.
-            ok = ::access(path.c_str(), F_OK) == 0 || ::rename(temp.c_str(), path.c_str()) == 0;
-        } else {
-            ok = errno == EEXIST;
-        }
-    }
-    ::unlink(temp.c_str());
-    return ok;
+    // The table appears whole or not at all, and a table that appeared meanwhile is never
+    // replaced.
+    AtomicWriteOptions options;
+    options.replace = false;
+    options.mode = 0644;
+    const int err = WriteFileAtomically(path, text, options);
+    return err == 0 || err == EEXIST;
 }
 
 }  // namespace pelko

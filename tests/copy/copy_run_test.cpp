@@ -1,8 +1,12 @@
 #include "copy/copy_run.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <functional>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -21,9 +25,9 @@ class Recorder : public ICopyRunObserver {
     void ProgressText(const std::string& text) override { progress_text = text; }
     void TitleChanged(const std::string& text) override { title = text; }
     void RowAdded(int) override { rows.emplace_back(); }
-    void RowChanged(int row, const ResultRow& cells) override {
-        rows.at(static_cast<std::size_t>(row)) = cells;
-        if (on_row) on_row(row, cells);
+    void RowChanged(int row, const TResultRow& result) override {
+        rows.at(static_cast<std::size_t>(row)) = result;
+        if (on_row) on_row(row, result);
     }
     void SpeedTextChanged(const std::string& text, bool) override { speed_texts.push_back(text); }
     void StatusChanged(const std::string& text) override { status = text; }
@@ -31,17 +35,23 @@ class Recorder : public ICopyRunObserver {
     // Rows as "copy|delete" texts, by the source's file name.
     std::map<std::string, std::string> Outcomes() const {
         std::map<std::string, std::string> out;
-        for (const auto& r : rows)
-            out[NameOf(r[0])] = r[2] + "|" + r[3];
+        for (const auto& r : rows) {
+            const auto cells = GridCells(r);
+            out[NameOf(cells[0])] = cells[2] + "|" + cells[3];
+        }
         return out;
     }
 
-    std::vector<ResultRow> rows;
+    std::vector<TResultRow> rows;
     std::vector<std::string> speed_texts;
-    std::function<void(int, const ResultRow&)> on_row;
+    std::function<void(int, const TResultRow&)> on_row;
     std::string progress_text, title, status;
     int progress = -1;
 };
+
+void AppendFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
+}
 
 class StatisticsLog : public ICardStatistics {
   public:
@@ -102,7 +112,12 @@ TEST_F(CopyRunTest, KindsChooseTheirDestinationsAndPhotFilesAreLeftOut) {
     EXPECT_EQ(result.message, "");
     EXPECT_EQ(result.run.status, kStatusFinished);
     ASSERT_EQ(recorder.rows.size(), 13u);
-    EXPECT_EQ(std::count(recorder.rows.begin(), recorder.rows.end(), ResultRow{}), 5);
+    EXPECT_EQ(std::count_if(recorder.rows.begin(), recorder.rows.end(),
+                            [](const TResultRow& r) {
+                                return GridCells(r) == std::array<std::string, 4>{} &&
+                                       r.kind == TFileKind::fkNone && !r.source.empty();
+                            }),
+              5);
     auto outcomes = recorder.Outcomes();
     for (const auto& [name, dest] : files) {
         if (dest.empty()) continue;
@@ -170,13 +185,14 @@ TEST_F(CopyRunTest, CutOffLetsAnEqualDateThroughAndCountsOlderFilesWithTheirFull
     context.file_list = {big, Card("a/IMGP0002.JPG", "older", 9),
                          Card("a/IMGP0003.JPG", "equal", 10)};
     CopyRun engine(context, recorder);
-    recorder.on_row = [&](int, const ResultRow&) { clock.Advance(1000); };
+    recorder.on_row = [&](int, const TResultRow&) { clock.Advance(1000); };
     engine.RunFileList();
     ASSERT_EQ(recorder.rows.size(), 3u);
-    const ResultRow older = {context.file_list[1], "最終取得日時以前のファイル", "----", "----"};
-    EXPECT_EQ(recorder.rows[1], older);
-    EXPECT_EQ(recorder.rows[0][1], "最終取得日時以前のファイル");
-    EXPECT_EQ(recorder.rows[2][2], "OK");
+    const std::array<std::string, 4> older = {context.file_list[1], "最終取得日時以前のファイル",
+                                              "----", "----"};
+    EXPECT_EQ(GridCells(recorder.rows[1]), older);
+    EXPECT_EQ(recorder.rows[0].copy, TCopyOutcome::coOlder);
+    EXPECT_EQ(recorder.rows[2].copy, TCopyOutcome::coCopied);
     EXPECT_FALSE(fs::exists(tmp / "jpg/DSLR/IMGP0002.JPG"));
     EXPECT_EQ(engine.Stats().FilesDone(), 3);
     EXPECT_EQ(engine.Stats().BytesDone(), 2'500'000'010);
@@ -189,13 +205,13 @@ TEST_F(CopyRunTest, AbortStopsBeforeTheNextFile) {
     for (int i = 11; i <= 30; ++i)
         context.file_list.push_back(Card("IMGP00" + std::to_string(i) + ".JPG", "x"));
     CopyRun engine(context, recorder);
-    recorder.on_row = [&](int row, const ResultRow& cells) {
-        if (row == 9 && cells[2] == kCellWorking) engine.RequestAbort();  // Esc during the tenth
+    recorder.on_row = [&](int row, const TResultRow& result) {
+        if (row == 9 && !result.Final()) engine.RequestAbort();  // Esc during the tenth
     };
     const RunResult result = engine.RunFileList();
     EXPECT_TRUE(result.aborted);
     ASSERT_EQ(recorder.rows.size(), 10u);
-    EXPECT_EQ(recorder.rows[9][2], "OK");  // the tenth file completes
+    EXPECT_EQ(recorder.rows[9].copy, TCopyOutcome::coCopied);  // the tenth file completes
     EXPECT_FALSE(fs::exists(tmp / "jpg/DSLR/IMGP0021.JPG"));
     EXPECT_EQ(recorder.progress_text, "10 / 20");
     EXPECT_EQ(recorder.progress, 9);
@@ -205,7 +221,7 @@ TEST_F(CopyRunTest, AbortStopsBeforeTheNextFile) {
     // An external flag (Esc in the window, SIGINT in the tool) works the same way.
     std::atomic<bool> esc{false};
     context.abort = &esc;
-    recorder.on_row = [&](int row, const ResultRow&) { esc = row == 1; };
+    recorder.on_row = [&](int row, const TResultRow&) { esc = row == 1; };
     recorder.rows.clear();
     EXPECT_EQ(CopyRun(context, recorder).RunFileList().rows, 2);
 }
@@ -264,13 +280,13 @@ TEST_F(CopyRunTest, BatchedRemovalDeletesOnlyCommittedCopies) {
             Card("a/IMGP000" + std::to_string(i) + ".JPG", "card " + std::to_string(i)));
     const std::string dslr = tmp / "jpg/DSLR/";
     CopyRun engine(context, recorder);
-    recorder.on_row = [&](int row, const ResultRow& cells) {
-        const std::string name = NameOf(cells[0]);
-        if (cells[3] == kCellOk) {
+    recorder.on_row = [&](int row, const TResultRow& result) {
+        const std::string name = NameOf(result.source);
+        if (result.removal == TDeleteOutcome::doDeleted) {
             EXPECT_EQ(ReadFile(dslr + name), "card " + name.substr(7, 1));
-            EXPECT_FALSE(fs::exists(cells[0])) << name;
+            EXPECT_FALSE(fs::exists(result.source)) << name;
         }
-        if (cells[2] != kCellWorking) return;
+        if (result.Final()) return;
         if (row == 2) {  // rows 0 and 1 are staged, not committed
             WriteFile(context.file_list[0], "card X");
             WriteFile(dslr + "IMGP0001.JPG", "intruder");
@@ -300,9 +316,57 @@ TEST_F(CopyRunTest, BatchedRemovalDeletesOnlyCommittedCopies) {
     recorder.on_row = {};
     context.file_list = {Card("b/IMGP0010.JPG"), Card("b/IMGP0011.JPG")};
     CopyRun(context, recorder).RunFileList();
-    EXPECT_EQ(recorder.rows[0][1], dslr + "20100501-120000.JPG");
-    EXPECT_EQ(recorder.rows[1][1], dslr + "20100501-120000-0011.JPG");
+    EXPECT_EQ(recorder.rows[0].dest, dslr + "20100501-120000.JPG");
+    EXPECT_EQ(recorder.rows[1].dest, dslr + "20100501-120000-0011.JPG");
     EXPECT_EQ(recorder.Outcomes()["IMGP0011.JPG"], "OK|OK");
+}
+
+// A card file that changes between the read-back of its copy and its deletion stays on the card,
+// and so does whatever its path leads to afterwards; the copy stays.
+TEST_F(CopyRunTest, RemovalDeletesOnlyTheFileThatWasVerified) {
+    context.settings.remove_after_copy = true;
+    const std::string outside = tmp / "outside";
+    // What happens to the card file (or its folder), and what the card folder holds afterwards.
+    const std::tuple<const char*, std::function<void(const std::string&)>, std::string> rows[] = {
+        {"append", [](const std::string& file) { AppendFile(file, "+more"); }, "picture+more"},
+        {"rewrite in place",
+         [](const std::string& file) {
+             // Same inode and size, new bytes and a new time.
+             const int fd = ::open(file.c_str(), O_WRONLY);
+             ASSERT_EQ(::pwrite(fd, "PICTURE", 7, 0), 7);
+             const struct timespec later[2] = {{0, UTIME_OMIT}, {1900000000, 0}};
+             ::futimens(fd, later);
+             ::close(fd);
+         },
+         "PICTURE"},
+        {"rename over",
+         [&](const std::string& file) {
+             WriteFile(file + ".new", "another picture");
+             fs::rename(file + ".new", file);
+         },
+         "another picture"},
+        {"folder swapped for a link",
+         [&](const std::string& file) {
+             fs::rename(FolderOf(file), FolderOf(file) + ".moved");
+             fs::create_directory_symlink(outside, FolderOf(file));
+         },
+         "picture"}};
+    int i = 0;
+    for (const auto& [what, change, left] : rows) {
+        const std::string name = "IMGP000" + std::to_string(++i) + ".JPG";
+        const std::string file = Card(std::to_string(i) + "/" + name, "picture");
+        WriteFile(outside + "/" + name, "outside");
+        SetBeforeCommitHookForTesting([&] { change(file); });
+        context.file_list = {file};
+        const RunResult result = CopyRun(context, recorder).RunFileList();
+        SetBeforeCommitHookForTesting({});
+        EXPECT_EQ(recorder.Outcomes()[name], "OK|失敗") << what;
+        EXPECT_EQ(result.failed, 1) << what;
+        EXPECT_EQ(ReadFile(tmp / "jpg/DSLR/" + name), "picture") << what;
+        const bool moved = fs::exists(FolderOf(file) + ".moved");
+        EXPECT_EQ(ReadFile(moved ? FolderOf(file) + ".moved/" + name : file), left) << what;
+        EXPECT_EQ(ReadFile(outside + "/" + name), "outside") << what;
+    }
 }
 
 }  // namespace
