@@ -35,25 +35,6 @@ std::string TakeDestination(std::string_view key, std::string value,
     return value;
 }
 
-// 1 to `max_digits` digits at pos as a number.
-bool ReadDigits(std::string_view text, std::size_t* pos, std::size_t max_digits, int* out) {
-    std::size_t count = 0;
-    int value = 0;
-    while (*pos < text.size() && text[*pos] >= '0' && text[*pos] <= '9' && count < max_digits) {
-        value = value * 10 + (text[*pos] - '0');
-        ++*pos;
-        ++count;
-    }
-    *out = value;
-    return count > 0;
-}
-
-bool ReadChar(std::string_view text, std::size_t* pos, char c) {
-    if (*pos >= text.size() || text[*pos] != c) return false;
-    ++*pos;
-    return true;
-}
-
 }  // namespace
 
 ListFilePaths MakeListFilePaths(const std::string& app_folder, bool mode,
@@ -85,27 +66,12 @@ std::vector<std::string> LoadHistory(const std::string& path,
 
 std::optional<DateTime> ParseStoredDateTime(std::string_view text) {
     text = TrimControl(text);
-    DateTime dt;
-    dt.hour = dt.minute = dt.second = 0;
-    std::size_t pos = 0;
-    if (!ReadDigits(text, &pos, 4, &dt.year) || pos != 4 || !ReadChar(text, &pos, '/') ||
-        !ReadDigits(text, &pos, 2, &dt.month) || !ReadChar(text, &pos, '/') ||
-        !ReadDigits(text, &pos, 2, &dt.day)) {
-        return std::nullopt;
-    }
-    if (pos < text.size()) {
-        if (!ReadChar(text, &pos, ' ') || !ReadDigits(text, &pos, 2, &dt.hour) ||
-            !ReadChar(text, &pos, ':') || !ReadDigits(text, &pos, 2, &dt.minute)) {
-            return std::nullopt;
-        }
-        if (pos < text.size() &&
-            (!ReadChar(text, &pos, ':') || !ReadDigits(text, &pos, 2, &dt.second))) {
-            return std::nullopt;
-        }
-        if (pos != text.size()) return std::nullopt;
-    }
-    if (!IsValidDateTime(dt)) return std::nullopt;
-    return dt;
+    // The year has its four digits; month, day and the time may lack their leading zeros.
+    if (text.find('/') != 4) return std::nullopt;
+    const std::size_t space = text.find(' ');
+    const std::string_view time =
+        space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
+    return ParseLooseDateTime(text.substr(0, space), time);
 }
 
 std::optional<std::string> CheckStoredDestination(std::string_view key, std::string_view value) {

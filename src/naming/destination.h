@@ -110,6 +110,10 @@ std::string ConfinedSubFolder(std::string_view text);
 DateTime ChooseFileDate(const NamingContext& context, const std::string& path, std::string_view ext,
                         const std::optional<DateTime>& time_stamp);
 
+// "y/m/d" and "h:n:s" or "h:n" (empty: midnight), each number of 1 to 4 digits, as a valid
+// date-time; nothing otherwise.
+std::optional<DateTime> ParseLooseDateTime(std::string_view date_part, std::string_view time_part);
+
 // An EXIF date text "yyyy:mm:dd hh:nn:ss" as a date; 2000/01/01 00:00:00 when it does not parse.
 DateTime ExifTextToDateTime(std::string_view text);
 

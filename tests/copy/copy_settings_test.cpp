@@ -49,7 +49,7 @@ TEST(CopySettings, StoredCutOffsParseAsDatesAndNormalise) {
         {"2026/09/01 24:00:00", ""},
         {"26/09/01 00:00:00", ""},
         {"2026/09/01 00:00:00x", ""},
-        {"2026/009/01 00:00:00", ""},
+        {"2026/09/01  00:00:00", ""},
         {"", ""},
     };
     for (const auto& [text, expected] : cases) {
