@@ -21,6 +21,7 @@
 
 #include "support/dialog_service.h"
 #include "support/platform.h"
+#include "support/version.h"
 #include "ui/gradient_panel.h"
 #include "ui/item_combo.h"
 #include "ui/path_label.h"
@@ -47,7 +48,7 @@ class TFrmDCMain : public QMainWindow {
     Q_OBJECT
 
   public:
-    static constexpr const char* kCaption = "Pelko File Copy  - Ver 1.41";
+    static constexpr const char* kCaption = "Pelko File Copy  - Ver " PELKO_VERSION_TEXT;
     static constexpr int kMinWidth = 820;
     static constexpr int kMinHeight = 480;
 

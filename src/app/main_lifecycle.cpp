@@ -115,6 +115,8 @@ void TMainLifecycle::Create() {
     ini_mj_.IniFileKind = TIniFileKind::fnUserDefine;
     ini_mj_.SetIniFileName(app_ + "/PelkoCopy.ini");
 
+    // The application folder is made here, before its first file, not when it is looked up.
+    FolderCreate(app_);
     WriteModelAliasFile(app_);
     WriteFormatHelpFile(app_);
 
