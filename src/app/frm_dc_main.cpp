@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/destinations.h"
 #include "app/main_lifecycle.h"
@@ -107,8 +108,11 @@ void TFrmDCMain::BuildControls() {
     splTop->setChildrenCollapsible(false);
     splTop->addWidget(BuildDestinations());
     splTop->addWidget(BuildOptions());
-    splTop->setStretchFactor(0, 3);
-    splTop->setStretchFactor(1, 2);
+    splTop->setStretchFactor(0, 0);
+    splTop->setStretchFactor(1, 1);
+    splTop->installEventFilter(this);
+    connect(splTop, &QSplitter::splitterMoved, this,
+            [this] { left_panel_width_ = splTop->sizes().value(0, left_panel_width_); });
     ctrl_layout->addWidget(splTop);
     pnlCtrl->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     layout->addWidget(pnlCtrl);
@@ -431,6 +435,19 @@ void TFrmDCMain::RestoreAndRaise() {
     activateWindow();
 }
 
+void TFrmDCMain::SetLeftPanelWidth(int width) {
+    left_panel_width_ = std::max(100, width);
+    ApplyLeftPanelWidth();
+}
+
+void TFrmDCMain::ApplyLeftPanelWidth() {
+    const int available = splTop->width() - splTop->handleWidth();
+    const int options = pnlOptions->minimumSizeHint().width();
+    const int left = std::max(pnlLeft->minimumSizeHint().width(),
+                              std::min(left_panel_width_, available - options));
+    splTop->setSizes({left, std::max(options, available - left)});
+}
+
 bool TFrmDCMain::FirstShowDone() const {
     return lifecycle_->FirstShowDone();
 }
@@ -504,6 +521,7 @@ void TFrmDCMain::closeEvent(QCloseEvent* event) {
 }
 
 bool TFrmDCMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == splTop && event->type() == QEvent::Resize) ApplyLeftPanelWidth();
     if (event->type() == QEvent::KeyPress && FormKeyPress(static_cast<QKeyEvent*>(event))) {
         return true;
     }

@@ -127,6 +127,11 @@ class TFrmDCMain : public QMainWindow {
     QStatusBar* stbInfo = nullptr;
     QTimer* tmrDriveCheck = nullptr;
 
+    // Width of pnlLeft as the user set it. The panel keeps it while the window grows and gives
+    // way only while the window is too narrow for it and the options beside it.
+    int LeftPanelWidth() const { return left_panel_width_; }
+    void SetLeftPanelWidth(int width);
+
     // Writes the four header texts and cuts the grid to the header row.
     void ResetResultGrid();
     // The first-show restore has run.
@@ -162,6 +167,7 @@ class TFrmDCMain : public QMainWindow {
     QWidget* BuildResults();
     void BuildStatusBar();
     void WireHandlers();
+    void ApplyLeftPanelWidth();
 
     TMainContext context_;
     std::unique_ptr<IDialogService> own_dialogs_;
@@ -173,6 +179,7 @@ class TFrmDCMain : public QMainWindow {
     std::unique_ptr<TMainLifecycle> lifecycle_;
     std::array<QLabel*, 4> status_panels_{};
     bool closed_ = false;
+    int left_panel_width_ = 840;
 };
 
 }  // namespace pelko

@@ -210,9 +210,7 @@ void TMainLifecycle::RestoreGeometry() {
     }
     if (maximized) w_.setWindowState(w_.windowState() | Qt::WindowMaximized);
 
-    const int left_panel = std::max(100, ini_.ReadInteger("pnlLeft", 840));
-    const int total = std::max(w_.splTop->width(), left_panel + 1);
-    w_.splTop->setSizes({left_panel, std::max(1, total - left_panel)});
+    w_.SetLeftPanelWidth(ini_.ReadInteger("pnlLeft", 840));
     const int defaults[] = {200, 300, 70, 100};
     std::vector<int> widths;
     for (int i = 0; i < 4; ++i) {
@@ -324,7 +322,7 @@ void TMainLifecycle::SaveSettings() {
     for (std::size_t i = 0; i < widths.size(); ++i) {
         ini_.WriteInteger("GridW" + std::to_string(i), widths[i]);
     }
-    ini_.WriteInteger("pnlLeft", w_.splTop->sizes().value(0, 840));
+    ini_.WriteInteger("pnlLeft", w_.LeftPanelWidth());
     ini_.WriteString("DestRaw", S(w_.lblDestRaw->Path()));
     ini_.WriteString("DestJpg", S(w_.lblDestJpg->Path()));
     ini_.WriteString("DestOther", S(w_.lblDestOther->Path()));

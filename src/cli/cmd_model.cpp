@@ -14,7 +14,7 @@ int RunModel(const Args& args, std::ostream& out, std::ostream& err) {
     if (!ParseFileArgs("model", args, {{"--no-alias", &no_alias}}, &files, err)) return 2;
     // Without the window having run, the alias table does not exist yet: start it with the
     // default lines, as the window would (an existing table is never rewritten).
-    if (!no_alias) WriteModelAliasFile(AppFolder());
+    if (!no_alias && CreateAppFolder()) WriteModelAliasFile(AppFolder());
     // A file that cannot be read still gets its line: the fallback text or "不明".
     return ForEachFile("model", files, err, [&](const std::string& file) {
         out << GetModelName(file, no_alias) << '\n';
