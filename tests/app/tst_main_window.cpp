@@ -179,6 +179,33 @@ class TestMainWindow : public QObject {
         QCOMPARE(window->dtpLCDate->date(), QDate(2026, 12, 6));
     }
 
+    void damagedSettingsAreToldAndLeftEmpty() {
+        WindowFixture::WriteIni(f.IniPath(), {{"DestRaw", "photos/raw"},
+                                              {"DestJpg", f.Folder("JPG")},
+                                              {"MakeFolder", "9"},
+                                              {"FileName", "-1"},
+                                              {"AppVer", "141"}});
+        auto window = f.MakeWindow();
+        ShowAndWait(*window);
+        QVERIFY(window->lblDestRaw->Path().isEmpty());
+        QCOMPARE(window->lblDestJpg->Path(), QString::fromStdString(f.Path("JPG")));
+        QCOMPARE(window->cboMakeFolder->currentIndex(), 0);
+        QCOMPARE(window->cboFileName->currentIndex(), 0);
+        QCOMPARE(f.dialogs.asked().size(), std::size_t{1});
+        QVERIFY(f.dialogs.asked()[0].text.find("DestRaw") != std::string::npos);
+        QVERIFY(f.dialogs.asked()[0].text.find("DestJpg") == std::string::npos);
+    }
+
+    void raiseRestoresAMinimisedWindow() {
+        auto window = f.MakeWindow();
+        ShowAndWait(*window);
+        window->showMinimized();
+        QTRY_VERIFY(window->isMinimized());
+        window->RestoreAndRaise();
+        QTRY_VERIFY(!window->isMinimized());
+        QVERIFY(window->isVisible());
+    }
+
     void lockRestoredAndApplied() {
         const auto locked_state = [](TFrmDCMain& w) {
             QStringList wrong;
