@@ -12,6 +12,7 @@
 
 #include "app/destinations.h"
 #include "app/main_lifecycle.h"
+#include "app/naming_panel.h"
 #include "app/qt_dialog_service.h"
 #include "support/dir_selecter.h"
 
@@ -85,6 +86,7 @@ TFrmDCMain::TFrmDCMain(TMainContext context, QWidget* parent)
 
     BuildControls();
     WireHandlers();
+    naming_ = std::make_unique<TNamingPanel>(*this);
     lifecycle_ = std::make_unique<TMainLifecycle>(*this);
     FormCreate();
 }
@@ -411,6 +413,12 @@ void TFrmDCMain::WireHandlers() {
     connect(btnExecute, &QPushButton::clicked, this, &TFrmDCMain::btnExecuteClick);
     connect(btnReName, &QPushButton::clicked, this, &TFrmDCMain::btnReNameClick);
     connect(tmrDriveCheck, &QTimer::timeout, this, &TFrmDCMain::tmrDriveCheckTimer);
+    for (TItemCombo* mode : {cboMakeFolder, cboFileName}) {
+        connect(mode, &QComboBox::currentIndexChanged, this, &TFrmDCMain::cboMakeFolderClick);
+    }
+    for (TSortCombo* user : {cboUserFolder, cboUserFmt}) {
+        connect(user, &QComboBox::currentTextChanged, this, &TFrmDCMain::cboUserFmtClick);
+    }
     // Keyboard events reach the window before its controls.
     for (QWidget* child : findChildren<QWidget*>())
         child->installEventFilter(this);
@@ -489,6 +497,18 @@ void TFrmDCMain::btnDestRawClick() {
             labels[j]->SetPath(QString::fromStdString(folders[j]));
         }
         return;
+    }
+}
+
+void TFrmDCMain::cboMakeFolderClick() {
+    naming_->ModesChanged();
+}
+
+void TFrmDCMain::cboUserFmtClick() {
+    if (sender() == cboUserFolder) {
+        naming_->FolderTextChanged();
+    } else {
+        naming_->FormatTextChanged();
     }
 }
 

@@ -30,6 +30,7 @@
 namespace pelko {
 
 class TMainLifecycle;
+class TNamingPanel;
 
 // What the window reaches the outside world through; each empty or null member means the
 // system's own (the application folder, the computer name, Qt dialogs, the desktop shell, the
@@ -59,6 +60,7 @@ class TFrmDCMain : public QMainWindow {
     const IClock& Clock() const { return *clock_; }
     const TMainContext& Context() const { return context_; }
     TMainLifecycle& Lifecycle() { return *lifecycle_; }
+    TNamingPanel& Naming() { return *naming_; }
 
     // Status bar panel 0..3 (panel 0 reads "処理").
     QLabel* StatusPanel(int index) const {
@@ -148,6 +150,8 @@ class TFrmDCMain : public QMainWindow {
     void btnExecuteClick();
     void btnReNameClick();
     void tmrDriveCheckTimer();
+    void cboMakeFolderClick();
+    void cboUserFmtClick();
 
   public:
     void FormClose();
@@ -177,6 +181,7 @@ class TFrmDCMain : public QMainWindow {
     IShell* shell_ = nullptr;
     const IClock* clock_ = nullptr;
     std::unique_ptr<TMainLifecycle> lifecycle_;
+    std::unique_ptr<TNamingPanel> naming_;
     std::array<QLabel*, 4> status_panels_{};
     bool closed_ = false;
     int left_panel_width_ = 840;

@@ -145,6 +145,7 @@ void TMainLifecycle::Show() {
             if (!FileExists(readme)) readme = FolderOf(ExecutablePath()) + "/Readme.txt";
             if (FileExists(readme)) OpenDocument(w_.Shell(), readme, "", false);
         }
+        w_.cboMakeFolderClick();
         w_.tmrDriveCheckTimer();
         w_.lblProcessTime->clear();
         w_.lblProcessTime->setVisible(false);

@@ -231,6 +231,9 @@ class TestMainWindow : public QObject {
         {
             auto window = f.MakeWindow();
             ShowAndWait(*window);
+            // Modes whose user combos and delete buttons are in use.
+            window->cboMakeFolder->setCurrentIndex(2);
+            window->cboFileName->setCurrentIndex(1);
             QCOMPARE(locked_state(*window), QStringList());
             window->chkLock->click();
             QVERIFY(window->chkLock->isChecked());
@@ -248,6 +251,28 @@ class TestMainWindow : public QObject {
         QVERIFY(window->cboCopySet->isEnabled());
         QVERIFY(!window->btnDelFmt->isHidden());
         QCOMPARE(locked_state(*window), QStringList());
+        // Without a user format the format combo and its delete button stay hidden, unlocked.
+        window->cboFileName->setCurrentIndex(0);
+        QVERIFY(window->btnDelFmt->isHidden());
+        QVERIFY(window->cboUserFmt->isHidden());
+    }
+
+    void samplesFollowTheModes() {
+        auto window = f.MakeWindow();
+        ShowAndWait(*window);
+        QCOMPARE(window->lblSampleFolder->text(), U("指定フォルダへコピーします"));
+        QVERIFY(window->cboUserFolder->isHidden());
+        window->cboMakeFolder->setCurrentIndex(2);
+        window->cboUserFolder->setEditText("%Dyymmdd");
+        QCOMPARE(window->lblSampleFolder->text(), U("フォルダ名生成のサンプル　：　261206"));
+        window->cboMakeFolder->setCurrentIndex(1);
+        QCOMPARE(window->lblSampleFolder->text(),
+                 U("指定フォルダ以下へ設定したフォルダを作成してコピーします"));
+        QVERIFY(!window->cboUserFolder->isHidden());
+        window->cboFileName->setCurrentIndex(1);
+        window->cboUserFmt->setEditText("%P-Num%N");
+        QCOMPARE(window->lblSampleFileName->text(),
+                 U("ファイル名生成のサンプル　(例 IMGP0123.JPG)　→　IMGP-Num0123.JPG"));
     }
 
     void destinationChoiceFillsOnlyEmptyOnes_data() {
