@@ -21,6 +21,7 @@
 
 #include "support/dialog_service.h"
 #include "support/platform.h"
+#include "ui/flat_button.h"
 #include "ui/gradient_panel.h"
 #include "ui/item_combo.h"
 #include "ui/path_label.h"
@@ -84,25 +85,25 @@ class TFrmDCMain : public QMainWindow {
     TPathLabel* lblDestRaw = nullptr;
     TPathLabel* lblDestJpg = nullptr;
     TPathLabel* lblDestOther = nullptr;
-    QPushButton* btnDestRaw = nullptr;
-    QPushButton* btnDestJpeg = nullptr;
-    QPushButton* btnDestOther = nullptr;
+    TFlatSpeedButton* btnDestRaw = nullptr;
+    TFlatSpeedButton* btnDestJpeg = nullptr;
+    TFlatSpeedButton* btnDestOther = nullptr;
     QLabel* lblMakeFolderCaption = nullptr;
     TItemCombo* cboMakeFolder = nullptr;
     TSortCombo* cboUserFolder = nullptr;
-    QPushButton* btnDelFlder = nullptr;
+    TFlatSpeedButton* btnDelFlder = nullptr;
     QLabel* lblSampleFolder = nullptr;
     QLabel* lblFileNameCaption = nullptr;
     TItemCombo* cboFileName = nullptr;
     TSortCombo* cboUserFmt = nullptr;
-    QPushButton* btnDelFmt = nullptr;
+    TFlatSpeedButton* btnDelFmt = nullptr;
     QLabel* lblSampleFileName = nullptr;
     QWidget* pnlOptions = nullptr;
     QLabel* lblCopySetCaption = nullptr;
     TSortCombo* cboCopySet = nullptr;
-    QPushButton* btnAddCopySet = nullptr;
-    QPushButton* btnOverwriteCopySet = nullptr;
-    QPushButton* btnDelCopySet = nullptr;
+    TFlatSpeedButton* btnAddCopySet = nullptr;
+    TFlatSpeedButton* btnOverwriteCopySet = nullptr;
+    TFlatSpeedButton* btnDelCopySet = nullptr;
     QLabel* lblLCDateCaption = nullptr;
     QDateEdit* dtpLCDate = nullptr;
     QTimeEdit* dtpLCTime = nullptr;
