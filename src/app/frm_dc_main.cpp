@@ -440,9 +440,8 @@ void TFrmDCMain::WireHandlers() {
     for (TSortCombo* user : {cboUserFolder, cboUserFmt}) {
         connect(user, &QComboBox::currentTextChanged, this, &TFrmDCMain::cboUserFmtClick);
     }
-    // Keyboard events reach the window before its controls.
-    for (QWidget* child : findChildren<QWidget*>())
-        child->installEventFilter(this);
+    // Keyboard events reach the window before its controls, also those added later.
+    qApp->installEventFilter(this);
 }
 
 void TFrmDCMain::ResetResultGrid() {
@@ -563,7 +562,9 @@ void TFrmDCMain::closeEvent(QCloseEvent* event) {
 
 bool TFrmDCMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == splTop && event->type() == QEvent::Resize) ApplyLeftPanelWidth();
-    if (event->type() == QEvent::KeyPress && FormKeyPress(static_cast<QKeyEvent*>(event))) {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this &&
+        FormKeyPress(static_cast<QKeyEvent*>(event))) {
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
