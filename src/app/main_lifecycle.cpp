@@ -165,17 +165,27 @@ void TMainLifecycle::RestoreGeometry() {
     const int width = ini_.ReadInteger("FormWidth", 820);
     const int height = ini_.ReadInteger("FormHeight", 600);
     const bool maximized = ini_.ReadInteger("WindowMaxmized", 1) == 1;
-    w_.move(left, top);
-    w_.resize(std::max(width, TFrmDCMain::kMinWidth), std::max(height, TFrmDCMain::kMinHeight));
+    FormBounds bounds{top, left, std::max(width, TFrmDCMain::kMinWidth),
+                      std::max(height, TFrmDCMain::kMinHeight)};
     if (mode_ || mode_sp_user_) {
         // The shared copy of the position wins on this computer.
         const std::string name = w_.Context().computer_name;
-        const int shared_top = ini_mj_.ReadInteger(name + "_Top", 100);
-        const int shared_left = ini_mj_.ReadInteger(name + "_Left", 100);
-        const int shared_height = ini_mj_.ReadInteger(name + "_Height", 300);
-        w_.move(shared_left, shared_top);
-        w_.resize(w_.width(), std::max(shared_height, TFrmDCMain::kMinHeight));
+        bounds.top = ini_mj_.ReadInteger(name + "_Top", 100);
+        bounds.left = ini_mj_.ReadInteger(name + "_Left", 100);
+        bounds.height =
+            std::max(ini_mj_.ReadInteger(name + "_Height", 300), TFrmDCMain::kMinHeight);
     }
+    // A position stored on a screen that is gone (or a damaged value) must not hide the window:
+    // its top left corner stays on the screen with a strip of the window beside it.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        constexpr int kVisibleStrip = 100;
+        const QRect area = screen->geometry();
+        bounds.left = std::clamp(bounds.left, 0, std::max(0, area.width() - kVisibleStrip));
+        bounds.top =
+            std::clamp(bounds.top, 0, std::max(0, area.height() - kTaskbarHeight - kVisibleStrip));
+    }
+    w_.move(bounds.left, bounds.top);
+    w_.resize(bounds.width, bounds.height);
     if (maximized) w_.setWindowState(w_.windowState() | Qt::WindowMaximized);
 
     w_.SetLeftPanelWidth(ini_.ReadInteger("pnlLeft", 840));
@@ -254,6 +264,8 @@ void TMainLifecycle::CommitTypedFormats() {
 }
 
 void TMainLifecycle::Close() {
+    // Never shown, never restored: saving now would overwrite the stored settings with blanks.
+    if (first_show_pending_) return;
     if (FileExists(img_count_temp_path_)) FileCopy(img_count_temp_path_, img_count_path_, true);
 
     for (const auto& [combo, path] : {std::pair{w_.cboUserFolder, list_paths_.user_folder},

@@ -196,6 +196,25 @@ class TestMainWindow : public QObject {
         QVERIFY(f.dialogs.asked()[0].text.find("DestJpg") == std::string::npos);
     }
 
+    void closedUnshownSavesNothing() {
+        WindowFixture::WriteIni(f.IniPath(), {{"DestRaw", f.Folder("RAW")}});
+        {
+            auto window = f.MakeWindow();
+            QVERIFY(window->close());
+        }
+        QCOMPARE(f.Key("DestRaw"), f.Path("RAW"));
+        QCOMPARE(f.Key("AppVer"), std::string("<missing>"));
+    }
+
+    void storedPositionOffTheScreenIsBroughtBack() {
+        WindowFixture::WriteIni(
+            f.IniPath(), {{"FormLeft", "50000"}, {"FormTop", "-300"}, {"WindowMaxmized", "0"}});
+        auto window = f.MakeWindow();
+        ShowAndWait(*window);
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QVERIFY(screen.contains(window->pos()));
+    }
+
     void raiseRestoresAMinimisedWindow() {
         auto window = f.MakeWindow();
         ShowAndWait(*window);
