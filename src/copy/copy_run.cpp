@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,10 +11,6 @@
 #include "support/file_info.h"
 #include "support/file_ops.h"
 #include "support/platform.h"
-
-#ifndef RENAME_NOREPLACE
-#define RENAME_NOREPLACE (1 << 0)
-#endif
 
 namespace pelko {
 
@@ -40,26 +35,6 @@ bool PathTaken(const std::string& path) {
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
-}
-
-// Renames without ever replacing an existing file, even one that appears meanwhile.
-bool RenameNoReplace(const std::string& from, const std::string& to) {
-#ifdef SYS_renameat2
-    if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) ==
-        0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
-#endif
-    // File systems without renameat2 flags: a hard link claims the name atomically.
-    if (::link(from.c_str(), to.c_str()) == 0) {
-        if (::unlink(from.c_str()) == 0) return true;
-        ::unlink(to.c_str());
-        return false;
-    }
-    if (errno == EEXIST) return false;
-    // No hard links either (FAT cards): the best left is a checked rename.
-    if (PathTaken(to)) return false;
-    return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 // The row's copy outcome of a file operation's outcome.
@@ -99,6 +74,7 @@ RunResult CopyRun::RunFileList() {
     if (context_.abort != nullptr) context_.abort->store(false);
     failed_ = 0;
     planned_.clear();
+    swept_folders_.clear();
     // Dry runs work out every destination without creating its folder.
     context_.naming.create_folders = !settings.dry_run && context_.copy_to_destinations;
 
@@ -191,6 +167,14 @@ void CopyRun::ProcessFile(const std::string& path, int row) {
     }
 }
 
+SourceFile CopyRun::SourceOf(const std::string& path) {
+    const std::string folder = FolderOf(path);
+    std::shared_ptr<const HeldFolder>& held = context_.source_folders[folder];
+    if (!held) held = HeldFolder::Open(folder);
+    if (!held) return {nullptr, path};
+    return {held, NameOf(path)};
+}
+
 void CopyRun::SetRow(int row, const TResultRow& result) {
     if (result.Failed()) ++failed_;
     observer_.RowChanged(row, result);
@@ -209,6 +193,11 @@ bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, in
     const bool remove = context_.settings.remove_after_copy;
     TResultRow result{source, dest, kind, TCopyOutcome::coCopied,
                       remove ? TDeleteOutcome::doDeleted : TDeleteOutcome::doNotAsked};
+    // Temporaries of runs that died in this folder go before the first copy there is tried.
+    if (const std::string folder = FolderOf(dest);
+        !context_.settings.dry_run && swept_folders_.insert(folder).second) {
+        RemoveStaleTemporaries(folder);
+    }
     if (StartRow(row, source, dest, kind)) {
         result.copy = TCopyOutcome::coNameTaken;
         if (remove) result.removal = TDeleteOutcome::doSkipped;
@@ -218,11 +207,12 @@ bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, in
     } else {
         // A card file may only go once its copy is on the disk and reads back identical: such
         // copies are made in batches, which CommitPending finishes.
+        const SourceFile file = SourceOf(source);
         const CopyOutcome outcome =
-            remove ? batch_->Stage(source, dest) : CopyFileChecked(source, dest, CopyOptions{});
+            remove ? batch_->Stage(file, dest) : CopyFileChecked(file, dest, CopyOptions{});
         if (outcome == CopyOutcome::kOk && remove) {
             if (pending_.empty()) batch_started_ms_ = clock_.TickMs();
-            pending_.push_back({row, source, dest, size, kind});
+            pending_.push_back({row, source, dest, size, kind, {}});
             if (batch_->Count() >= kBatchFiles || batch_->Bytes() >= kBatchBytes ||
                 clock_.TickMs() - batch_started_ms_ >= kBatchAgeMs) {
                 CommitPending(false);
@@ -252,12 +242,10 @@ void CopyRun::CommitPending(bool finish) {
         };
         auto job = std::make_shared<Job>(Job{std::move(batch_), std::move(pending_)});
         auto work = [job] {
-            const std::vector<CopyOutcome> outcomes = job->batch->Commit();
-            for (std::size_t i = 0; i < job->copies.size(); ++i) {
-                PendingCopy& copy = job->copies[i];
-                copy.outcome = outcomes[i];
-                copy.deleted = outcomes[i] == CopyOutcome::kOk && FileDelete(copy.source);
-            }
+            // Each card file goes only while it is still the file that was copied and verified.
+            const std::vector<DurableCopyBatch::Committed> committed = job->batch->Commit(true);
+            for (std::size_t i = 0; i < job->copies.size(); ++i)
+                job->copies[i].committed = committed[i];
             return std::move(job->copies);
         };
         batch_ = std::make_unique<DurableCopyBatch>();
@@ -277,12 +265,13 @@ void CopyRun::CommitPending(bool finish) {
 void CopyRun::ReportCommitted() {
     if (!committing_.valid()) return;
     for (const PendingCopy& copy : committing_.get()) {
-        TResultRow result{copy.source, copy.dest, copy.kind, CopyOutcomeOf(copy.outcome),
+        const CopyOutcome outcome = copy.committed.outcome;
+        TResultRow result{copy.source, copy.dest, copy.kind, CopyOutcomeOf(outcome),
                           TDeleteOutcome::doFailed};
-        if (copy.outcome == CopyOutcome::kOk) {
+        if (outcome == CopyOutcome::kOk) {
             stats_.AddTransferredFile(copy.size);
-            if (copy.deleted) result.removal = TDeleteOutcome::doDeleted;
-        } else if (copy.outcome == CopyOutcome::kDestExists) {
+            if (copy.committed.source_deleted) result.removal = TDeleteOutcome::doDeleted;
+        } else if (outcome == CopyOutcome::kDestExists) {
             result.removal = TDeleteOutcome::doSkipped;
         }
         SetRow(copy.row, result);
@@ -299,7 +288,7 @@ bool CopyRun::RenameOneFile(const std::string& source, const std::string& dest, 
     if (StartRow(row, source, new_path, kind)) {
         result.copy = TCopyOutcome::coNameTaken;
         result.removal = TDeleteOutcome::doSkipped;
-    } else if (context_.settings.dry_run || RenameNoReplace(source, new_path)) {
+    } else if (context_.settings.dry_run || RenameNoReplace(source, new_path) == 0) {
         if (context_.settings.dry_run) planned_.insert(new_path);
         stats_.AddTransferredFile(size);
     } else {
@@ -321,8 +310,13 @@ CommandResult RunCopyCommand(CopyRunContext& context, ICopyRunObserver& observer
     observer.ProgressPosition(0);
     observer.ProgressText("");
     observer.StatusChanged(std::string(kStatusWorking));
-    context.file_list = ListRunFiles(source_folder);
+    RunListing listing = ListRunFiles(source_folder);
+    context.file_list = std::move(listing.files);
+    context.source_folders = std::move(listing.folders);
+    result.unreadable_folders = std::move(listing.unreadable);
     if (context.file_list.empty()) {
+        // A folder that could not be read is the error to report, not an empty card.
+        if (!result.unreadable_folders.empty()) return result;
         result.message = kind == RunSourceKind::rsCard ? kNoFilesOnCard : kNoFilesInFolder;
         return result;
     }

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <future>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -82,7 +83,11 @@ struct CopyRunContext {
     // CurrentSourceFolder) that the run carries from file to file.
     NamingContext naming;
     std::vector<std::string> file_list;  // FileList
-    bool copy_to_destinations = true;    // CopyToDestinations
+    // The folders of the listed files, held open since the listing, so that a card file is
+    // copied and deleted in the folder it was found in. A folder missing here is opened when its
+    // first file comes.
+    std::map<std::string, std::shared_ptr<const HeldFolder>> source_folders;
+    bool copy_to_destinations = true;  // CopyToDestinations
     // lblProcessTime's text; kept from run to run.
     std::string speed_text;
     const IClock* clock = nullptr;          // null: the system clock
@@ -142,16 +147,20 @@ class CopyRun {
     TransferStats stats_;
     std::atomic<bool> abort_{false};
     int failed_ = 0;
+    // The source file at path, named in its held folder.
+    SourceFile SourceOf(const std::string& path);
+
     // Dry runs: names that earlier rows would have filled.
     std::set<std::string> planned_;
+    // Destination folders already cleared of the temporaries of dead runs.
+    std::set<std::string> swept_folders_;
     // Copies awaiting their flush, read-back and the deletion of their card files.
     struct PendingCopy {
         int row;
         std::string source, dest;
         std::int64_t size;
         TFileKind kind;
-        CopyOutcome outcome = CopyOutcome::kOk;
-        bool deleted = false;
+        DurableCopyBatch::Committed committed;
     };
     std::unique_ptr<DurableCopyBatch> batch_ = std::make_unique<DurableCopyBatch>();
     std::vector<PendingCopy> pending_;
@@ -164,13 +173,22 @@ std::string ShowProgressTitle(int current, int total);
 
 // The files of a card or folder to process, in search order: existing regular files below
 // folder, without names that begin with "PHOT" and without the temporary files of a broken copy.
-std::vector<std::string> ListRunFiles(const std::string& folder);
+// Their folders are held open from here on; a folder that cannot be read is named in
+// `unreadable`.
+struct RunListing {
+    std::vector<std::string> files;
+    std::map<std::string, std::shared_ptr<const HeldFolder>> folders;
+    std::vector<std::string> unreadable;
+};
+RunListing ListRunFiles(const std::string& folder);
 
 enum class RunSourceKind { rsCard, rsFolder };
 
 struct CommandResult {
     // Empty when files were processed; otherwise the information message the window shows.
     std::string message;
+    // Folders of the source that could not be read: an error, whatever else happened.
+    std::vector<std::string> unreadable_folders;
     RunResult run;
 };
 

@@ -1,3 +1,5 @@
+#include <cerrno>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -7,8 +9,8 @@
 
 namespace pelko {
 
-std::vector<std::string> ListRunFiles(const std::string& folder) {
-    std::vector<std::string> files;
+RunListing ListRunFiles(const std::string& folder) {
+    RunListing listing;
     TSearchFile search;
     search.Directory = folder;
     search.SearchName = "*.*";
@@ -16,10 +18,22 @@ std::vector<std::string> ListRunFiles(const std::string& folder) {
     search.OnFind = [&](TSearchFile&, const std::string& path, const TSearchFileData& data, bool&) {
         // A temporary file of a broken copy is never a picture.
         if (data.Name.rfind("PHOT", 0) == 0 || IsCopyTemporaryName(data.Name)) return;
-        if (data.IsRegularFile()) files.push_back(path);
+        if (data.IsRegularFile()) listing.files.push_back(path);
+    };
+    // Each folder is opened as it is found and held for the run; one that cannot be opened
+    // cannot be listed either.
+    search.OnFindDir = [&](TSearchFile&, const std::string& path, const TSearchFileData&, bool&,
+                           bool&) {
+        int error = 0;
+        std::shared_ptr<const HeldFolder> held = HeldFolder::Open(path, &error);
+        if (held) {
+            listing.folders[path] = std::move(held);
+        } else if (error != EMFILE && error != ENFILE) {
+            listing.unreadable.push_back(path);
+        }
     };
     search.Execute();
-    return files;
+    return listing;
 }
 
 }  // namespace pelko

@@ -574,11 +574,9 @@ void TExifInfoEx::ApplyEntry(BoundedReader& reader, const Entry& e, std::uint64_
     const bool big = byte_order_ == TByteOrder::boMotorola;
     const Take lead = kTagTable[kRowOrder[rows.first]].take;
     // The maker note's rows take the entry itself; its value is not decoded (it may be long).
-    Value v;
-    if (!TakesEntryOnly(lead)) {
-        v = ReadValue(reader, e.type, e.count, e.value_field, tiff, big, WantsHexText(lead),
-                      &value_budget_);
-    }
+    const Value v = TakesEntryOnly(lead) ? Value{}
+                                         : ReadValue(reader, e.type, e.count, e.value_field, tiff,
+                                                     big, WantsHexText(lead), &value_budget_);
     const TDatas& d = v.datas;
     Tags& t = t_;
     for (std::size_t r = rows.first; r < rows.last; ++r) {

@@ -1,8 +1,12 @@
 #include "copy/copy_run.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <functional>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -44,6 +48,10 @@ class Recorder : public ICopyRunObserver {
     std::string progress_text, title, status;
     int progress = -1;
 };
+
+void AppendFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
+}
 
 class StatisticsLog : public ICardStatistics {
   public:
@@ -311,6 +319,54 @@ TEST_F(CopyRunTest, BatchedRemovalDeletesOnlyCommittedCopies) {
     EXPECT_EQ(recorder.rows[0].dest, dslr + "20100501-120000.JPG");
     EXPECT_EQ(recorder.rows[1].dest, dslr + "20100501-120000-0011.JPG");
     EXPECT_EQ(recorder.Outcomes()["IMGP0011.JPG"], "OK|OK");
+}
+
+// A card file that changes between the read-back of its copy and its deletion stays on the card,
+// and so does whatever its path leads to afterwards; the copy stays.
+TEST_F(CopyRunTest, RemovalDeletesOnlyTheFileThatWasVerified) {
+    context.settings.remove_after_copy = true;
+    const std::string outside = tmp / "outside";
+    // What happens to the card file (or its folder), and what the card folder holds afterwards.
+    const std::tuple<const char*, std::function<void(const std::string&)>, std::string> rows[] = {
+        {"append", [](const std::string& file) { AppendFile(file, "+more"); }, "picture+more"},
+        {"rewrite in place",
+         [](const std::string& file) {
+             // Same inode and size, new bytes and a new time.
+             const int fd = ::open(file.c_str(), O_WRONLY);
+             ASSERT_EQ(::pwrite(fd, "PICTURE", 7, 0), 7);
+             const struct timespec later[2] = {{0, UTIME_OMIT}, {1900000000, 0}};
+             ::futimens(fd, later);
+             ::close(fd);
+         },
+         "PICTURE"},
+        {"rename over",
+         [&](const std::string& file) {
+             WriteFile(file + ".new", "another picture");
+             fs::rename(file + ".new", file);
+         },
+         "another picture"},
+        {"folder swapped for a link",
+         [&](const std::string& file) {
+             fs::rename(FolderOf(file), FolderOf(file) + ".moved");
+             fs::create_directory_symlink(outside, FolderOf(file));
+         },
+         "picture"}};
+    int i = 0;
+    for (const auto& [what, change, left] : rows) {
+        const std::string name = "IMGP000" + std::to_string(++i) + ".JPG";
+        const std::string file = Card(std::to_string(i) + "/" + name, "picture");
+        WriteFile(outside + "/" + name, "outside");
+        SetBeforeCommitHookForTesting([&] { change(file); });
+        context.file_list = {file};
+        const RunResult result = CopyRun(context, recorder).RunFileList();
+        SetBeforeCommitHookForTesting({});
+        EXPECT_EQ(recorder.Outcomes()[name], "OK|失敗") << what;
+        EXPECT_EQ(result.failed, 1) << what;
+        EXPECT_EQ(ReadFile(tmp / "jpg/DSLR/" + name), "picture") << what;
+        const bool moved = fs::exists(FolderOf(file) + ".moved");
+        EXPECT_EQ(ReadFile(moved ? FolderOf(file) + ".moved/" + name : file), left) << what;
+        EXPECT_EQ(ReadFile(outside + "/" + name), "outside") << what;
+    }
 }
 
 }  // namespace

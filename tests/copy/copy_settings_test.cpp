@@ -216,6 +216,30 @@ TEST_F(CopySettingsTest, DamagedSettingsAndListFiles) {
              EXPECT_EQ(s.copy.dest_other, "");
              EXPECT_EQ(problem_keys(problems), "DestOther");
          }},
+        {"a settings file with a UTF-16 byte order mark is read",
+         [](const TempDir& d) {
+             std::string bytes = "\xFF\xFE";
+             for (const char c : std::string("[FrmDCMain]\r\nDestRaw=/r\r\nMakeFolder=3\r\n"))
+                 bytes += std::string{c, '\0'};
+             WriteFile(d / "HOST.ini", bytes);
+         },
+         [](const MainWindowSettings& s, auto&) {
+             EXPECT_EQ(s.copy.dest_raw, "/r");
+             EXPECT_EQ(s.copy.folder_mode, 3);
+         }},
+        {"CR-only line ends are read",
+         [](const TempDir& d) {
+             WriteFile(d / "HOST.ini", "[FrmDCMain]\rDestRaw=/r\rCopyAfterReMove=1\r");
+             WriteFile(d / "Data/UFormat.txt", "%F\r%N\r");
+         },
+         [](const MainWindowSettings& s, auto&) {
+             EXPECT_EQ(s.copy.dest_raw, "/r");
+             EXPECT_TRUE(s.copy.remove_after_copy);
+             EXPECT_EQ(s.copy.user_format, "%F");
+         }},
+        {"a section header followed by a comment is read",
+         [](const TempDir& d) { WriteFile(d / "HOST.ini", "[FrmDCMain] ; v2\r\nFileName=2\r\n"); },
+         [](const MainWindowSettings& s, auto&) { EXPECT_EQ(s.copy.file_name_mode, 2); }},
         {"modes out of range fall back to 0",
          [](const TempDir& d) {
              WriteFile(d / "HOST.ini", "[FrmDCMain]\r\nMakeFolder=6\r\nFileName=-1\r\n");
