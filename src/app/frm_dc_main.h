@@ -22,6 +22,7 @@
 #include "support/dialog_service.h"
 #include "support/platform.h"
 #include "support/version.h"
+#include "ui/flat_button.h"
 #include "ui/gradient_panel.h"
 #include "ui/item_combo.h"
 #include "ui/path_label.h"
@@ -31,6 +32,7 @@
 namespace pelko {
 
 class TMainLifecycle;
+class TNamingPanel;
 
 // What the window reaches the outside world through; each empty or null member means the
 // system's own (the application folder, the computer name, Qt dialogs, the desktop shell, the
@@ -60,6 +62,7 @@ class TFrmDCMain : public QMainWindow {
     const IClock& Clock() const { return *clock_; }
     const TMainContext& Context() const { return context_; }
     TMainLifecycle& Lifecycle() { return *lifecycle_; }
+    TNamingPanel& Naming() { return *naming_; }
 
     // Status bar panel 0..3 (panel 0 reads "処理").
     QLabel* StatusPanel(int index) const {
@@ -83,25 +86,25 @@ class TFrmDCMain : public QMainWindow {
     TPathLabel* lblDestRaw = nullptr;
     TPathLabel* lblDestJpg = nullptr;
     TPathLabel* lblDestOther = nullptr;
-    QPushButton* btnDestRaw = nullptr;
-    QPushButton* btnDestJpeg = nullptr;
-    QPushButton* btnDestOther = nullptr;
+    TFlatSpeedButton* btnDestRaw = nullptr;
+    TFlatSpeedButton* btnDestJpeg = nullptr;
+    TFlatSpeedButton* btnDestOther = nullptr;
     QLabel* lblMakeFolderCaption = nullptr;
     TItemCombo* cboMakeFolder = nullptr;
     TSortCombo* cboUserFolder = nullptr;
-    QPushButton* btnDelFlder = nullptr;
+    TFlatSpeedButton* btnDelFlder = nullptr;
     QLabel* lblSampleFolder = nullptr;
     QLabel* lblFileNameCaption = nullptr;
     TItemCombo* cboFileName = nullptr;
     TSortCombo* cboUserFmt = nullptr;
-    QPushButton* btnDelFmt = nullptr;
+    TFlatSpeedButton* btnDelFmt = nullptr;
     QLabel* lblSampleFileName = nullptr;
     QWidget* pnlOptions = nullptr;
     QLabel* lblCopySetCaption = nullptr;
     TSortCombo* cboCopySet = nullptr;
-    QPushButton* btnAddCopySet = nullptr;
-    QPushButton* btnOverwriteCopySet = nullptr;
-    QPushButton* btnDelCopySet = nullptr;
+    TFlatSpeedButton* btnAddCopySet = nullptr;
+    TFlatSpeedButton* btnOverwriteCopySet = nullptr;
+    TFlatSpeedButton* btnDelCopySet = nullptr;
     QLabel* lblLCDateCaption = nullptr;
     QDateEdit* dtpLCDate = nullptr;
     QTimeEdit* dtpLCTime = nullptr;
@@ -149,6 +152,8 @@ class TFrmDCMain : public QMainWindow {
     void btnExecuteClick();
     void btnReNameClick();
     void tmrDriveCheckTimer();
+    void cboMakeFolderClick();
+    void cboUserFmtClick();
 
   public:
     void FormClose();
@@ -178,6 +183,7 @@ class TFrmDCMain : public QMainWindow {
     IShell* shell_ = nullptr;
     const IClock* clock_ = nullptr;
     std::unique_ptr<TMainLifecycle> lifecycle_;
+    std::unique_ptr<TNamingPanel> naming_;
     std::array<QLabel*, 4> status_panels_{};
     bool closed_ = false;
     int left_panel_width_ = 840;
