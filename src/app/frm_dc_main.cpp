@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "app/destinations.h"
+#include "app/main_commands.h"
 #include "app/main_lifecycle.h"
 #include "app/naming_panel.h"
 #include "app/qt_dialog_service.h"
@@ -102,7 +103,9 @@ TFrmDCMain::TFrmDCMain(TMainContext context, QWidget* parent)
     WireHandlers();
     naming_ = std::make_unique<TNamingPanel>(*this);
     lifecycle_ = std::make_unique<TMainLifecycle>(*this);
+    commands_ = std::make_unique<TMainCommands>(*this, context_.volumes);
     FormCreate();
+    tmrDriveCheck->start();
 }
 
 TFrmDCMain::~TFrmDCMain() = default;
@@ -532,10 +535,15 @@ void TFrmDCMain::cboUserFmtClick() {
     }
 }
 
-// The card detection and the copy commands connect here.
-void TFrmDCMain::btnExecuteClick() {}
-void TFrmDCMain::btnReNameClick() {}
-void TFrmDCMain::tmrDriveCheckTimer() {}
+void TFrmDCMain::btnExecuteClick() {
+    commands_->Runs().ExecuteCard();
+}
+void TFrmDCMain::btnReNameClick() {
+    commands_->Runs().ExecuteFolder();
+}
+void TFrmDCMain::tmrDriveCheckTimer() {
+    commands_->Watcher().Check();
+}
 
 bool TFrmDCMain::FormKeyPress(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
@@ -553,6 +561,11 @@ void TFrmDCMain::showEvent(QShowEvent* event) {
 }
 
 void TFrmDCMain::closeEvent(QCloseEvent* event) {
+    // A run is stopped and committed before the settings are saved, or the window stays.
+    if (!closed_ && !commands_->Runs().CanClose()) {
+        event->ignore();
+        return;
+    }
     if (!closed_) {
         closed_ = true;
         FormClose();

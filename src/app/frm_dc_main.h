@@ -31,6 +31,7 @@
 
 namespace pelko {
 
+class TMainCommands;
 class TMainLifecycle;
 class TNamingPanel;
 
@@ -41,6 +42,7 @@ struct TMainContext {
     IDialogService* dialogs = nullptr;
     IShell* shell = nullptr;
     const IClock* clock = nullptr;
+    const IVolumeSource* volumes = nullptr;
     std::string app_folder;
     std::string computer_name;
     std::string temp_folder;
@@ -63,6 +65,8 @@ class TFrmDCMain : public QMainWindow {
     const TMainContext& Context() const { return context_; }
     TMainLifecycle& Lifecycle() { return *lifecycle_; }
     TNamingPanel& Naming() { return *naming_; }
+    // The card detection and the copy and folder commands.
+    TMainCommands& Commands() { return *commands_; }
 
     // Status bar panel 0..3 (panel 0 reads "処理").
     QLabel* StatusPanel(int index) const {
@@ -184,6 +188,9 @@ class TFrmDCMain : public QMainWindow {
     const IClock* clock_ = nullptr;
     std::unique_ptr<TMainLifecycle> lifecycle_;
     std::unique_ptr<TNamingPanel> naming_;
+    // Before the lifecycle in destruction: a run still going is stopped and committed while the
+    // controls exist.
+    std::unique_ptr<TMainCommands> commands_;
     std::array<QLabel*, 4> status_panels_{};
     bool closed_ = false;
     int left_panel_width_ = 840;
