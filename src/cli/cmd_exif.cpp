@@ -44,7 +44,7 @@ Json ExifJson(const std::string& file, bool has_exif, const TExifInfoEx& x) {
 
 int RunExif(const Args& args, std::ostream& out, std::ostream& err) {
     Args files;
-    if (!ParseFileArgs("exif", "FILE...", args, {}, &files, err)) return 2;
+    if (!ParseFileArgs("exif", args, {}, &files, err)) return 2;
     TExifInfoEx exif;
     // The read reports a missing header itself, so the file is opened once.
     bool has_exif = true;

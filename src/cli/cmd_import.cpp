@@ -1,16 +1,25 @@
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <array>
 #include <atomic>
 #include <cstdio>
 #include <ctime>
+#include <fstream>
+#include <map>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/commands.h"
+#include "cli/row_text.h"
+#include "cli/usage.h"
 #include "copy/copy_run.h"
 #include "copy/copy_settings.h"
 #include "naming/camera_model.h"
@@ -24,14 +33,10 @@ namespace pelko::cli {
 
 namespace {
 
-constexpr const char* kUsageLine =
-    "usage: import SOURCE --raw DIR --jpeg DIR --other DIR [--folder-mode N] [--user-folder TEXT] "
-    "[--name-mode N] [--user-format FMT] [--exif-date] [--cutoff \"yyyy/mm/dd hh:nn:ss\" "
-    "--skip-older] [--remove] [--rename] [--mode] [--mode-sp-user] [--settings] [--dry-run]";
+using Json = nlohmann::ordered_json;
 
 int Usage(std::ostream& err, const std::string& message) {
-    err << "pelkocopy-cli import: " << message << " (" << kUsageLine << ")\n";
-    return 2;
+    return BadUsage(err, "import", message);
 }
 
 // Ctrl+C stops the run between two files, as Esc does in the window.
@@ -58,6 +63,9 @@ struct ImportOptions {
     bool mode_sp_user = false;
     bool settings = false;
     bool dry_run = false;
+    bool json = false;
+    // Extensions added to a kind, in the order given.
+    std::vector<std::pair<TFileKind, std::string>> extensions;
 };
 
 // Options followed by a text, and what the text is.
@@ -73,6 +81,17 @@ constexpr TextOption kTextOptions[] = {
     {"--user-folder", &ImportOptions::user_folder, "a text"},
     {"--user-format", &ImportOptions::user_format, "a format"},
     {"--cutoff", &ImportOptions::cutoff, "a date-time"},
+};
+
+// Options followed by extensions to add to a kind.
+struct ExtensionOption {
+    std::string_view name;
+    TFileKind kind;
+};
+constexpr ExtensionOption kExtensionOptions[] = {
+    {"--raw-ext", TFileKind::fkRaw},
+    {"--jpeg-ext", TFileKind::fkJpeg},
+    {"--other-ext", TFileKind::fkOther},
 };
 
 // Options followed by a mode from 0 to 5.
@@ -96,6 +115,7 @@ constexpr FlagOption kFlagOptions[] = {
     {"--mode-sp-user", &ImportOptions::mode_sp_user},
     {"--settings", &ImportOptions::settings},
     {"--dry-run", &ImportOptions::dry_run},
+    {"--json", &ImportOptions::json},
 };
 
 // Options that turn a stored setting on or off; the last one given wins.
@@ -129,17 +149,19 @@ bool LoadWindowSettings(CopyRunContext& context, const ImportOptions& o, const D
     TSetting ini("FrmDCMain", FormBounds{});
     ini.IniFileKind = TIniFileKind::fnComputerName;
     std::vector<SettingsProblem> problems;
-    const MainWindowSettings stored = ReadMainWindowSettings(ini, AppFolder(), &problems);
+    const MainWindowSettings stored = ReadMainWindowSettings(ini, AppFolder(), problems);
     bool usable = true;
     for (const SettingsProblem& problem : problems) {
         // In place the destinations are not used; a destination given here replaces the stored.
-        const bool replaced = (problem.key == "DestRaw" && o.dest_raw) ||
-                              (problem.key == "DestJpg" && o.dest_jpg) ||
-                              (problem.key == "DestOther" && o.dest_other);
-        if (!problem.key.empty() && (replaced || o.rename)) continue;
+        const std::optional<std::string>* given = problem.key == "DestRaw"     ? &o.dest_raw
+                                                  : problem.key == "DestJpg"   ? &o.dest_jpg
+                                                  : problem.key == "DestOther" ? &o.dest_other
+                                                                               : nullptr;
+        if (given != nullptr && (given->has_value() || o.rename)) continue;
         err << "pelkocopy-cli import: " << problem.message << "\n";
-        usable = false;
+        usable = usable && !problem.stops_run;
     }
+    context.file_kinds = stored.file_kinds;
 
     CopyRunSettings& s = context.settings;
     NamingSettings& n = context.naming.settings;
@@ -160,11 +182,73 @@ bool LoadWindowSettings(CopyRunContext& context, const ImportOptions& o, const D
     return usable;
 }
 
+// Why files stayed on the card, counted from the final rows, for the summary on stderr.
+class LeftOnCard {
+  public:
+    void Count(const TResultRow& row) {
+        if (row.kind == TFileKind::fkNone) {
+            const std::string ext = AsciiLower(ExtensionOf(row.source));
+            ++no_kind_[ext.empty() ? "(none)" : ext];
+        } else if (row.copy == TCopyOutcome::coNameTaken) {
+            ++name_taken_;
+        } else if (row.copy == TCopyOutcome::coOlder) {
+            ++older_;
+        } else if (row.copy == TCopyOutcome::coFailed) {
+            ++copy_failed_;
+        } else if (row.removal == TDeleteOutcome::doFailed) {
+            ++delete_failed_;
+        }
+    }
+    // "5 files left on the card: 2 of no kind (.cr3 1, .heic 1), 1 name taken, …"; empty when
+    // nothing was left but by choice.
+    std::string Text(bool rename) const {
+        int no_kind = 0;
+        std::string kinds;
+        for (const auto& [ext, count] : no_kind_) {
+            no_kind += count;
+            kinds += (kinds.empty() ? "" : ", ") + ext + " " + std::to_string(count);
+        }
+        std::string reasons;
+        auto add = [&](int count, const std::string& why) {
+            if (count > 0) reasons += (reasons.empty() ? "" : ", ") + std::to_string(count) + why;
+        };
+        add(no_kind, " of no kind (" + kinds + ")");
+        add(name_taken_, " name taken");
+        add(older_, " older than the cut-off");
+        add(copy_failed_, rename ? " rename failed" : " copy failed");
+        add(delete_failed_, " deletion failed");
+        const int total = no_kind + name_taken_ + older_ + copy_failed_ + delete_failed_;
+        if (total == 0) return {};
+        return std::to_string(total) + (total == 1 ? " file" : " files") +
+               (rename ? " not renamed: " : " left on the card: ") + reasons;
+    }
+
+  private:
+    std::map<std::string, int> no_kind_;
+    int name_taken_ = 0, older_ = 0, copy_failed_ = 0, delete_failed_ = 0;
+};
+
+// One row of output: the four grid cells, escaped and tab-separated; or with `json` one object
+// with the outcomes as stable keys and the grid cells.
+std::string RowText(const TResultRow& row, bool json) {
+    const std::array<std::string, 4> cells = GridCells(row);
+    if (!json) return RowLine({cells.begin(), cells.end()});
+    Json cell_texts = Json::array();
+    for (const std::string& cell : cells)
+        cell_texts.push_back(JsonText(cell));
+    return Json{{"source", JsonText(row.source)},          {"destination", JsonText(row.dest)},
+                {"kind", FileKindKey(row.kind)},           {"copy", CopyOutcomeKey(row.copy)},
+                {"delete", DeleteOutcomeKey(row.removal)}, {"cells", std::move(cell_texts)}}
+        .dump();
+}
+
 // Prints the rows in order, each once it is final, tab-separated; a row of no kind stays blank.
 // Rows of copies awaiting their batch stay "処理中" for a while, so later rows may be final first.
+// Output that cannot be written stops the run before its next file, as Esc does.
 class RowPrinter final : public ICopyRunObserver {
   public:
-    explicit RowPrinter(std::ostream& out) : out_(out) {}
+    RowPrinter(std::ostream& out, std::atomic<bool>& stop, bool json)
+        : out_(out), stop_(stop), json_(json) {}
 
     void RowAdded(int row) override {
         rows_.resize(static_cast<std::size_t>(row) + 1);
@@ -177,32 +261,62 @@ class RowPrinter final : public ICopyRunObserver {
     }
     // At the end of the run every row is final.
     void Flush() { Print(true); }
+    bool OutputFailed() const { return output_failed_; }
+    const LeftOnCard& Left() const { return left_; }
 
   private:
     void Print(bool all) {
         for (; next_ < rows_.size(); ++next_) {
             const std::optional<TResultRow>& row = rows_[next_];
             if (!all && !(row && row->Final())) break;
-            const std::array<std::string, 4> cells = GridCells(row ? *row : TResultRow{});
-            out_ << cells[0] << '\t' << cells[1] << '\t' << cells[2] << '\t' << cells[3]
-                 << std::endl;
+            if (row) left_.Count(*row);
+            if (!output_failed_) {
+                out_ << RowText(row ? *row : TResultRow{}, json_) << std::endl;
+                if (!out_) {
+                    output_failed_ = true;
+                    stop_.store(true);
+                }
+            }
             rows_[next_].reset();  // printed: keep no text of it
         }
     }
 
     std::ostream& out_;
+    std::atomic<bool>& stop_;
+    const bool json_;
     std::vector<std::optional<TResultRow>> rows_;
     std::size_t next_ = 0;
+    bool output_failed_ = false;
+    LeftOnCard left_;
 };
+
+// A standard stream that is closed would lend its number to a copy's file, and rows would be
+// written into the copy: it points at /dev/null opened for reading instead, where writes fail.
+void OpenClosedStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        const int null = ::open("/dev/null", O_RDONLY);
+        if (null >= 0 && null != fd) {
+            ::dup2(null, fd);
+            ::close(null);
+        }
+    }
+}
 
 }  // namespace
 
 int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
     ImportOptions o;
+    bool options_done = false;  // after "--" the argument is the SOURCE, even one like "--x"
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool has_value = i + 1 < args.size();
-        if (const TextOption* text = FindOption(kTextOptions, arg)) {
+        if (!options_done && arg == "--") {
+            options_done = true;
+        } else if (options_done || arg.size() < 2 || arg[0] != '-') {
+            if (o.source) return Usage(err, "more than one SOURCE");
+            o.source = arg;
+        } else if (const TextOption* text = FindOption(kTextOptions, arg)) {
             if (!has_value) return Usage(err, arg + " needs " + text->needs);
             o.*text->field = args[++i];
         } else if (const ModeOption* mode_option = FindOption(kModeOptions, arg)) {
@@ -216,12 +330,11 @@ int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
             o.*flag->field = true;
         } else if (const SwitchOption* option = FindOption(kSwitchOptions, arg)) {
             o.*option->field = option->value;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return Usage(err, "unknown option " + arg);
-        } else if (!o.source) {
-            o.source = arg;
+        } else if (const ExtensionOption* ext = FindOption(kExtensionOptions, arg)) {
+            if (!has_value) return Usage(err, arg + " needs extensions such as .cr3,.srw");
+            o.extensions.emplace_back(ext->kind, args[++i]);
         } else {
-            return Usage(err, "more than one SOURCE");
+            return Usage(err, "unknown option " + arg);
         }
     }
     if (!o.source) return Usage(err, "SOURCE is required");
@@ -233,6 +346,11 @@ int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
     context.naming.clock = &clock;
     context.naming.state.last_copy_cutoff = now.ToText();
     if (o.settings && !LoadWindowSettings(context, o, now, err)) return 1;
+
+    for (const auto& [kind, list] : o.extensions) {
+        const std::vector<std::string> refused = context.file_kinds.Add(kind, list);
+        if (!refused.empty()) return Usage(err, "not a file extension: " + refused.front());
+    }
 
     CopyRunSettings& s = context.settings;
     NamingSettings& n = context.naming.settings;
@@ -277,29 +395,61 @@ int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
                                    ? RunSourceKind::rsCard
                                    : RunSourceKind::rsFolder;
 
+    OpenClosedStandardStreams();
     g_interrupted.store(false);
     context.abort = &g_interrupted;
     struct sigaction action = {};
-    struct sigaction previous = {};
+    struct sigaction previous_int = {};
+    struct sigaction previous_pipe = {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, &previous);
+    ::sigaction(SIGINT, &action, &previous_int);
+    // A reader that went away must not kill the run halfway: the failed write stops it instead.
+    action.sa_handler = SIG_IGN;
+    ::sigaction(SIGPIPE, &action, &previous_pipe);
+    const std::shared_ptr<void> restore(nullptr, [&](void*) {
+        ::sigaction(SIGINT, &previous_int, nullptr);
+        ::sigaction(SIGPIPE, &previous_pipe, nullptr);
+    });
 
     // %C shortens models through the alias table; a first run without the window starts it with
-    // the default lines, as the window would (an existing table is never rewritten).
-    if (!o.dry_run) WriteModelAliasFile(AppFolder());
+    // the default lines, as the window would (an existing table is never rewritten). A dry run
+    // writes nothing and takes those lines from memory, so that it names files as the run will.
+    if (o.dry_run) {
+        context.naming.model_name = [](const std::string& file) {
+            return GetModelName(file, false, TMissingAliasTable::matBuiltIn);
+        };
+    } else if (CreateAppFolder()) {
+        WriteModelAliasFile(AppFolder());
+    }
 
-    RowPrinter printer(out);
+    RowPrinter printer(out, g_interrupted, o.json);
     const CommandResult result = RunCopyCommand(context, printer, source, kind);
     printer.Flush();
-    ::sigaction(SIGINT, &previous, nullptr);
 
-    if (!result.message.empty()) {
-        out << result.message << "\n";
-        return 0;
+    for (const std::string& folder : result.unreadable_folders)
+        err << "pelkocopy-cli import: cannot read folder " << folder << "\n";
+    if (const std::string left = printer.Left().Text(o.rename); !left.empty()) {
+        err << "pelkocopy-cli import: " << left << "\n";
     }
-    out << result.run.status << "\n" << context.speed_text << std::endl;
-    return result.run.failed > 0 || result.run.aborted ? 1 : 0;
+    const bool folder_failed = !result.unreadable_folders.empty();
+    if (!printer.OutputFailed()) {
+        if (!result.message.empty()) {
+            out << (o.json ? Json{{"message", result.message}}.dump() : result.message) << "\n";
+        } else if ((!folder_failed || result.run.rows > 0) && o.json) {
+            out << Json{{"status", result.run.status}, {"speed", context.speed_text}}.dump()
+                << "\n";
+        } else if (!folder_failed || result.run.rows > 0) {
+            out << result.run.status << "\n" << context.speed_text << "\n";
+        }
+        out.flush();
+    }
+    if (printer.OutputFailed() || !out) {
+        err << "pelkocopy-cli import: cannot write the output; the run stopped there\n";
+        return 1;
+    }
+    if (!result.message.empty()) return folder_failed ? 1 : 0;
+    return result.run.failed > 0 || result.run.aborted || folder_failed ? 1 : 0;
 }
 
 }  // namespace pelko::cli

@@ -2,20 +2,16 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <utility>
 
 #include "copy/file_kind.h"
 #include "support/file_info.h"
 #include "support/file_ops.h"
 #include "support/platform.h"
-
-#ifndef RENAME_NOREPLACE
-#define RENAME_NOREPLACE (1 << 0)
-#endif
 
 namespace pelko {
 
@@ -42,24 +38,16 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
-// Renames without ever replacing an existing file, even one that appears meanwhile.
-bool RenameNoReplace(const std::string& from, const std::string& to) {
-#ifdef SYS_renameat2
-    if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) ==
-        0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
-#endif
-    // File systems without renameat2 flags: a hard link claims the name atomically.
-    if (::link(from.c_str(), to.c_str()) == 0) {
-        if (::unlink(from.c_str()) == 0) return true;
-        ::unlink(to.c_str());
-        return false;
+// Whether the file system can hold the path at all: no name over 255 bytes, the whole below the
+// path limit. A dry run fails such a row as the run would.
+bool NameFits(const std::string& path) {
+    if (path.size() >= PATH_MAX) return false;
+    std::size_t start = 0;
+    for (std::size_t slash; (slash = path.find('/', start)) != std::string::npos;
+         start = slash + 1) {
+        if (slash - start > NAME_MAX) return false;
     }
-    if (errno == EEXIST) return false;
-    // No hard links either (FAT cards): the best left is a checked rename.
-    if (PathTaken(to)) return false;
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    return path.size() - start <= NAME_MAX;
 }
 
 // The row's copy outcome of a file operation's outcome.
@@ -99,8 +87,15 @@ RunResult CopyRun::RunFileList() {
     if (context_.abort != nullptr) context_.abort->store(false);
     failed_ = 0;
     planned_.clear();
+    swept_folders_.clear();
     // Dry runs work out every destination without creating its folder.
     context_.naming.create_folders = !settings.dry_run && context_.copy_to_destinations;
+    // ...and see the names earlier rows would have taken, as the run would find them on the disk.
+    if (settings.dry_run) {
+        context_.naming.name_planned = [this](const std::string& path) {
+            return planned_.count(path) > 0;
+        };
+    }
 
     stats_.StartTransferTimer();
     const int total = static_cast<int>(context_.file_list.size());
@@ -124,6 +119,7 @@ RunResult CopyRun::RunFileList() {
     }
     CommitPending(true);
 
+    context_.naming.name_planned = nullptr;
     if (settings.mode) statistics_.SaveCameraTally();
     if (context_.speed_text == kSpeedCalculating) context_.speed_text = kSpeedTooShort;
     observer_.SpeedTextChanged(context_.speed_text, true);
@@ -149,7 +145,7 @@ void CopyRun::ProcessFile(const std::string& path, int row) {
     const std::int64_t size = info.Size();
 
     std::string root;
-    const TFileKind kind = FileKind(ext);
+    const TFileKind kind = context_.file_kinds.KindOf(ext);
     switch (kind) {
         case TFileKind::fkRaw:
             // Tallied before the cut-off is applied, so an older RAW file counts too.
@@ -191,6 +187,14 @@ void CopyRun::ProcessFile(const std::string& path, int row) {
     }
 }
 
+SourceFile CopyRun::SourceOf(const std::string& path) {
+    const std::string folder = FolderOf(path);
+    std::shared_ptr<const HeldFolder>& held = context_.source_folders[folder];
+    if (!held) held = HeldFolder::Open(folder);
+    if (!held) return {nullptr, path};
+    return {held, NameOf(path)};
+}
+
 void CopyRun::SetRow(int row, const TResultRow& result) {
     if (result.Failed()) ++failed_;
     observer_.RowChanged(row, result);
@@ -209,20 +213,29 @@ bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, in
     const bool remove = context_.settings.remove_after_copy;
     TResultRow result{source, dest, kind, TCopyOutcome::coCopied,
                       remove ? TDeleteOutcome::doDeleted : TDeleteOutcome::doNotAsked};
+    // Temporaries of runs that died in this folder go before the first copy there is tried.
+    if (const std::string folder = FolderOf(dest);
+        !context_.settings.dry_run && swept_folders_.insert(folder).second) {
+        RemoveStaleTemporaries(folder);
+    }
     if (StartRow(row, source, dest, kind)) {
         result.copy = TCopyOutcome::coNameTaken;
         if (remove) result.removal = TDeleteOutcome::doSkipped;
+    } else if (context_.settings.dry_run && !NameFits(dest)) {
+        result.copy = TCopyOutcome::coFailed;
+        if (remove) result.removal = TDeleteOutcome::doFailed;
     } else if (context_.settings.dry_run) {
         planned_.insert(dest);
         stats_.AddTransferredFile(size);
     } else {
         // A card file may only go once its copy is on the disk and reads back identical: such
         // copies are made in batches, which CommitPending finishes.
+        const SourceFile file = SourceOf(source);
         const CopyOutcome outcome =
-            remove ? batch_->Stage(source, dest) : CopyFileChecked(source, dest, CopyOptions{});
+            remove ? batch_->Stage(file, dest) : CopyFileChecked(file, dest, CopyOptions{});
         if (outcome == CopyOutcome::kOk && remove) {
             if (pending_.empty()) batch_started_ms_ = clock_.TickMs();
-            pending_.push_back({row, source, dest, size, kind});
+            pending_.push_back({row, source, dest, size, kind, {}});
             if (batch_->Count() >= kBatchFiles || batch_->Bytes() >= kBatchBytes ||
                 clock_.TickMs() - batch_started_ms_ >= kBatchAgeMs) {
                 CommitPending(false);
@@ -252,12 +265,10 @@ void CopyRun::CommitPending(bool finish) {
         };
         auto job = std::make_shared<Job>(Job{std::move(batch_), std::move(pending_)});
         auto work = [job] {
-            const std::vector<CopyOutcome> outcomes = job->batch->Commit();
-            for (std::size_t i = 0; i < job->copies.size(); ++i) {
-                PendingCopy& copy = job->copies[i];
-                copy.outcome = outcomes[i];
-                copy.deleted = outcomes[i] == CopyOutcome::kOk && FileDelete(copy.source);
-            }
+            // Each card file goes only while it is still the file that was copied and verified.
+            const std::vector<DurableCopyBatch::Committed> committed = job->batch->Commit(true);
+            for (std::size_t i = 0; i < job->copies.size(); ++i)
+                job->copies[i].committed = committed[i];
             return std::move(job->copies);
         };
         batch_ = std::make_unique<DurableCopyBatch>();
@@ -277,12 +288,13 @@ void CopyRun::CommitPending(bool finish) {
 void CopyRun::ReportCommitted() {
     if (!committing_.valid()) return;
     for (const PendingCopy& copy : committing_.get()) {
-        TResultRow result{copy.source, copy.dest, copy.kind, CopyOutcomeOf(copy.outcome),
+        const CopyOutcome outcome = copy.committed.outcome;
+        TResultRow result{copy.source, copy.dest, copy.kind, CopyOutcomeOf(outcome),
                           TDeleteOutcome::doFailed};
-        if (copy.outcome == CopyOutcome::kOk) {
+        if (outcome == CopyOutcome::kOk) {
             stats_.AddTransferredFile(copy.size);
-            if (copy.deleted) result.removal = TDeleteOutcome::doDeleted;
-        } else if (copy.outcome == CopyOutcome::kDestExists) {
+            if (copy.committed.source_deleted) result.removal = TDeleteOutcome::doDeleted;
+        } else if (outcome == CopyOutcome::kDestExists) {
             result.removal = TDeleteOutcome::doSkipped;
         }
         SetRow(copy.row, result);
@@ -299,7 +311,8 @@ bool CopyRun::RenameOneFile(const std::string& source, const std::string& dest, 
     if (StartRow(row, source, new_path, kind)) {
         result.copy = TCopyOutcome::coNameTaken;
         result.removal = TDeleteOutcome::doSkipped;
-    } else if (context_.settings.dry_run || RenameNoReplace(source, new_path)) {
+    } else if (context_.settings.dry_run ? NameFits(new_path)
+                                         : RenameNoReplace(source, new_path) == 0) {
         if (context_.settings.dry_run) planned_.insert(new_path);
         stats_.AddTransferredFile(size);
     } else {
@@ -321,8 +334,13 @@ CommandResult RunCopyCommand(CopyRunContext& context, ICopyRunObserver& observer
     observer.ProgressPosition(0);
     observer.ProgressText("");
     observer.StatusChanged(std::string(kStatusWorking));
-    context.file_list = ListRunFiles(source_folder);
+    RunListing listing = ListRunFiles(source_folder);
+    context.file_list = std::move(listing.files);
+    context.source_folders = std::move(listing.folders);
+    result.unreadable_folders = std::move(listing.unreadable);
     if (context.file_list.empty()) {
+        // A folder that could not be read is the error to report, not an empty card.
+        if (!result.unreadable_folders.empty()) return result;
         result.message = kind == RunSourceKind::rsCard ? kNoFilesOnCard : kNoFilesInFolder;
         return result;
     }

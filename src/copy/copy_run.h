@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <future>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "copy/card_statistics_hooks.h"
+#include "copy/file_kind.h"
 #include "copy/result_row.h"
 #include "copy/transfer_stats.h"
 #include "naming/destination.h"
@@ -58,7 +60,7 @@ class ICopyRunObserver {
     virtual void RowAdded(int /*row*/) {}
     // The row's outcome changed; GridCells gives its texts.
     virtual void RowChanged(int /*row*/, const TResultRow& /*result*/) {}
-    // lblProcessTime; `finished` is true for the last change of a run (light pink background).
+    // The speed line; `finished` is true for the last change of a run (the window marks it).
     virtual void SpeedTextChanged(const std::string& /*text*/, bool /*finished*/) {}
     // Status panel 2.
     virtual void StatusChanged(const std::string& /*text*/) {}
@@ -66,10 +68,10 @@ class ICopyRunObserver {
 
 // Settings of the main window that the run reads; fixed for the length of a run.
 struct CopyRunSettings {
-    std::string dest_raw;            // lblDestRaw
-    std::string dest_jpg;            // lblDestJpg
-    std::string dest_other;          // lblDestOther
-    bool remove_after_copy = false;  // chkReMove
+    std::string dest_raw;            // DestRaw
+    std::string dest_jpg;            // DestJpg
+    std::string dest_other;          // DestOther
+    bool remove_after_copy = false;  // CopyAfterReMove
     bool mode = false;               // Mode: statistics and the compact-camera JPEG folder
     bool mode_sp_user = false;       // ModeSpUser: shot counters only
     // Print what would happen: nothing is created, copied, renamed or deleted.
@@ -78,12 +80,18 @@ struct CopyRunSettings {
 
 struct CopyRunContext {
     CopyRunSettings settings;
+    // The extensions of each kind.
+    FileKindTable file_kinds;
     // Naming settings and the date texts (LastCopyCutoff, NewestFileDate, CurrentShotDate,
     // CurrentSourceFolder) that the run carries from file to file.
     NamingContext naming;
     std::vector<std::string> file_list;  // FileList
-    bool copy_to_destinations = true;    // CopyToDestinations
-    // lblProcessTime's text; kept from run to run.
+    // The folders of the listed files, held open since the listing, so that a card file is
+    // copied and deleted in the folder it was found in. A folder missing here is opened when its
+    // first file comes.
+    std::map<std::string, std::shared_ptr<const HeldFolder>> source_folders;
+    bool copy_to_destinations = true;  // CopyToDestinations
+    // The speed line's text; kept from run to run.
     std::string speed_text;
     const IClock* clock = nullptr;          // null: the system clock
     ICardStatistics* statistics = nullptr;  // null: no statistics
@@ -142,16 +150,20 @@ class CopyRun {
     TransferStats stats_;
     std::atomic<bool> abort_{false};
     int failed_ = 0;
+    // The source file at path, named in its held folder.
+    SourceFile SourceOf(const std::string& path);
+
     // Dry runs: names that earlier rows would have filled.
     std::set<std::string> planned_;
+    // Destination folders already cleared of the temporaries of dead runs.
+    std::set<std::string> swept_folders_;
     // Copies awaiting their flush, read-back and the deletion of their card files.
     struct PendingCopy {
         int row;
         std::string source, dest;
         std::int64_t size;
         TFileKind kind;
-        CopyOutcome outcome = CopyOutcome::kOk;
-        bool deleted = false;
+        DurableCopyBatch::Committed committed;
     };
     std::unique_ptr<DurableCopyBatch> batch_ = std::make_unique<DurableCopyBatch>();
     std::vector<PendingCopy> pending_;
@@ -164,13 +176,22 @@ std::string ShowProgressTitle(int current, int total);
 
 // The files of a card or folder to process, in search order: existing regular files below
 // folder, without names that begin with "PHOT" and without the temporary files of a broken copy.
-std::vector<std::string> ListRunFiles(const std::string& folder);
+// Their folders are held open from here on; a folder that cannot be read is named in
+// `unreadable`.
+struct RunListing {
+    std::vector<std::string> files;
+    std::map<std::string, std::shared_ptr<const HeldFolder>> folders;
+    std::vector<std::string> unreadable;
+};
+RunListing ListRunFiles(const std::string& folder);
 
 enum class RunSourceKind { rsCard, rsFolder };
 
 struct CommandResult {
     // Empty when files were processed; otherwise the information message the window shows.
     std::string message;
+    // Folders of the source that could not be read: an error, whatever else happened.
+    std::vector<std::string> unreadable_folders;
     RunResult run;
 };
 

@@ -1,8 +1,8 @@
 #include "naming/format_help.h"
 
-#include <cstdio>
 #include <string_view>
 
+#include "support/file_ops.h"
 #include "support/string_utils.h"
 #include "support/text.h"
 
@@ -179,17 +179,8 @@ bool WriteFormatHelpFile(const std::string& folder) {
     std::string path = folder;
     if (!path.empty() && path.back() != '/') path.push_back('/');
     path.append("FmtHelp.txt");
-    // Written beside the final name and renamed over it, so a reader never sees half a file.
-    const std::string temporary = path + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    // Replaced atomically, so a reader never sees half a file.
+    return WriteFileAtomically(path, text) == 0;
 }
 
 }  // namespace pelko

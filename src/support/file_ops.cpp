@@ -1,6 +1,9 @@
 #include "support/file_ops.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -10,6 +13,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -30,6 +34,7 @@ constexpr std::size_t kKernelChunk = std::size_t{1} << 30;
 
 std::atomic<std::int64_t> g_write_budget{-1};
 std::atomic<bool> g_kernel_copy_disabled{false};
+std::atomic<bool> g_named_temporaries{false};
 std::atomic<bool> g_hook_set{false};
 std::mutex g_hook_mutex;
 std::function<void()> g_before_commit_hook;
@@ -64,30 +69,19 @@ char* Buffer(int which) {
     return buffers[which].get();
 }
 
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { Close(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    void Reset(int fd) {
-        Close();
-        fd_ = fd;
-    }
-    // Closes now and reports whether the close succeeded (network file systems report late
-    // write errors here).
-    bool Close() {
-        if (fd_ < 0) return true;
-        const int rc = ::close(fd_);
-        fd_ = -1;
-        return rc == 0 || errno == EINTR;
-    }
+using Fd = UniqueFd;
 
-  private:
-    int fd_;
-};
+bool NamedTemporariesForced() {
+    static const bool from_environment = std::getenv("PELKOCOPY_TEST_NAMED_TEMPORARIES") != nullptr;
+    return from_environment || g_named_temporaries.load(std::memory_order_relaxed);
+}
+
+// An unnamed file gets its name through its /proc link; without /proc only named temporaries
+// work.
+bool ProcFdLinksUsable() {
+    static const bool usable = ::access("/proc/self/fd", X_OK) == 0;
+    return usable;
+}
 
 bool IsWriteSideError(int err) {
     return err == ENOSPC || err == EDQUOT || err == EFBIG || err == EROFS || err == EPERM;
@@ -189,6 +183,7 @@ CopyOutcome VerifyCopy(int in, int out, std::int64_t size) {
     return offset == size ? CopyOutcome::kOk : CopyOutcome::kVerifyFailed;
 }
 
+// ".pelkocopy-tmp-<pid>-<random>": the pid tells a later run whether the writer still lives.
 std::string TemporaryName() {
     static const std::uint64_t seed = [] {
         std::uint64_t value = 0;
@@ -203,6 +198,8 @@ std::string TemporaryName() {
     z ^= z >> 31;
     static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuv";
     std::string name(kCopyTemporaryPrefix);
+    name += std::to_string(::getpid());
+    name.push_back('-');
     for (int i = 0; i < 12; ++i) {
         name.push_back(kDigits[z & 31]);
         z >>= 5;
@@ -210,24 +207,31 @@ std::string TemporaryName() {
     return name;
 }
 
-// Puts `from` under `to` without ever replacing an existing `to`. Returns 0 or an errno value
-// (EEXIST when `to` exists).
-int RenameNoReplace(const std::string& from, const std::string& to) {
-    if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) ==
-        0) {
-        return 0;
+// The writer's pid in a temporary name; 0 when the name has none.
+pid_t TemporaryOwner(std::string_view name) {
+    name.remove_prefix(kCopyTemporaryPrefix.size());
+    pid_t pid = 0;
+    std::size_t i = 0;
+    for (; i < name.size() && i < 9 && name[i] >= '0' && name[i] <= '9'; ++i)
+        pid = pid * 10 + (name[i] - '0');
+    return i > 0 && i < name.size() && name[i] == '-' ? pid : 0;
+}
+
+// Creates a new temporary in the folder that prefix names (empty or ending in "/") and locks it
+// for as long as it stays open. Returns 0 or an errno value.
+int CreateTemporary(const std::string& prefix, mode_t mode, Fd* out, std::string* temp) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        *temp = prefix + TemporaryName();
+        out->Reset(::open(temp->c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+        if (out->valid()) {
+            // Some file systems know no locks; the pid in the name still guards the file there.
+            ::flock(out->get(), LOCK_EX | LOCK_NB);
+            return 0;
+        }
+        temp->clear();
+        if (errno != EEXIST && errno != EINTR) return errno;
     }
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
-    // The file system does not know the flag: a hard link fails when the name is taken.
-    if (::link(from.c_str(), to.c_str()) == 0) {
-        ::unlink(from.c_str());
-        return 0;
-    }
-    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return errno;
-    // No hard links either (some FUSE file systems): the narrowest check left.
-    struct stat st;
-    if (::lstat(to.c_str(), &st) == 0) return EEXIST;
-    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    return EEXIST;
 }
 
 std::string StripOneSlash(std::string_view path) {
@@ -285,17 +289,114 @@ bool FolderCreate(const std::string& path) {
     return MakeFolders(StripOneSlash(path));
 }
 
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) ==
+        0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+    // The file system does not know the flag: a hard link fails when the name is taken.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return errno;
+    // No hard links either (some FUSE file systems): the narrowest check left.
+    struct stat st;
+    if (::lstat(to.c_str(), &st) == 0) return EEXIST;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
 bool IsCopyTemporaryName(std::string_view name) {
     return name.size() > kCopyTemporaryPrefix.size() && name.starts_with(kCopyTemporaryPrefix);
 }
 
+std::shared_ptr<const HeldFolder> HeldFolder::Open(const std::string& path, int* error) {
+    auto folder = std::make_shared<HeldFolder>();
+    folder->fd_.Reset(
+        ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat st;
+    if (!folder->fd_.valid() || ::fstat(folder->fd_.get(), &st) != 0) {
+        if (error != nullptr) *error = errno;
+        return nullptr;
+    }
+    folder->path_ = path.empty() ? "." : path;
+    folder->dev_ = st.st_dev;
+    folder->ino_ = st.st_ino;
+    return folder;
+}
+
+bool HeldFolder::StillAtPath() const {
+    struct stat st;
+    return ::stat(path_.c_str(), &st) == 0 && st.st_dev == dev_ && st.st_ino == ino_;
+}
+
+SourceFile SourceFileAt(const std::string& path) {
+    std::shared_ptr<const HeldFolder> folder = HeldFolder::Open(FolderOf(path));
+    if (!folder) return {nullptr, path};
+    return {std::move(folder), NameOf(path)};
+}
+
+FileIdentity IdentityOf(const struct stat& st) {
+    return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
+bool SameIdentity(const FileIdentity& a, const FileIdentity& b) {
+    return a.dev == b.dev && a.ino == b.ino && a.size == b.size &&
+           a.mtime.tv_sec == b.mtime.tv_sec && a.mtime.tv_nsec == b.mtime.tv_nsec &&
+           a.ctime.tv_sec == b.ctime.tv_sec && a.ctime.tv_nsec == b.ctime.tv_nsec;
+}
+
+bool DeleteIfUnchanged(const SourceFile& file, const FileIdentity& identity) {
+    if (!file.folder || !file.folder->StillAtPath()) return false;
+    struct stat st;
+    if (::fstatat(file.folder->Fd(), file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(st.st_mode) || !SameIdentity(IdentityOf(st), identity)) {
+        return false;
+    }
+    return ::unlinkat(file.folder->Fd(), file.name.c_str(), 0) == 0;
+}
+
+int RemoveStaleTemporaries(const std::string& folder) {
+    Fd dir_fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir_fd.valid()) return 0;
+    DIR* dir = ::fdopendir(::dup(dir_fd.get()));
+    if (dir == nullptr) return 0;
+    std::vector<std::string> stale;
+    while (const struct dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (!IsCopyTemporaryName(name)) continue;
+        const pid_t owner = TemporaryOwner(name);
+        // Only a temporary whose writer is gone; a pid alive (ours included) keeps it.
+        if (owner <= 0 || owner == ::getpid()) continue;
+        if (::kill(owner, 0) == 0 || errno != ESRCH) continue;
+        stale.emplace_back(name);
+    }
+    ::closedir(dir);
+    int removed = 0;
+    for (const std::string& name : stale) {
+        // The writer's lock still held means a live writer elsewhere (another pid namespace).
+        Fd file(
+            ::openat(dir_fd.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat st;
+        if (!file.valid() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) continue;
+        if (::unlinkat(dir_fd.get(), name.c_str(), 0) == 0) ++removed;
+    }
+    return removed;
+}
+
 namespace {
 
-// A copy written under a temporary name in its destination folder, not yet under its own name.
+// A copy written into an unnamed file (or under a temporary name) in its destination folder,
+// not yet under its own name.
 struct StagedCopy {
     Fd in;
     Fd out;
-    std::string temp;
+    SourceFile source;
+    FileIdentity identity;  // the source as it was opened
+    std::string temp;       // the temporary name; empty for an unnamed file
+    bool unnamed = false;
     std::string dest;
     std::string folder;
     std::int64_t size = 0;
@@ -317,6 +418,21 @@ struct StagedCopy {
     }
     // Puts the copy under its final name; a taken name is kDestExists unless overwriting.
     CopyOutcome Publish() {
+        if (unnamed) {
+            RunBeforeCommitHook();
+            // A link never replaces a name: the unnamed file gets it only while it is free.
+            char link[64];
+            std::snprintf(link, sizeof link, "/proc/self/fd/%d", out.get());
+            if (::linkat(AT_FDCWD, link, AT_FDCWD, dest.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+                return Discard(errno == EEXIST ? CopyOutcome::kDestExists
+                                               : CopyOutcome::kWriteFailed);
+            }
+            if (!out.Close()) {
+                ::unlink(dest.c_str());
+                return CopyOutcome::kWriteFailed;
+            }
+            return CopyOutcome::kOk;
+        }
         if (!out.Close()) return Discard(CopyOutcome::kWriteFailed);
         RunBeforeCommitHook();
         if (overwrite) {
@@ -327,17 +443,60 @@ struct StagedCopy {
             return Discard(err == EEXIST ? CopyOutcome::kDestExists : CopyOutcome::kWriteFailed);
         }
         temp.clear();
-        in.Close();
         return CopyOutcome::kOk;
+    }
+    // Deletes the source while it is still the file that was copied.
+    bool DeleteSource() {
+        in.Close();
+        return DeleteIfUnchanged(source, identity);
     }
 };
 
-// Copies source into a temporary file in dest's folder; on any failure nothing is left.
-CopyOutcome StageCopy(const std::string& source, const std::string& dest, bool overwrite,
+// Opens the copy's file in its folder: an unnamed one where the file system has them and the
+// name need not replace a file (a crash then leaves nothing), a locked temporary name otherwise.
+CopyOutcome OpenCopyFile(const std::string& folder, StagedCopy* staged) {
+    bool created_folder = false;
+    auto create_folder = [&] {
+        created_folder = true;
+        return FolderCreate(folder);
+    };
+    if (!staged->overwrite && !NamedTemporariesForced() && ProcFdLinksUsable()) {
+        const char* where = folder.empty() ? "." : folder.c_str();
+        for (;;) {
+            staged->out.Reset(::open(where, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+            if (staged->out.valid()) {
+                staged->unnamed = true;
+                return CopyOutcome::kOk;
+            }
+            if (errno == EINTR) continue;
+            if (errno == ENOENT && !created_folder) {
+                if (!create_folder()) return CopyOutcome::kFolderFailed;
+                continue;
+            }
+            break;  // no unnamed files here: a named temporary, which tells the error apart
+        }
+    }
+    const std::string prefix =
+        folder.empty() ? std::string() : (folder == "/" ? folder : folder + "/");
+    for (;;) {
+        const int err = CreateTemporary(prefix, 0600, &staged->out, &staged->temp);
+        if (err == 0) return CopyOutcome::kOk;
+        if (err == ENOENT && !created_folder) {
+            if (!create_folder()) return CopyOutcome::kFolderFailed;
+            continue;
+        }
+        return err == ENOTDIR ? CopyOutcome::kFolderFailed : CopyOutcome::kWriteFailed;
+    }
+}
+
+// Copies source into an unnamed or temporary file in dest's folder; on any failure nothing is
+// left.
+CopyOutcome StageCopy(const SourceFile& source, const std::string& dest, bool overwrite,
                       StagedCopy* staged) {
     // Non-blocking, so that a FIFO posing as a picture cannot hang the run.
     Fd& in = staged->in;
-    in.Reset(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const int source_dir = source.folder ? source.folder->Fd() : AT_FDCWD;
+    in.Reset(::openat(source_dir, source.name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!in.valid()) {
         return (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) ? CopyOutcome::kSourceMissing
                                                                        : CopyOutcome::kReadFailed;
@@ -345,6 +504,8 @@ CopyOutcome StageCopy(const std::string& source, const std::string& dest, bool o
     struct stat src;
     if (::fstat(in.get(), &src) != 0) return CopyOutcome::kReadFailed;
     if (!S_ISREG(src.st_mode)) return CopyOutcome::kSourceMissing;
+    staged->source = source;
+    staged->identity = IdentityOf(src);
 
     const std::string name = NameOf(dest);
     if (name.empty() || name == "." || name == "..") return CopyOutcome::kWriteFailed;
@@ -359,36 +520,46 @@ CopyOutcome StageCopy(const std::string& source, const std::string& dest, bool o
         }
     }
 
-    const std::string prefix =
-        folder.empty() ? std::string() : (folder == "/" ? folder : folder + "/");
-    Fd& out = staged->out;
-    bool created_folder = false;
-    for (int attempt = 0; attempt < 100 && !out.valid(); ++attempt) {
-        staged->temp = prefix + TemporaryName();
-        out.Reset(::open(staged->temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-        if (out.valid()) break;
-        staged->temp.clear();
-        if (errno == EEXIST || errno == EINTR) continue;
-        if (errno == ENOENT && !created_folder) {
-            created_folder = true;
-            if (!FolderCreate(folder)) return CopyOutcome::kFolderFailed;
-            continue;
-        }
-        return errno == ENOTDIR ? CopyOutcome::kFolderFailed : CopyOutcome::kWriteFailed;
+    staged->overwrite = overwrite;
+    if (const CopyOutcome opened = OpenCopyFile(folder, staged); opened != CopyOutcome::kOk) {
+        return opened;
     }
-    if (!out.valid()) return CopyOutcome::kWriteFailed;
     staged->dest = dest;
     staged->folder = folder.empty() ? "." : folder;
     staged->size = src.st_size;
-    staged->overwrite = overwrite;
 
-    const CopyOutcome outcome = CopyData(in.get(), out.get(), src.st_size);
+    const CopyOutcome outcome = CopyData(in.get(), staged->out.get(), src.st_size);
     if (outcome != CopyOutcome::kOk) return staged->Discard(outcome);
     // Some file systems keep no Unix permissions; the copy is still good without them.
-    ::fchmod(out.get(), src.st_mode & 0777);
+    ::fchmod(staged->out.get(), src.st_mode & 0777);
     const struct timespec times[2] = {src.st_atim, src.st_mtim};
-    if (::futimens(out.get(), times) != 0) return staged->Discard(CopyOutcome::kWriteFailed);
+    if (::futimens(staged->out.get(), times) != 0) {
+        return staged->Discard(CopyOutcome::kWriteFailed);
+    }
     return CopyOutcome::kOk;
+}
+
+// A whole copy; with durable_verify it is flushed and read back, and its name flushed too, so that
+// the source may go afterwards.
+CopyOutcome CopyStaged(const SourceFile& source, const std::string& dest,
+                       const CopyOptions& options, StagedCopy* staged) {
+    CopyOutcome outcome = StageCopy(source, dest, options.overwrite, staged);
+    if (outcome == CopyOutcome::kOk && options.durable_verify) outcome = staged->SyncAndVerify();
+    if (outcome == CopyOutcome::kOk) outcome = staged->Publish();
+    if (outcome == CopyOutcome::kOk && options.durable_verify && !SyncFolder(staged->folder)) {
+        return CopyOutcome::kWriteFailed;
+    }
+    return outcome;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
 }
 
 }  // namespace
@@ -398,17 +569,39 @@ bool SyncFolder(const std::string& path) {
     return dir.valid() && ::fsync(dir.get()) == 0;
 }
 
-CopyOutcome CopyFileChecked(const std::string& source, const std::string& dest,
+int WriteFileAtomically(const std::string& path, std::string_view bytes,
+                        const AtomicWriteOptions& options) {
+    const std::string folder = FolderOf(path);
+    const std::string prefix =
+        folder.empty() ? std::string() : (folder == "/" ? folder : folder + "/");
+    Fd fd;
+    std::string temp;
+    if (const int err = CreateTemporary(prefix, options.mode, &fd, &temp); err != 0) return err;
+    bool ok = (!options.exact_mode || ::fchmod(fd.get(), *options.exact_mode) == 0) &&
+              WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
+    int err = ok ? 0 : (errno != 0 ? errno : EIO);
+    if (!fd.Close() && err == 0) err = errno != 0 ? errno : EIO;
+    if (err == 0) {
+        err = options.replace ? (::rename(temp.c_str(), path.c_str()) == 0 ? 0 : errno)
+                              : RenameNoReplace(temp, path);
+    }
+    if (err != 0) {
+        ::unlink(temp.c_str());
+        return err;
+    }
+    // The new name must survive a power cut too.
+    return SyncFolder(folder) ? 0 : (errno != 0 ? errno : EIO);
+}
+
+CopyOutcome CopyFileChecked(const SourceFile& source, const std::string& dest,
                             const CopyOptions& options) {
     StagedCopy staged;
-    CopyOutcome outcome = StageCopy(source, dest, options.overwrite, &staged);
-    if (outcome == CopyOutcome::kOk && options.durable_verify) outcome = staged.SyncAndVerify();
-    if (outcome == CopyOutcome::kOk) outcome = staged.Publish();
-    // The new name must survive a power cut too before the source may go.
-    if (outcome == CopyOutcome::kOk && options.durable_verify && !SyncFolder(staged.folder)) {
-        return CopyOutcome::kWriteFailed;
-    }
-    return outcome;
+    return CopyStaged(source, dest, options, &staged);
+}
+
+CopyOutcome CopyFileChecked(const std::string& source, const std::string& dest,
+                            const CopyOptions& options) {
+    return CopyFileChecked(SourceFile{nullptr, source}, dest, options);
 }
 
 struct DurableCopyBatch::Entry {
@@ -422,7 +615,7 @@ DurableCopyBatch::~DurableCopyBatch() {
         entry->copy.Discard(CopyOutcome::kOk);
 }
 
-CopyOutcome DurableCopyBatch::Stage(const std::string& source, const std::string& dest) {
+CopyOutcome DurableCopyBatch::Stage(const SourceFile& source, const std::string& dest) {
     auto entry = std::make_unique<Entry>();
     const CopyOutcome outcome = StageCopy(source, dest, false, &entry->copy);
     if (outcome != CopyOutcome::kOk) return outcome;
@@ -434,22 +627,23 @@ CopyOutcome DurableCopyBatch::Stage(const std::string& source, const std::string
     return CopyOutcome::kOk;
 }
 
-std::vector<CopyOutcome> DurableCopyBatch::Commit() {
-    std::vector<CopyOutcome> outcomes(entries_.size(), CopyOutcome::kOk);
+std::vector<DurableCopyBatch::Committed> DurableCopyBatch::Commit(bool delete_sources) {
+    std::vector<Committed> results(entries_.size());
     // Flush every copy first: the first flush commits the file system's journal for all of
     // them, so the rest find little to do; only then read each back and name it.
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         if (::fsync(entries_[i]->copy.out.get()) != 0) {
-            outcomes[i] = entries_[i]->copy.Discard(CopyOutcome::kWriteFailed);
+            results[i].outcome = entries_[i]->copy.Discard(CopyOutcome::kWriteFailed);
         }
     }
     std::vector<std::string> folders;
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         StagedCopy& copy = entries_[i]->copy;
-        if (outcomes[i] != CopyOutcome::kOk) continue;
-        outcomes[i] = VerifyCopy(copy.in.get(), copy.out.get(), copy.size);
-        outcomes[i] = outcomes[i] == CopyOutcome::kOk ? copy.Publish() : copy.Discard(outcomes[i]);
-        if (outcomes[i] == CopyOutcome::kOk &&
+        CopyOutcome& outcome = results[i].outcome;
+        if (outcome != CopyOutcome::kOk) continue;
+        outcome = VerifyCopy(copy.in.get(), copy.out.get(), copy.size);
+        outcome = outcome == CopyOutcome::kOk ? copy.Publish() : copy.Discard(outcome);
+        if (outcome == CopyOutcome::kOk &&
             std::find(folders.begin(), folders.end(), copy.folder) == folders.end()) {
             folders.push_back(copy.folder);
         }
@@ -458,14 +652,19 @@ std::vector<CopyOutcome> DurableCopyBatch::Commit() {
     for (const std::string& folder : folders) {
         if (SyncFolder(folder)) continue;
         for (std::size_t i = 0; i < entries_.size(); ++i) {
-            if (outcomes[i] == CopyOutcome::kOk && entries_[i]->copy.folder == folder) {
-                outcomes[i] = CopyOutcome::kWriteFailed;
+            if (results[i].outcome == CopyOutcome::kOk && entries_[i]->copy.folder == folder) {
+                results[i].outcome = CopyOutcome::kWriteFailed;
             }
+        }
+    }
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        if (delete_sources && results[i].outcome == CopyOutcome::kOk) {
+            results[i].source_deleted = entries_[i]->copy.DeleteSource();
         }
     }
     entries_.clear();
     bytes_ = 0;
-    return outcomes;
+    return results;
 }
 
 bool FileCopy(const std::string& source, const std::string& dest, bool overwrite) {
@@ -482,10 +681,10 @@ bool FileDelete(const std::string& path) {
 }
 
 bool FileMove(const std::string& source, const std::string& dest, bool overwrite) {
-    if (CopyFileChecked(source, dest, CopyOptions{overwrite, true}) != CopyOutcome::kOk) {
-        return false;
-    }
-    return FileDelete(source);
+    StagedCopy staged;
+    return CopyStaged(SourceFileAt(source), dest, CopyOptions{overwrite, true}, &staged) ==
+               CopyOutcome::kOk &&
+           staged.DeleteSource();
 }
 
 bool FileMoveToFolder(const std::string& source, const std::string& dest_folder, bool overwrite) {
@@ -505,6 +704,10 @@ void SetBeforeCommitHookForTesting(std::function<void()> hook) {
 
 void SetKernelCopyDisabledForTesting(bool disabled) {
     g_kernel_copy_disabled.store(disabled);
+}
+
+void SetNamedTemporariesForTesting(bool named) {
+    g_named_temporaries.store(named);
 }
 
 }  // namespace pelko

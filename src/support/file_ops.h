@@ -2,12 +2,18 @@
 
 // File operations on POSIX paths. Every operation reports success as a Boolean and never throws.
 
+#include <sys/stat.h>
+#include <sys/types.h>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "support/unique_fd.h"
 
 namespace pelko {
 
@@ -25,6 +31,64 @@ bool FileExists(const std::string& path);
 // Removes one trailing "/", creates the folder with all missing levels; true when it exists
 // afterwards.
 bool FolderCreate(const std::string& path);
+
+// A folder held open, so that names are looked up in that very folder even after its path was
+// renamed or replaced (a card folder swapped for a link must not redirect a deletion).
+class HeldFolder {
+  public:
+    // Null when the folder cannot be opened for reading; *error gets the errno value.
+    static std::shared_ptr<const HeldFolder> Open(const std::string& path, int* error = nullptr);
+    int Fd() const { return fd_.get(); }
+    const std::string& Path() const { return path_; }
+    // True while the path still leads to this folder.
+    bool StillAtPath() const;
+
+  private:
+    UniqueFd fd_;
+    std::string path_;
+    dev_t dev_ = 0;
+    ino_t ino_ = 0;
+};
+
+// A file named in a held folder; without a folder, name is a path and nothing may delete it.
+struct SourceFile {
+    std::shared_ptr<const HeldFolder> folder;
+    std::string name;
+};
+// The file at path, its folder held open ("." for a bare name).
+SourceFile SourceFileAt(const std::string& path);
+
+// What makes a file the one that was copied: a deletion goes ahead only while its name still
+// holds the same file, unchanged.
+struct FileIdentity {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    struct timespec mtime = {};
+    struct timespec ctime = {};
+};
+FileIdentity IdentityOf(const struct stat& st);
+bool SameIdentity(const FileIdentity& a, const FileIdentity& b);
+// Deletes the name in its held folder only while the folder's path still leads there and the
+// name (no link followed) still holds the file `identity` describes.
+bool DeleteIfUnchanged(const SourceFile& file, const FileIdentity& identity);
+
+// Renames without ever replacing an existing file, even one that appears meanwhile. Returns 0
+// or an errno value (EEXIST when `to` exists).
+int RenameNoReplace(const std::string& from, const std::string& to);
+
+struct AtomicWriteOptions {
+    bool replace = true;  // false: an existing file is never replaced (EEXIST)
+    mode_t mode = 0666;   // permission bits of a new file, before the umask
+    // Permission bits set exactly (say, those of the file being replaced).
+    std::optional<mode_t> exact_mode;
+};
+// Puts bytes under path so that the name holds the old file or the whole new one, never part:
+// a unique temporary in the same folder, written, flushed, renamed (or, without replace, linked)
+// into place, then the folder flushed. The temporary is removed on every failure. Returns 0 or
+// an errno value.
+int WriteFileAtomically(const std::string& path, std::string_view bytes,
+                        const AtomicWriteOptions& options = {});
 
 // Copies Source to Dest through a temporary file in Dest's folder, keeping modification time and
 // permission bits. Without overwrite an existing Dest is never replaced, even one that appears
@@ -52,16 +116,20 @@ struct CopyOptions {
 
 CopyOutcome CopyFileChecked(const std::string& source, const std::string& dest,
                             const CopyOptions& options);
+CopyOutcome CopyFileChecked(const SourceFile& source, const std::string& dest,
+                            const CopyOptions& options);
 
 // fsync of a folder, so that the names made in it survive a power cut.
 bool SyncFolder(const std::string& path);
 
 // Durable, verified copies made in groups, so that a run of many files pays for few disk
-// flushes. Stage copies a file under a temporary name in its destination folder and starts its
-// write-back; Commit makes every staged copy durable, drops its cached pages and reads it back
-// against its source, puts each identical copy under its final name (never replacing a file) and
-// fsyncs the folders that received names. Only a copy that Commit reports kOk may let its source
-// go. Copies staged and never committed leave nothing but, after a crash, temporary files.
+// flushes. Stage copies a file into an unnamed file (or a temporary name) in its destination
+// folder and starts its write-back; Commit makes every staged copy durable, drops its cached pages
+// and reads it back against the very source it was copied from, puts each identical copy under
+// its final name (never replacing a file), fsyncs the folders that received names and, when
+// asked, deletes each verified source that is still unchanged in its held folder. Copies staged
+// and never committed leave nothing, and after a crash at most temporary files that later runs
+// remove.
 class DurableCopyBatch {
   public:
     DurableCopyBatch();
@@ -70,11 +138,16 @@ class DurableCopyBatch {
     DurableCopyBatch& operator=(const DurableCopyBatch&) = delete;
 
     // kOk: staged, not yet under its name. Any other outcome is final and leaves nothing.
-    CopyOutcome Stage(const std::string& source, const std::string& dest);
+    CopyOutcome Stage(const SourceFile& source, const std::string& dest);
     std::size_t Count() const { return entries_.size(); }
     std::int64_t Bytes() const { return bytes_; }
-    // The outcome of each staged copy, in staging order; the batch is empty afterwards.
-    std::vector<CopyOutcome> Commit();
+
+    struct Committed {
+        CopyOutcome outcome = CopyOutcome::kOk;
+        bool source_deleted = false;
+    };
+    // Each staged copy, in staging order; the batch is empty afterwards.
+    std::vector<Committed> Commit(bool delete_sources);
 
   private:
     struct Entry;
@@ -87,21 +160,29 @@ class DurableCopyBatch {
 void SetWriteFailureAfterBytesForTesting(std::int64_t bytes);
 bool FileCopyToFolder(const std::string& source, const std::string& dest_folder, bool overwrite);
 bool FileDelete(const std::string& path);
-// Copy, made durable and read back identical, then delete of Source; true only when both
-// succeeded.
+// Copy, made durable and read back identical, then delete of Source while it is still the file
+// that was copied; true only when both succeeded.
 bool FileMove(const std::string& source, const std::string& dest, bool overwrite);
 bool FileMoveToFolder(const std::string& source, const std::string& dest_folder, bool overwrite);
 
-// Prefix of the temporary names a copy works under; a name with it is a leftover of a crashed
-// copy and never a picture.
+// Prefix of the temporary names a copy or an atomic write works under where the file system has
+// no unnamed files: ".pelkocopy-tmp-<pid>-<random>", locked (flock) by its writer while it is
+// open. A name with the prefix is never a picture.
 inline constexpr std::string_view kCopyTemporaryPrefix = ".pelkocopy-tmp-";
 // True for a file name (no folder) that a copy in progress or a crashed copy left.
 bool IsCopyTemporaryName(std::string_view name);
+// Removes the temporaries in folder whose process is gone and whose lock is free; a live
+// writer's temporary is never touched. Returns how many were removed.
+int RemoveStaleTemporaries(const std::string& folder);
 
 // Test seam: called once the data of a copy is written and checked, just before it is put under
 // its final name (empty function: none). Process-wide; tests reset it.
 void SetBeforeCommitHookForTesting(std::function<void()> hook);
 // Test seam: when true, copies take the read/write path instead of the kernel's copy_file_range.
 void SetKernelCopyDisabledForTesting(bool disabled);
+// Test seam: when true, copies work under named temporaries even where the file system offers
+// unnamed files (O_TMPFILE). The environment variable PELKOCOPY_TEST_NAMED_TEMPORARIES does the
+// same for a whole process.
+void SetNamedTemporariesForTesting(bool named);
 
 }  // namespace pelko

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -12,6 +11,7 @@
 #include <mutex>
 #include <unordered_set>
 
+#include "support/file_ops.h"
 #include "support/text.h"
 #include "support/text_file.h"
 
@@ -39,14 +39,18 @@ struct LineInfo {
     std::string_view value;  // key lines: the text after the first "=", trimmed
 };
 
-// A header is "[" up to the last "]" of the line (text after it is ignored); a "[" without "]"
-// is an ordinary line. Lines starting with ";" are comments; lines without "=" hold no key.
+// A header is "[" up to the last "]" of the line (text after it is ignored), or up to the first
+// "]" when a comment follows it ("[FrmDCMain] ; v2 [old]"); a "[" without "]" is an ordinary
+// line. Lines starting with ";" are comments; lines without "=" hold no key.
 LineInfo Classify(std::string_view line) {
     std::string_view t = TrimWs(line);
     if (t.empty()) return {};
     if (t.front() == '[') {
-        std::size_t close = t.rfind(']');
+        std::size_t close = t.find(']');
         if (close != std::string_view::npos) {
+            const std::string_view after = TrimWs(t.substr(close + 1));
+            if (!after.empty() && after.front() != ';' && after.front() != '#')
+                close = t.rfind(']');
             return {LineKind::kSection, TrimWs(t.substr(1, close - 1)), {}};
         }
     }
@@ -79,113 +83,20 @@ std::string ValueFromRaw(std::string_view raw) {
     return std::string(raw.substr(0, pos));
 }
 
-enum class ReadStatus { kOk, kMissing, kFailed };
+using ReadStatus = TextFileStatus;
+using FileBytes = TextFileBytes;
 
-struct FileBytes {
-    ReadStatus status = ReadStatus::kFailed;
-    std::string bytes;
-    bool trimmed = false;  // longer than kIniMaxFileBytes; bytes end at a line break
-    mode_t mode = 0;
-};
-
-// The bytes of a regular file, at most kIniMaxFileBytes. Opening without blocking keeps a FIFO
-// or device under the name from hanging the caller.
+// The bytes of a regular file, at most kIniMaxFileBytes, opened without blocking.
 FileBytes ReadFileBytes(const std::string& path) {
-    FileBytes result;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        result.status =
-            (errno == ENOENT || errno == ENOTDIR) ? ReadStatus::kMissing : ReadStatus::kFailed;
-        return result;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return result;
-    }
-    result.mode = st.st_mode & 07777;
-    std::size_t want = st.st_size > static_cast<off_t>(kIniMaxFileBytes)
-                           ? kIniMaxFileBytes + 1
-                           : static_cast<std::size_t>(st.st_size) + 1;
-    // One byte more than expected tells a file that grew, or one past the limit.
-    result.bytes.resize(want);
-    std::size_t got = 0;
-    bool failed = false;
-    while (got < want) {
-        ssize_t n = ::read(fd, result.bytes.data() + got, want - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            failed = true;
-            break;
-        }
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    if (failed) {
-        result.bytes.clear();
-        return result;
-    }
-    result.bytes.resize(got);
-    if (got > kIniMaxFileBytes) {
-        result.trimmed = true;
-        result.bytes.resize(kIniMaxFileBytes);
-        std::size_t last_break = result.bytes.rfind('\n');
-        result.bytes.resize(last_break == std::string::npos ? 0 : last_break + 1);
-    }
-    result.status = ReadStatus::kOk;
-    return result;
+    return ReadTextFilePrefix(path, kIniMaxFileBytes);
 }
 
-std::string FolderPart(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// Puts bytes under path through a synced temporary file in the same folder and a rename, so the
-// name always holds either the old or the whole new file. A temporary file left by a crash starts
-// with "." and ends in ".tmp-<pid>-<n>".
+// Puts bytes under path atomically, so the name always holds either the old or the whole new
+// file.
 bool ReplaceFile(const std::string& path, std::string_view bytes, const mode_t* keep_mode) {
-    static std::atomic<unsigned> counter{0};
-    std::string folder = FolderPart(path);
-    std::size_t slash = path.rfind('/');
-    std::string base = path.substr(slash == std::string::npos ? 0 : slash + 1);
-    if (base.size() > 100) base.resize(100);
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        temp = folder + "/." + base + ".tmp-" + std::to_string(::getpid()) + "-" +
-               std::to_string(counter.fetch_add(1));
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-    bool ok = (keep_mode == nullptr || ::fchmod(fd, *keep_mode) == 0) && WriteAll(fd, bytes) &&
-              ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    int dir_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir_fd >= 0) {
-        ::fsync(dir_fd);
-        ::close(dir_fd);
-    }
-    return true;
+    AtomicWriteOptions options;
+    if (keep_mode != nullptr) options.exact_mode = *keep_mode;
+    return WriteFileAtomically(path, bytes, options) == 0;
 }
 
 // A symbolic link stays a link: the file it points to is the one replaced.
@@ -268,6 +179,23 @@ std::optional<std::string> IniDocument::Read(std::string_view section, std::stri
     auto line = FindKey(range->first + 1, range->second, key);
     if (!line) return std::nullopt;
     return ValueFromRaw(Classify(lines_[*line]).value);
+}
+
+std::string IniDocument::FoldKey(std::string_view key) {
+    return AsciiLower(TrimWs(key));
+}
+
+std::unordered_map<std::string, std::string> IniDocument::SectionValues(
+    std::string_view section) const {
+    std::unordered_map<std::string, std::string> values;
+    const auto range = FindSection(section);
+    if (!range) return values;
+    for (std::size_t i = range->first + 1; i < range->second; ++i) {
+        const LineInfo info = Classify(lines_[i]);
+        if (info.kind == LineKind::kKey)
+            values.try_emplace(FoldKey(info.name), ValueFromRaw(info.value));
+    }
+    return values;
 }
 
 bool IniDocument::IsStorableSection(std::string_view section) {

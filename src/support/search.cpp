@@ -11,6 +11,7 @@
 
 #include "support/file_ops.h"
 #include "support/text.h"
+#include "support/unique_fd.h"
 
 namespace pelko {
 
@@ -66,10 +67,6 @@ DirPtr OpenFolder(const std::string& folder) {
 std::string WithSlash(const std::string& folder) {
     return !folder.empty() && folder.back() == '/' ? folder : folder + "/";
 }
-
-struct FdCloser {
-    void operator()(const int* fd) const { ::close(*fd); }
-};
 
 // Clears a Busy flag however the search ends, handler exceptions included.
 class BusyGuard {
@@ -273,10 +270,9 @@ bool TSearchDir::Execute() {
     bool ignore_sub_dir = false;
     {
         // The base folder's own entry, looked at from its parent ("/" names itself).
-        const int parent_fd = ::open(FolderOf(base).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        const std::unique_ptr<const int, FdCloser> closer(parent_fd >= 0 ? &parent_fd : nullptr);
-        if (parent_fd >= 0 && base != "/") {
-            data.ResetForEntry(NameOf(base).c_str(), parent_fd, DT_DIR, &times);
+        const UniqueFd parent(::open(FolderOf(base).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (parent.valid() && base != "/") {
+            data.ResetForEntry(NameOf(base).c_str(), parent.get(), DT_DIR, &times);
         } else {
             data.ResetForEntry(base.c_str(), AT_FDCWD, DT_DIR, &times);
         }

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QScrollBar>
+#include <QTimer>
 #include <algorithm>
 
 namespace pelko {
@@ -170,7 +171,15 @@ void TGridView::rowsInserted(const QModelIndex& parent, int start, int end) {
     QScrollBar* bar = verticalScrollBar();
     const bool at_end = bar->value() >= bar->maximum();
     QTableView::rowsInserted(parent, start, end);
-    if (follow_ && at_end) scrollToBottom();
+    // One scroll per turn of the event loop, however many rows arrived: scrolling per row would
+    // cost more than the rows themselves.
+    if (follow_ && at_end && !scroll_pending_) {
+        scroll_pending_ = true;
+        QTimer::singleShot(0, this, [this] {
+            scroll_pending_ = false;
+            scrollToBottom();
+        });
+    }
 }
 
 }  // namespace pelko

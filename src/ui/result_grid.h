@@ -95,6 +95,7 @@ class TGridView : public QTableView {
 
   private:
     bool follow_ = true;
+    bool scroll_pending_ = false;
 };
 
 }  // namespace pelko

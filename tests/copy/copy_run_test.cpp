@@ -1,8 +1,12 @@
 #include "copy/copy_run.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <functional>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -44,6 +48,10 @@ class Recorder : public ICopyRunObserver {
     std::string progress_text, title, status;
     int progress = -1;
 };
+
+void AppendFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
+}
 
 class StatisticsLog : public ICardStatistics {
   public:
@@ -311,6 +319,86 @@ TEST_F(CopyRunTest, BatchedRemovalDeletesOnlyCommittedCopies) {
     EXPECT_EQ(recorder.rows[0].dest, dslr + "20100501-120000.JPG");
     EXPECT_EQ(recorder.rows[1].dest, dslr + "20100501-120000-0011.JPG");
     EXPECT_EQ(recorder.Outcomes()["IMGP0011.JPG"], "OK|OK");
+}
+
+// A card file that changes between the read-back of its copy and its deletion stays on the card,
+// and so does whatever its path leads to afterwards; the copy stays.
+TEST_F(CopyRunTest, RemovalDeletesOnlyTheFileThatWasVerified) {
+    context.settings.remove_after_copy = true;
+    const std::string outside = tmp / "outside";
+    // What happens to the card file (or its folder), and what the card folder holds afterwards.
+    const std::tuple<const char*, std::function<void(const std::string&)>, std::string> rows[] = {
+        {"append", [](const std::string& file) { AppendFile(file, "+more"); }, "picture+more"},
+        {"rewrite in place",
+         [](const std::string& file) {
+             // Same inode and size, new bytes and a new time.
+             const int fd = ::open(file.c_str(), O_WRONLY);
+             ASSERT_EQ(::pwrite(fd, "PICTURE", 7, 0), 7);
+             const struct timespec later[2] = {{0, UTIME_OMIT}, {1900000000, 0}};
+             ::futimens(fd, later);
+             ::close(fd);
+         },
+         "PICTURE"},
+        {"rename over",
+         [&](const std::string& file) {
+             WriteFile(file + ".new", "another picture");
+             fs::rename(file + ".new", file);
+         },
+         "another picture"},
+        {"folder swapped for a link",
+         [&](const std::string& file) {
+             fs::rename(FolderOf(file), FolderOf(file) + ".moved");
+             fs::create_directory_symlink(outside, FolderOf(file));
+         },
+         "picture"}};
+    int i = 0;
+    for (const auto& [what, change, left] : rows) {
+        const std::string name = "IMGP000" + std::to_string(++i) + ".JPG";
+        const std::string file = Card(std::to_string(i) + "/" + name, "picture");
+        WriteFile(outside + "/" + name, "outside");
+        SetBeforeCommitHookForTesting([&] { change(file); });
+        context.file_list = {file};
+        const RunResult result = CopyRun(context, recorder).RunFileList();
+        SetBeforeCommitHookForTesting({});
+        EXPECT_EQ(recorder.Outcomes()[name], "OK|失敗") << what;
+        EXPECT_EQ(result.failed, 1) << what;
+        EXPECT_EQ(ReadFile(tmp / "jpg/DSLR/" + name), "picture") << what;
+        const bool moved = fs::exists(FolderOf(file) + ".moved");
+        EXPECT_EQ(ReadFile(moved ? FolderOf(file) + ".moved/" + name : file), left) << what;
+        EXPECT_EQ(ReadFile(outside + "/" + name), "outside") << what;
+    }
+}
+
+// A dry run predicts the rows of the run: names the run finds taken by its own earlier copies
+// (date-time names of one second), and names the file system cannot hold.
+TEST_F(CopyRunTest, DryRunPredictsTheRun) {
+    context.settings.remove_after_copy = true;
+    // Name mode, user format, and the outcome of the second file.
+    const std::tuple<int, std::string, std::string> rows[] = {
+        {kFileNameModeDateTime, "", "OK|OK"},
+        {kFileNameModeUserFormat, "%W" + std::string(300, 'a') + "%N", "失敗|失敗"}};
+    for (const auto& [mode, format, second] : rows) {
+        context.naming.settings.file_name_mode = mode;
+        context.naming.settings.user_format = format;
+        context.file_list = {Card(std::to_string(mode) + "/IMGP0001.JPG"),
+                             Card(std::to_string(mode) + "/IMGP0002.JPG"),
+                             Card(std::to_string(mode) + "/IMGP0003.JPG")};
+        std::vector<std::array<std::string, 4>> preview, run;
+        const auto before = Tree(tmp / "jpg");
+        for (const bool dry : {true, false}) {
+            context.settings.dry_run = dry;
+            CopyRun(context, recorder).RunFileList();
+            for (const TResultRow& row : recorder.rows)
+                (dry ? preview : run).push_back(GridCells(row));
+            recorder.rows.clear();
+            if (dry) {
+                EXPECT_EQ(Tree(tmp / "jpg"), before) << mode;  // nothing created
+            }
+        }
+        EXPECT_EQ(preview, run) << mode;
+        ASSERT_EQ(run.size(), 3u);
+        EXPECT_EQ(run[1][2] + "|" + run[1][3], second) << mode;
+    }
 }
 
 }  // namespace

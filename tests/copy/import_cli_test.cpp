@@ -1,6 +1,7 @@
 // The import command as a separate process: its output, its settings file, and what a kill at
 // any moment or a full disk leaves behind.
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mount.h>
@@ -8,6 +9,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -16,8 +19,10 @@
 #include <thread>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "copy/card_tree.h"
+#include "exif/exif_block_builder.h"
 #include "support/file_ops.h"
 #include "support/platform.h"
 
@@ -65,6 +70,144 @@ TEST(ImportCli, PrintsOneRowPerFileAndRefusesBadOptions) {
                                card + " --rename"};
     for (const auto& args : bad)
         EXPECT_EQ(RunCli("import " + card + " " + args + " 2>/dev/null", &out), 2) << args;
+}
+
+// Runs a shell line; its standard output into *out. The exit status, or -1 after a signal.
+int RunShell(const std::string& line, std::string* out) {
+    FILE* pipe = ::popen(line.c_str(), "r");
+    if (pipe == nullptr) return -1;
+    char buffer[4096];
+    out->clear();
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out->append(buffer, n);
+    const int status = ::pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ImportCli, AFolderThatCannotBeReadIsAnError) {
+    // Root reads every folder: the tool runs without the capabilities that let it.
+    const bool root = ::geteuid() == 0;
+    if (root && ::system("capsh --drop=cap_dac_override -- -c true >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "cannot drop root's capabilities here";
+    }
+    // The folder made unreadable, and whether the other folder's file is still imported.
+    const std::pair<const char*, bool> rows[] = {{"DCIM/101PENTX", true}, {"DCIM", false}};
+    for (const auto& [unreadable, imported] : rows) {
+        TempDir tmp;
+        DatedFile(tmp / "card/DCIM/100PENTX/IMGP0001.JPG");
+        DatedFile(tmp / "card/DCIM/101PENTX/IMGP0002.JPG");
+        const std::string folder = tmp / ("card/" + std::string(unreadable));
+        fs::permissions(folder, fs::perms::none);
+        const std::string line = std::string(PELKO_CLI_PATH) + " " +
+                                 Import(tmp / "card/DCIM", tmp.str(), "") + " 2>" + tmp / "err";
+        std::string out;
+        const int status = RunShell(
+            root ? "capsh --drop=cap_dac_override,cap_dac_read_search -- -c '" + line + "'" : line,
+            &out);
+        fs::permissions(folder, fs::perms::owner_all);
+        EXPECT_EQ(status, 1) << unreadable << "\n" << out;
+        EXPECT_NE(ReadFile(tmp / "err").find("cannot read folder " + folder + "\n"),
+                  std::string::npos)
+            << ReadFile(tmp / "err");
+        EXPECT_EQ(out.find("メディアへファイルが存在しませんでした"), std::string::npos) << out;
+        EXPECT_EQ(fs::exists(tmp / "jpg/DSLR/IMGP0001.JPG"), imported) << unreadable;
+    }
+}
+
+// Output that cannot be written (a full disk, a reader gone) stops the run before its next file;
+// the tool says so and fails, and is never killed by SIGPIPE.
+TEST(ImportCli, UnwritableOutputStopsTheRun) {
+    for (const bool pipe_gone : {false, true}) {
+        TempDir tmp;
+        for (int i = 1; i <= 5; ++i)
+            DatedFile(tmp / ("card/DCIM/IMGP000" + std::to_string(i) + ".JPG"), "picture");
+        const std::string line = std::string("exec ") + PELKO_CLI_PATH + " " +
+                                 Import(tmp / "card/DCIM", tmp.str(), "") + " 2>" + tmp / "err";
+        const char* argv[] = {"/bin/sh", "-c", line.c_str(), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        int ends[2] = {-1, -1};
+        if (pipe_gone) {
+            ASSERT_EQ(::pipe(ends), 0);
+            ::close(ends[0]);
+            posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0);
+        }
+        pid_t pid = -1;
+        ASSERT_EQ(
+            ::posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char**>(argv), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        if (ends[1] >= 0) ::close(ends[1]);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        EXPECT_NE(ReadFile(tmp / "err").find("cannot write the output"), std::string::npos)
+            << ReadFile(tmp / "err");
+        // The first file listed, whose row could not be written, and no other.
+        EXPECT_EQ(Tree(tmp / "jpg/DSLR").size(), 1u) << pipe_gone;
+    }
+}
+
+// Files that stay on the card are counted on stderr, by reason and, without a kind, by
+// extension.
+TEST(ImportCli, SummaryCountsWhatStaysOnTheCard) {
+    TempDir tmp;
+    for (const char* name : {"IMGP0001.JPG", "IMGP0002.CR3", "IMGP0003.cr3", "IMGP0004.HEIC",
+                             "IMGP0005.JPG", "IMGP0006.MOV", "README"})
+        DatedFile(tmp / ("card/DCIM/" + std::string(name)));
+    WriteFile(tmp / "jpg/DSLR/IMGP0005.JPG", "taken");
+    std::string out;
+    EXPECT_EQ(RunCli(Import(tmp / "card/DCIM", tmp.str(), "--remove 2>" + tmp / "err"), &out), 0)
+        << out;
+    EXPECT_EQ(ReadFile(tmp / "err"),
+              "pelkocopy-cli import: 5 files left on the card: 4 of no kind ((none) 1, .cr3 2, "
+              ".heic 1), 1 name taken\n");
+}
+
+// Names that hold tabs, newlines, backslashes and bytes that are not UTF-8 cannot forge rows;
+// --json gives one object per row with stable keys and the grid texts.
+TEST(ImportCli, HostileNamesStayInTheirRowsAndJsonCarriesOutcomes) {
+    TempDir tmp;
+    const std::string names[] = {"x\tOK\tOK\nforged\tIMGP0001.JPG", "back\\slash.JPG",
+                                 "\x83\x4a\x83\x81.PEF", "IMGP0004.THM"};
+    for (const std::string& name : names)
+        DatedFile(tmp / ("card/DCIM/" + name), "picture");
+    const std::string card = tmp / "card/DCIM";
+    std::string out;
+    ASSERT_EQ(RunCli(Import(card, tmp.str(), "--dry-run"), &out), 0) << out;
+    const std::string expected[] = {
+        card + "/x\\tOK\\tOK\\nforged\\tIMGP0001.JPG\t" + tmp / "jpg" +
+            "/DSLR/x\\tOK\\tOK\\nforged\\tIMGP0001.JPG\tOK\t----\n",
+        card + "/back\\\\slash.JPG\t" + tmp / "jpg" + "/DSLR/back\\\\slash.JPG\tOK\t----\n",
+        card + "/\\x83J\\x83\\x81.PEF\t" + tmp / "raw" + "/\\x83J\\x83\\x81.PEF\tOK\t----\n",
+        "\n\t\t\t\n"};
+    for (const std::string& row : expected)
+        EXPECT_NE(("\n" + out).find(row), std::string::npos) << row << "\n" << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 6) << out;  // 4 rows, status, speed
+
+    ASSERT_EQ(RunCli(Import(card, tmp.str(), "--remove --json"), &out), 0) << out;
+    std::istringstream lines(out);
+    std::map<std::string, nlohmann::json> rows;
+    nlohmann::json last;
+    for (std::string line; std::getline(lines, line);) {
+        last = nlohmann::json::parse(line);
+        if (last.contains("source")) rows[NameOf(last["source"].get<std::string>())] = last;
+    }
+    ASSERT_EQ(rows.size(), 4u) << out;
+    const auto& hostile = rows["x\tOK\tOK\nforged\tIMGP0001.JPG"];
+    EXPECT_EQ(hostile["destination"], tmp / "jpg/DSLR/" + names[0]);
+    EXPECT_EQ(hostile["kind"], "jpeg");
+    EXPECT_EQ(hostile["copy"], "copied");
+    EXPECT_EQ(hostile["delete"], "deleted");
+    EXPECT_EQ(hostile["cells"][2], "OK");
+    EXPECT_EQ(rows["\\x83J\\x83\\x81.PEF"]["kind"], "raw");
+    const auto& blank = rows["IMGP0004.THM"];
+    EXPECT_EQ(blank["kind"], "none");
+    EXPECT_EQ(blank["cells"], nlohmann::json::array({"", "", "", ""}));
+    EXPECT_EQ(last["status"], "　　処理が終了しました");
+    EXPECT_EQ(ReadFile(tmp / "jpg/DSLR/" + names[0]), "picture");
 }
 
 TEST(ImportCli, SettingsComeFromTheWindowsSettingsFile) {
@@ -128,7 +271,64 @@ TEST(ImportCli, CommandLineOptionsOverrideStoredSettingsBothWays) {
         EXPECT_EQ(fs::exists(tmp / "raw/IMGP0007.PEF"), c.new_copied);
         EXPECT_EQ(fs::exists(tmp / "card/DCIM/IMGP0007.PEF"), c.new_on_card);
     }
+    // A settings file that cannot be read is named, and nothing is copied.
+    fs::remove(ini);
+    fs::create_directories(ini);
+    std::string out;
+    EXPECT_EQ(RunCli("import " + tmp / "card/DCIM --settings --no-remove 2>&1", &out), 1);
+    EXPECT_NE(out.find(ini), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(tmp / "raw/IMGP0007.PEF"));
     ::unsetenv("PELKOCOPY_HOME");
+}
+
+// The preview equals the run: without an alias table yet, a dry run names files with the
+// table's first contents, and creates nothing, not even the application folder.
+TEST(ImportCli, ADryRunPreviewsTheRunAndCreatesNothing) {
+    TempDir tmp;
+    ExifBlockBuilder exif(false);
+    exif.Ascii(0, 0x0110, "PENTAX K10D");
+    WriteFile(tmp / "card/DCIM/IMGP0001.JPG", exif.Jpeg());
+    const std::string home = tmp / "home/PelkoCopy";
+    ::setenv("PELKOCOPY_HOME", home.c_str(), 1);
+    const std::string args =
+        Import(tmp / "card/DCIM", tmp.str(), "--name-mode 1 --user-format %C-%N");
+    std::string preview, run;
+    EXPECT_EQ(RunCli(args + " --dry-run", &preview), 0);
+    EXPECT_FALSE(fs::exists(tmp / "home"));
+    EXPECT_EQ(RunCli(args, &run), 0);
+    ::unsetenv("PELKOCOPY_HOME");
+    const std::string row = "\t" + tmp / "jpg/DSLR/K10D-0001.JPG\tOK\t";
+    EXPECT_NE(preview.find(row), std::string::npos) << preview;
+    EXPECT_NE(run.find(row), std::string::npos) << run;
+    EXPECT_TRUE(fs::exists(home + "/ChangeModelName.txt"));
+}
+
+// Extensions beyond the described lists, from the settings and from the command line.
+TEST(ImportCli, AddedExtensionsGiveFilesTheirKind) {
+    TempDir tmp;
+    for (const char* name : {"A.CR3", "B.HEIC", "C.MTS", "D.ARW", "E.XYZ"})
+        WriteFile(tmp / "card/DCIM/" + name, name);
+    WriteFile(tmp / "home" + "/" + ComputerName() + ".ini",
+              "[FrmDCMain]\r\nDestRaw=" + tmp / "raw" + "\r\nDestJpg=" + tmp / "jpg" +
+                  "\r\nDestOther=" + tmp / "other" + "\r\n[FileKinds]\r\nJpeg=.heic\r\n");
+    ::setenv("PELKOCOPY_HOME", (tmp / "home").c_str(), 1);
+    std::string out;
+    EXPECT_EQ(RunCli("import " + tmp / "card/DCIM --settings --raw-ext .cr3 --other-ext mts", &out),
+              0)
+        << out;
+    ::unsetenv("PELKOCOPY_HOME");
+    const std::map<std::string, std::string> copied = {{"raw/A.CR3", "A.CR3"},
+                                                       {"raw/D.ARW", "D.ARW"},
+                                                       {"jpg/DSLR/B.HEIC", "B.HEIC"},
+                                                       {"other/C.MTS", "C.MTS"}};
+    std::map<std::string, std::string> found;
+    for (const char* dest : {"raw", "jpg", "other"})
+        for (const auto& [name, bytes] : Tree(tmp / dest))
+            found[std::string(dest) + "/" + name] = bytes;
+    EXPECT_EQ(found, copied);
+    EXPECT_TRUE(fs::exists(tmp / "card/DCIM/E.XYZ"));
+    EXPECT_EQ(RunCli(Import(tmp / "card/DCIM", tmp.str(), "--raw-ext .a/b 2>/dev/null"), &out), 2);
+    EXPECT_EQ(RunCli(Import(tmp / "card/DCIM", tmp.str(), "--raw-ext 2>/dev/null"), &out), 2);
 }
 
 TEST(ImportCli, FullFileSystemFailsTheRowsAndLeavesNothingPartial) {
@@ -164,8 +364,17 @@ TEST(ImportCli, FullFileSystemFailsTheRowsAndLeavesNothingPartial) {
 }
 
 // SIGKILL at random moments of a 500-file import with removal: no file is ever lost or
-// corrupted, and a final run completes the rest.
-TEST(ImportCli, KilledImportsNeverLoseAFile) {
+// corrupted, and a final run completes the rest and leaves no temporary file, with unnamed
+// files and with named temporaries.
+class KilledImports : public ::testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override {
+        if (GetParam()) ::setenv("PELKOCOPY_TEST_NAMED_TEMPORARIES", "1", 1);
+    }
+    void TearDown() override { ::unsetenv("PELKOCOPY_TEST_NAMED_TEMPORARIES"); }
+};
+
+TEST_P(KilledImports, NeverLoseAFileNorLeaveTemporaries) {
     std::mt19937 random(20100520);
     int kills = 0, rounds = 0;
     while (kills < 20) {
@@ -183,7 +392,8 @@ TEST(ImportCli, KilledImportsNeverLoseAFile) {
             WriteFile(card + "/" + name, bytes);
         }
         const std::string args = Import(tmp / "card/DCIM", tmp.str(), "--remove");
-        // Every file is on the card or copied, both intact; nothing else but temporary files.
+        // Every file is on the card or copied, both intact; nothing else but temporary files,
+        // and after the final run not even those.
         auto check = [&](const char* when, bool all_copied) {
             const auto raw = Tree(tmp / "raw"), jpg = Tree(tmp / "jpg/DSLR");
             for (const auto& [name, bytes] : originals) {
@@ -197,7 +407,8 @@ TEST(ImportCli, KilledImportsNeverLoseAFile) {
             }
             for (const auto* tree : {&raw, &jpg}) {
                 for (const auto& [path, bytes] : *tree) {
-                    ASSERT_TRUE(IsCopyTemporaryName(NameOf(path)) || originals.count(NameOf(path)))
+                    ASSERT_TRUE((!all_copied && IsCopyTemporaryName(NameOf(path))) ||
+                                originals.count(NameOf(path)))
                         << when << ": stray file " << path;
                 }
             }
@@ -235,6 +446,9 @@ TEST(ImportCli, KilledImportsNeverLoseAFile) {
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(UnnamedAndNamed, KilledImports, ::testing::Bool(),
+                         [](const auto& p) { return p.param ? "Named" : "Unnamed"; });
 
 }  // namespace
 }  // namespace pelko::test

@@ -1,11 +1,14 @@
 #include "support/file_ops.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <tuple>
@@ -38,15 +41,21 @@ std::string RandomBytes(std::size_t size) {
     return bytes;
 }
 
-// Runs every copy test on both the kernel and the read/write path; resets the process-wide seams.
-class FileOpsTest : public ::testing::TestWithParam<bool> {
+// Runs every copy test on the kernel and the read/write path, each with unnamed files and with
+// named temporaries; resets the process-wide seams.
+class FileOpsTest : public ::testing::TestWithParam<std::tuple<bool, bool>> {
   protected:
-    void SetUp() override { SetKernelCopyDisabledForTesting(GetParam()); }
+    void SetUp() override {
+        SetKernelCopyDisabledForTesting(std::get<0>(GetParam()));
+        SetNamedTemporariesForTesting(Named());
+    }
     void TearDown() override {
         SetWriteFailureAfterBytesForTesting(-1);
         SetBeforeCommitHookForTesting({});
         SetKernelCopyDisabledForTesting(false);
+        SetNamedTemporariesForTesting(false);
     }
+    static bool Named() { return std::get<1>(GetParam()); }
     TempDir dir_;
 };
 
@@ -96,7 +105,7 @@ TEST_P(FileOpsTest, NeverReplacesWithoutOverwrite) {
     const std::string late = dir_ / "out/late.jpg";
     SetBeforeCommitHookForTesting([&] {
         const std::vector<std::string> names = Entries(dir_ / "out");
-        EXPECT_EQ(std::count_if(names.begin(), names.end(), IsCopyTemporaryName), 1);
+        EXPECT_EQ(std::count_if(names.begin(), names.end(), IsCopyTemporaryName), Named() ? 1 : 0);
         WriteFile(late, "intruder");
     });
     EXPECT_EQ(CopyFileChecked(src, late, {}), CopyOutcome::kDestExists);
@@ -144,6 +153,22 @@ TEST_P(FileOpsTest, MoveDeletesSourceOnlyAfterVerifiedCopy) {
     EXPECT_FALSE(FileMove(src, src, true));
     EXPECT_FALSE(FileMove(src, dir_ / "card/./hard.jpg", true));
     EXPECT_EQ(ReadFile(src), "again");
+
+    // A source that changes after its copy was verified stays, and so does the copy.
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"append", [&] { WriteFile(src, "again, longer"); }}, {"rename over", [&] {
+                                                                   WriteFile(src + ".new", "again");
+                                                                   std::filesystem::rename(
+                                                                       src + ".new", src);
+                                                               }}};
+    for (const auto& [what, change] : changes) {
+        WriteFile(src, "again");
+        SetBeforeCommitHookForTesting(change);
+        EXPECT_FALSE(FileMove(src, dir_ / ("pics/" + std::string(what)), false)) << what;
+        SetBeforeCommitHookForTesting({});
+        EXPECT_TRUE(FileExists(src)) << what;
+        EXPECT_EQ(ReadFile(dir_ / ("pics/" + std::string(what))), "again") << what;
+    }
 }
 
 TEST_P(FileOpsTest, BatchNamesOnlyCopiesThatReadBackIdentical) {
@@ -157,7 +182,8 @@ TEST_P(FileOpsTest, BatchNamesOnlyCopiesThatReadBackIdentical) {
     DurableCopyBatch batch;
     for (const auto& [name, dest, outcome] : rows) {
         WriteFile(dir_ / ("card/" + std::string(name)), data);
-        EXPECT_EQ(batch.Stage(dir_ / ("card/" + std::string(name)), dir_ / dest), CopyOutcome::kOk)
+        EXPECT_EQ(batch.Stage(SourceFileAt(dir_ / ("card/" + std::string(name))), dir_ / dest),
+                  CopyOutcome::kOk)
             << name;
     }
     EXPECT_EQ(batch.Bytes(), 4 * static_cast<std::int64_t>(data.size()));
@@ -167,11 +193,12 @@ TEST_P(FileOpsTest, BatchNamesOnlyCopiesThatReadBackIdentical) {
     changed[500000] ^= 1;
     WriteFile(dir_ / "card/changed", changed);
 
-    const std::vector<CopyOutcome> outcomes = batch.Commit();
-    ASSERT_EQ(outcomes.size(), 4u);
+    const std::vector<DurableCopyBatch::Committed> committed = batch.Commit(false);
+    ASSERT_EQ(committed.size(), 4u);
     for (std::size_t i = 0; i < 4; ++i) {
         const auto& [name, dest, outcome] = rows[i];
-        EXPECT_EQ(outcomes[i], outcome) << name;
+        EXPECT_EQ(committed[i].outcome, outcome) << name;
+        EXPECT_FALSE(committed[i].source_deleted);
         if (outcome == CopyOutcome::kOk) {
             EXPECT_EQ(ReadFile(dir_ / dest), data) << name;
         }
@@ -181,17 +208,69 @@ TEST_P(FileOpsTest, BatchNamesOnlyCopiesThatReadBackIdentical) {
     EXPECT_EQ(batch.Count(), 0u);
 
     // A batch dropped before its commit leaves nothing.
-    EXPECT_EQ(DurableCopyBatch().Stage(dir_ / "card/a", dir_ / "z/a"), CopyOutcome::kOk);
+    EXPECT_EQ(DurableCopyBatch().Stage(SourceFileAt(dir_ / "card/a"), dir_ / "z/a"),
+              CopyOutcome::kOk);
     EXPECT_TRUE(Entries(dir_ / "z").empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(KernelAndReadWrite, FileOpsTest, ::testing::Values(false, true),
-                         [](const auto& p) { return p.param ? "ReadWrite" : "Kernel"; });
+INSTANTIATE_TEST_SUITE_P(KernelAndReadWrite, FileOpsTest,
+                         ::testing::Combine(::testing::Bool(), ::testing::Bool()),
+                         [](const auto& p) {
+                             return std::string(std::get<0>(p.param) ? "ReadWrite" : "Kernel") +
+                                    (std::get<1>(p.param) ? "Named" : "Unnamed");
+                         });
 
 TEST(FileOpsPlainTest, FolderCreateAndDelete) {
     TempDir dir;
     EXPECT_TRUE(FolderCreate(dir / "Photos/2024/"));
     EXPECT_FALSE(FileDelete(dir / "Photos"));  // never a folder
+}
+
+// Temporaries of dead writers go; those of live writers (this process, a live pid, a held lock)
+// and names without a writer stay.
+TEST(FileOpsPlainTest, RemoveStaleTemporariesSparesLiveWriters) {
+    TempDir dir;
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);  // now a pid of nobody
+    const std::string dead = std::string(kCopyTemporaryPrefix) + std::to_string(child) + "-";
+    const std::string self = std::string(kCopyTemporaryPrefix) + std::to_string(::getpid()) + "-";
+    const std::pair<std::string, bool> rows[] = {
+        {dead + "aaaaaaaaaaaa", true},
+        {dead + "locked", false},
+        {self + "bbbbbbbbbbbb", false},
+        {std::string(kCopyTemporaryPrefix) + "1-init", false},
+        {std::string(kCopyTemporaryPrefix) + "old", false},
+        {"IMGP0001.JPG", false}};
+    for (const auto& [name, removed] : rows)
+        WriteFile(dir / name, "x");
+    const int fd = ::open((dir / (dead + "locked")).c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    // The lock is taken through another open file description, as another process would hold it.
+    EXPECT_EQ(RemoveStaleTemporaries(dir.str()), 1);
+    ::close(fd);
+    for (const auto& [name, removed] : rows)
+        EXPECT_NE(FileExists(dir / name), removed) << name;
+}
+
+TEST(FileOpsPlainTest, WriteFileAtomicallyReplacesOrKeeps) {
+    TempDir dir;
+    const std::string path = dir / "settings.ini";
+    EXPECT_EQ(WriteFileAtomically(path, "one"), 0);
+    AtomicWriteOptions keep;
+    keep.replace = false;
+    EXPECT_EQ(WriteFileAtomically(path, "two", keep), EEXIST);
+    EXPECT_EQ(ReadFile(path), "one");
+    AtomicWriteOptions exact;
+    exact.exact_mode = 0600;
+    EXPECT_EQ(WriteFileAtomically(path, "three", exact), 0);
+    EXPECT_EQ(ReadFile(path), "three");
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_NE(WriteFileAtomically(dir / "missing/x.ini", "x"), 0);
+    EXPECT_EQ(Entries(dir.str()).size(), 1u);  // no temporary left
 }
 
 }  // namespace
