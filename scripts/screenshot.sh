@@ -62,3 +62,16 @@ INI
 
 shoot 1280 800 main-1280x800
 shoot 820 480 main-820x480
+
+# The window after a run of a generated card (grid filled, speed line shown), drawn by the window
+# test on the same display with a card it makes and a fake volume list.
+run_test=${PELKOCOPY_RUN_TEST:-build/tests/tst_main_window_run}
+if [ -x "$run_test" ]; then
+    PELKO_SCREENSHOT_DIR="$out_dir" PELKOCOPY_HOME="$work/run-home" DISPLAY="$display" \
+        LANG=ja_JP.UTF-8 TZ=Asia/Tokyo QT_QPA_PLATFORM=xcb \
+        "$run_test" screenshotAfterRun >/dev/null 2>&1 &&
+        echo "$out_dir/main-after-run.png" ||
+        echo "no screenshot after a run: $run_test failed" >&2
+else
+    echo "no $run_test: build the window tests for the screenshot after a run" >&2
+fi

@@ -303,6 +303,28 @@ class TestMainWindowRun : public QObject {
             window_cpu * 1000 / rounds, cli_cpu * 1000 / rounds);
         w->close();
     }
+
+    // With PELKO_SCREENSHOT_DIR set: the window after a run of a generated card, for
+    // scripts/screenshot.sh.
+    void screenshotAfterRun() {
+        const QString shots = qEnvironmentVariable("PELKO_SCREENSHOT_DIR");
+        if (shots.isEmpty()) QSKIP("PELKO_SCREENSHOT_DIR is not set");
+        test::MakeCard(*dir_ / "card", 40);
+        MountedVolume card;
+        card.mount_point = *dir_ / "card";
+        card.removable = true;
+        volumes_.SetVolumes({card});
+        auto w = MakeWindow("FormTop=0\r\nFormLeft=0\r\nFormWidth=1280\r\nFormHeight=800\r\n");
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QSignalSpy finished(&w->Commands().Runs(), &TRunCommands::runFinished);
+        w->btnExecuteClick();
+        QVERIFY(finished.wait(60000));
+        QTest::qWait(200);
+        const QString file = shots + "/main-after-run.png";
+        QVERIFY(w->grab().save(file));
+        qInfo("%s", qPrintable(file));
+        w->close();
+    }
 };
 
 QTEST_MAIN(TestMainWindowRun)
