@@ -44,12 +44,6 @@ struct Screen {
         QObject::connect(&job, &TCopyJob::statusChanged, [this](const QString& t) { status = t; });
         QObject::connect(&job, &TCopyJob::finished, [this] { ++finished; });
     }
-    QStringList Lines() const {
-        QStringList lines;
-        for (const TResultRow& row : rows)
-            lines << test::RowLine(row);
-        return lines;
-    }
 };
 
 CopyRunContext MakeContext(const std::string& out) {
@@ -63,11 +57,6 @@ CopyRunContext MakeContext(const std::string& out) {
     context.naming.state.newest_file_date = context.naming.state.last_copy_cutoff;
     context.naming.state.current_shot_date = "2026/12/07";
     return context;
-}
-
-std::string CliArgs(const std::string& source, const std::string& out) {
-    return source + " --raw " + out + "/raw --jpeg " + out + "/jpg --other " + out +
-           "/other --folder-mode 3 --name-mode 2";
 }
 
 // The number of files below a folder.
@@ -89,46 +78,6 @@ class TestCopyJob : public QObject {
 
   private slots:
     void initTestCase() { qputenv("PELKOCOPY_HOME", QByteArray::fromStdString(home_.str())); }
-
-    // A card run and a folder run with new names in place give the tool's rows.
-    void rowsMatchTheTool_data() {
-        QTest::addColumn<bool>("rename");
-        QTest::newRow("card copy") << false;
-        QTest::newRow("folder rename") << true;
-    }
-    void rowsMatchTheTool() {
-        QFETCH(bool, rename);
-        test::TempDir dir;
-        test::MakeCard(dir / "a");
-        test::MakeCard(dir / "b");
-        TCopyJob job;
-        Screen screen;
-        screen.Watch(job);
-        CopyRunContext context = MakeContext(dir / "a-out");
-        context.copy_to_destinations = !rename;
-        QVERIFY(job.Start(std::move(context), rename ? dir / "a" : dir / "a/DCIM",
-                          rename ? RunSourceKind::rsFolder : RunSourceKind::rsCard));
-        QVERIFY(!job.Start(MakeContext(dir / "x"), dir / "a", RunSourceKind::rsFolder));
-        QTRY_COMPARE_WITH_TIMEOUT(screen.finished, 1, 20000);
-        QVERIFY(!job.Running());
-
-        const std::string args = rename ? dir / "b" + " --rename" : dir / "b/DCIM";
-        const QStringList expected = test::CliRows(CliArgs(args, dir / "b-out"));
-        QStringList lines = screen.Lines();
-        lines.replaceInStrings(QString::fromStdString(dir / "a"),
-                               QString::fromStdString(dir / "b"));
-        QCOMPARE(lines, expected);
-        QCOMPARE(lines.size(), 11);  // six pictures, three RAW, a movie, a thumbnail
-        QCOMPARE(screen.status, QString::fromUtf8("　　処理が終了しました"));
-        QCOMPARE(screen.position, 11);
-        QCOMPARE(screen.maximum, 11);
-        QCOMPARE(screen.progress, QString("11 / 11"));
-        QCOMPARE(screen.title, QString("PelkoCopy"));
-        QVERIFY(screen.speed_finished);
-        QCOMPARE(QString::fromStdString(job.Context().speed_text), screen.speed);
-        QVERIFY(job.Result().message.empty());
-        QCOMPARE(job.Result().run.rows, 11);
-    }
 
     // Esc stops the run before the next file; what was copied and deleted is committed.
     void abortStopsBeforeTheNextFile() {

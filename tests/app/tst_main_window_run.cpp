@@ -192,6 +192,77 @@ class TestMainWindowRun : public QObject {
         w->close();
     }
 
+    // Each question of the folder command can end it with nothing changed.
+    void folderCommandQuestions_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("confirm");
+        QTest::addColumn<bool>("pick");
+        QTest::addColumn<int>("questions");
+        QTest::newRow("choice cancelled") << -1 << false << false << 1;
+        QTest::newRow("copy not confirmed") << 0 << false << false << 2;
+        QTest::newRow("rename, picker cancelled") << 1 << true << false << 3;
+        QTest::newRow("copy, folder picked") << 0 << true << true << 3;
+    }
+    void folderCommandQuestions() {
+        QFETCH(int, kind);
+        QFETCH(bool, confirm);
+        QFETCH(bool, pick);
+        QFETCH(int, questions);
+        test::MakeCard(*dir_ / "folder");
+        auto w = MakeWindow("DirSelUser=" + *dir_ / "before" + "\r\n");
+        QSignalSpy finished(&w->Commands().Runs(), &TRunCommands::runFinished);
+        dialogs_.QueueProcessing(kind);
+        dialogs_.QueueAnswer(confirm ? MsgAnswer::kYes : MsgAnswer::kNo);
+        dialogs_.QueueFolder(pick ? std::optional<std::string>(*dir_ / "folder") : std::nullopt);
+        w->btnReNameClick();
+        if (pick) QVERIFY(finished.wait(20000));
+        QVERIFY(Idle(*w));
+
+        const auto& asked = dialogs_.asked();
+        QCOMPARE(static_cast<int>(asked.size()), questions);
+        QCOMPARE(asked[0].dialog, ScriptedDialogService::Dialog::kSelectProcessing);
+        if (questions >= 2) {
+            QCOMPARE(asked[1].buttons, MsgButtons::kYesNo);
+            QCOMPARE(Q(asked[1].text), Q(FolderCommandConfirmation(kind == 0)));
+        }
+        if (questions >= 3) QCOMPARE(Q(asked[2].text), QString::fromStdString(*dir_ / "before"));
+        QCOMPARE(Q(IniFile(Home() + "/TESTPC.ini").ReadString("FrmDCMain", "DirSelUser", "")),
+                 QString::fromStdString(pick ? *dir_ / "folder" : *dir_ / "before"));
+        QCOMPARE(w->grdListModel->RowCount(), pick ? 11 : 0);
+        if (pick) {
+            // Copies leave the folder as it was.
+            for (int i = 0; i < w->grdListModel->RowCount(); ++i) {
+                const TResultRow& row = w->grdListModel->Row(i);
+                if (row.kind == TFileKind::fkNone) continue;
+                QCOMPARE(row.copy, TCopyOutcome::coCopied);
+                QVERIFY(fs::exists(row.source));
+                QVERIFY(QString::fromStdString(row.dest).startsWith(QString::fromStdString(Out())));
+            }
+        }
+        w->close();
+    }
+
+    // A card with nothing to copy says so, and the window is idle again.
+    void emptyCardSaysSo() {
+        fs::create_directories(*dir_ / "card/DCIM/100PENTX");
+        test::WriteFile(*dir_ / "card/DCIM/PHOT0001.JPG", "x");
+        MountedVolume card;
+        card.mount_point = *dir_ / "card";
+        card.removable = true;
+        volumes_.SetVolumes({card});
+        auto w = MakeWindow();
+        QSignalSpy finished(&w->Commands().Runs(), &TRunCommands::runFinished);
+        w->btnExecuteClick();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(dialogs_.asked().size(), std::size_t{1});
+        QCOMPARE(Q(dialogs_.asked()[0].text),
+                 QString::fromUtf8("メディアへファイルが存在しませんでした"));
+        QCOMPARE(dialogs_.asked()[0].buttons, MsgButtons::kOk);
+        QVERIFY(Idle(*w));
+        QVERIFY(w->btnExecute->isEnabled());
+        w->close();
+    }
+
     // Esc stops a run through the window; closing during a run asks and commits first.
     void escAndCloseDuringARun() {
         test::MakeCard(*dir_ / "card", 400);
@@ -293,6 +364,10 @@ class TestMainWindowRun : public QObject {
                 run_window();
             }
             QCOMPARE(w->grdListModel->RowCount(), files + 5);
+            int copied = 0;
+            for (int i = 0; i < w->grdListModel->RowCount(); ++i)
+                copied += w->grdListModel->Row(i).copy == TCopyOutcome::coCopied ? 1 : 0;
+            QCOMPARE(copied, files + 4);  // all but the thumbnail
         }
         qInfo(
             "%d files, best of %d: window %lld ms, tool %lld ms (%.2fx); CPU per run: window "
