@@ -135,7 +135,7 @@ void TMainLifecycle::Show() {
         w_.setWindowTitle(QString::fromUtf8(TFrmDCMain::kCaption));
         QGuiApplication::setApplicationDisplayName(QStringLiteral("PelkoCopy"));
         std::vector<SettingsProblem> problems;
-        const MainWindowSettings settings = ReadMainWindowSettings(ini_, app_, &problems);
+        const MainWindowSettings settings = ReadMainWindowSettings(ini_, app_, problems);
         RestoreHistories();
         RestoreGeometry();
         RestoreSettings(settings);
