@@ -1,16 +1,531 @@
 #include "app/frm_dc_main.h"
 
-#include <QLabel>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "app/destinations.h"
+#include "app/main_lifecycle.h"
+#include "app/qt_dialog_service.h"
+#include "support/dir_selecter.h"
 
 namespace pelko {
 
-TFrmDCMain::TFrmDCMain(QWidget* parent) : QMainWindow(parent) {
+namespace {
+
+QString U(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+// Names a control for screen readers and UI automation: its caption, or its field's label.
+template <typename W>
+W* Named(W* widget, const char* object_name, const QString& accessible_name) {
+    widget->setObjectName(QString::fromLatin1(object_name));
+    widget->setAccessibleName(accessible_name);
+    return widget;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption,
+                        const char* hint = nullptr) {
+    auto* button = Named(new QPushButton(U(caption), parent), name, U(caption));
+    if (hint) {
+        button->setToolTip(U(hint));
+        button->setAccessibleDescription(U(hint));
+    }
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLabel* MakeCaption(QWidget* parent, const char* name, const char* caption) {
+    auto* label = Named(new QLabel(U(caption), parent), name, U(caption));
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return label;
+}
+
+QCheckBox* MakeCheck(QWidget* parent, const char* name, const char* caption) {
+    return Named(new QCheckBox(U(caption), parent), name, U(caption));
+}
+
+}  // namespace
+
+TFrmDCMain::TFrmDCMain(TMainContext context, QWidget* parent)
+    : QMainWindow(parent), context_(std::move(context)) {
     setObjectName("FrmDCMain");
-    setWindowTitle(QString::fromUtf8(kCaption));
-    resize(800, 560);
-    auto* placeholder = new QLabel(this);
-    placeholder->setObjectName("lblPlaceholder");
-    setCentralWidget(placeholder);
+    setWindowTitle(U(kCaption));
+    setMinimumSize(kMinWidth, kMinHeight);
+    resize(kMinWidth, 600);
+
+    if (context_.dialogs) {
+        dialogs_ = context_.dialogs;
+    } else {
+        own_dialogs_ = std::make_unique<TQtDialogService>(this);
+        dialogs_ = own_dialogs_.get();
+    }
+    if (context_.shell) {
+        shell_ = context_.shell;
+    } else {
+        own_shell_ = std::make_unique<TQtShell>();
+        shell_ = own_shell_.get();
+    }
+    if (context_.clock) {
+        clock_ = context_.clock;
+    } else {
+        own_clock_ = std::make_unique<SystemClock>();
+        clock_ = own_clock_.get();
+    }
+    if (context_.app_folder.empty()) context_.app_folder = AppFolder();
+    if (context_.computer_name.empty()) context_.computer_name = ComputerName();
+    if (context_.temp_folder.empty()) context_.temp_folder = UserTempFolder();
+
+    BuildControls();
+    WireHandlers();
+    lifecycle_ = std::make_unique<TMainLifecycle>(*this);
+    FormCreate();
+}
+
+TFrmDCMain::~TFrmDCMain() = default;
+
+void TFrmDCMain::BuildControls() {
+    auto* central = new QWidget(this);
+    central->setObjectName("pnlMain");
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(6, 6, 6, 0);
+    layout->setSpacing(6);
+
+    pnlCtrl = new QWidget(central);
+    pnlCtrl->setObjectName("pnlCtrl");
+    pnlCtrl->setAccessibleName(U("設定"));
+    auto* ctrl_layout = new QHBoxLayout(pnlCtrl);
+    ctrl_layout->setContentsMargins(0, 0, 0, 0);
+    splTop = new QSplitter(Qt::Horizontal, pnlCtrl);
+    splTop->setObjectName("splTop");
+    splTop->setChildrenCollapsible(false);
+    splTop->addWidget(BuildDestinations());
+    splTop->addWidget(BuildOptions());
+    splTop->setStretchFactor(0, 0);
+    splTop->setStretchFactor(1, 1);
+    splTop->installEventFilter(this);
+    connect(splTop, &QSplitter::splitterMoved, this,
+            [this] { left_panel_width_ = splTop->sizes().value(0, left_panel_width_); });
+    ctrl_layout->addWidget(splTop);
+    pnlCtrl->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    layout->addWidget(pnlCtrl);
+
+    layout->addWidget(BuildCommands());
+    layout->addWidget(BuildResults(), 1);
+    setCentralWidget(central);
+    BuildStatusBar();
+
+    tmrDriveCheck = new QTimer(this);
+    tmrDriveCheck->setObjectName("tmrDriveCheck");
+    tmrDriveCheck->setInterval(5000);
+}
+
+QWidget* TFrmDCMain::BuildDestinations() {
+    pnlLeft = new TGradientPanel(pnlCtrl);
+    pnlLeft->setObjectName("pnlLeft");
+    pnlLeft->SetGradient(
+        {QColor(252, 252, 253), QColor(236, 240, 246), Qt::Vertical, QColor(200, 206, 216)});
+    auto* grid = new QGridLayout(pnlLeft);
+    grid->setContentsMargins(8, 6, 8, 6);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+    grid->setColumnStretch(1, 1);
+
+    lblSourceCaption = MakeCaption(pnlLeft, "lblSourceCaption", "コピー元メディア");
+    lblSourcePath = Named(new TPathLabel(pnlLeft), "lblSourcePath", U("コピー元メディア"));
+    lblSourcePath->setFrameShape(QFrame::NoFrame);
+    lblSourcePath->setAutoFillBackground(false);
+    QFont bold = lblSourcePath->font();
+    bold.setBold(true);
+    lblSourcePath->setFont(bold);
+    lblSourceCaption->setBuddy(lblSourcePath);
+    grid->addWidget(lblSourceCaption, 0, 0);
+    grid->addWidget(lblSourcePath, 0, 1, 1, 2);
+
+    const QIcon folder_icon = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    struct Row {
+        const char* caption_name;
+        const char* caption;
+        const char* label_name;
+        const char* button_name;
+        QLabel** caption_label;
+        TPathLabel** label;
+        QPushButton** button;
+    };
+    const Row rows[] = {
+        {"lblDestRawCaption", "RAW コピー先", "lblDestRaw", "btnDestRaw", &lblDestRawCaption,
+         &lblDestRaw, &btnDestRaw},
+        {"lblDestJpgCaption", "JPEG コピー先", "lblDestJpg", "btnDestJpeg", &lblDestJpgCaption,
+         &lblDestJpg, &btnDestJpeg},
+        {"lblDestOtherCaption", "その他動画など", "lblDestOther", "btnDestOther",
+         &lblDestOtherCaption, &lblDestOther, &btnDestOther},
+    };
+    int at = 1;
+    for (const Row& row : rows) {
+        *row.caption_label = MakeCaption(pnlLeft, row.caption_name, row.caption);
+        *row.label = Named(new TPathLabel(pnlLeft), row.label_name, U(row.caption));
+        *row.button = MakeButton(pnlLeft, row.button_name, "参照", "コピー先フォルダの指定");
+        (*row.button)->setIcon(folder_icon);
+        (*row.button)->setAccessibleName(U(row.caption) + U(" ") + U("コピー先フォルダの指定"));
+        (*row.caption_label)->setBuddy(*row.button);
+        grid->addWidget(*row.caption_label, at, 0);
+        grid->addWidget(*row.label, at, 1);
+        grid->addWidget(*row.button, at, 2);
+        ++at;
+    }
+
+    auto add_mode_row = [&](const char* caption_name, const char* caption, const char* mode_name,
+                            const char* user_name, const char* del_name, const char* del_hint,
+                            const char* sample_name, QLabel** caption_label, TItemCombo** mode,
+                            TSortCombo** user, QPushButton** del, QLabel** sample) {
+        *caption_label = MakeCaption(pnlLeft, caption_name, caption);
+        *mode = Named(new TItemCombo(pnlLeft), mode_name, U(caption));
+        *user = Named(new TSortCombo(pnlLeft), user_name, U(caption) + U(" 書式"));
+        (*user)->SetRejectedChars(U("\\/:*?\"<>|"));
+        *del = MakeButton(pnlLeft, del_name, "削除", del_hint);
+        *sample = Named(new QLabel(pnlLeft), sample_name, U(caption) + U(" サンプル"));
+        (*sample)->setTextFormat(Qt::PlainText);
+        (*sample)->setStyleSheet("color: #1a4f8a;");
+        (*sample)->setMinimumWidth(40);
+        (*sample)->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        (*caption_label)->setBuddy(*mode);
+        auto* line = new QHBoxLayout;
+        line->setSpacing(4);
+        line->addWidget(*mode, 2);
+        line->addWidget(*user, 3);
+        line->addWidget(*del);
+        grid->addWidget(*caption_label, at, 0);
+        grid->addLayout(line, at, 1, 1, 2);
+        grid->addWidget(*sample, at + 1, 1, 1, 2);
+        at += 2;
+    };
+    add_mode_row("lblMakeFolderCaption", "コピー先のフォルダ", "cboMakeFolder", "cboUserFolder",
+                 "btnDelFlder", "表示の指定を削除します", "lblSampleFolder", &lblMakeFolderCaption,
+                 &cboMakeFolder, &cboUserFolder, &btnDelFlder, &lblSampleFolder);
+    add_mode_row("lblFileNameCaption", "ファイル名", "cboFileName", "cboUserFmt", "btnDelFmt",
+                 "表示の書式を削除します", "lblSampleFileName", &lblFileNameCaption, &cboFileName,
+                 &cboUserFmt, &btnDelFmt, &lblSampleFileName);
+    return pnlLeft;
+}
+
+QWidget* TFrmDCMain::BuildOptions() {
+    pnlOptions = new QWidget(pnlCtrl);
+    pnlOptions->setObjectName("pnlOptions");
+    auto* grid = new QGridLayout(pnlOptions);
+    grid->setContentsMargins(8, 6, 4, 6);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+    grid->setColumnStretch(1, 1);
+
+    lblCopySetCaption = MakeCaption(pnlOptions, "lblCopySetCaption", "転送設定");
+    cboCopySet = Named(new TSortCombo(pnlOptions), "cboCopySet", U("転送設定"));
+    cboCopySet->setEditable(false);
+    btnAddCopySet =
+        MakeButton(pnlOptions, "btnAddCopySet", "追加", "現在の設定に名前を付けて保存します");
+    btnOverwriteCopySet =
+        MakeButton(pnlOptions, "btnOverwriteCopySet", "上書き", "現在の設定を上書保存きします");
+    btnDelCopySet = MakeButton(pnlOptions, "btnDelCopySet", "削除", "転送設定を削除します");
+    btnAddCopySet->setAccessibleName(U("転送設定を追加"));
+    btnOverwriteCopySet->setAccessibleName(U("転送設定を上書き"));
+    btnDelCopySet->setAccessibleName(U("転送設定を削除"));
+    lblCopySetCaption->setBuddy(cboCopySet);
+    auto* set_line = new QHBoxLayout;
+    set_line->setSpacing(4);
+    set_line->addWidget(cboCopySet, 1);
+    set_line->addWidget(btnAddCopySet);
+    set_line->addWidget(btnOverwriteCopySet);
+    set_line->addWidget(btnDelCopySet);
+    grid->addWidget(lblCopySetCaption, 0, 0);
+    grid->addLayout(set_line, 0, 1);
+
+    lblLCDateCaption = MakeCaption(pnlOptions, "lblLCDateCaption", "最終取得日時");
+    dtpLCDate = Named(new QDateEdit(pnlOptions), "dtpLCDate", U("最終取得日時 日付"));
+    dtpLCDate->setDisplayFormat("yyyy/MM/dd");
+    dtpLCDate->setCalendarPopup(true);
+    dtpLCTime = Named(new QTimeEdit(pnlOptions), "dtpLCTime", U("最終取得日時 時刻"));
+    dtpLCTime->setDisplayFormat("HH:mm:ss");
+    lblLCDateCaption->setBuddy(dtpLCDate);
+    auto* date_line = new QHBoxLayout;
+    date_line->setSpacing(4);
+    date_line->addWidget(dtpLCDate);
+    date_line->addWidget(dtpLCTime);
+    date_line->addStretch(1);
+    grid->addWidget(lblLCDateCaption, 1, 0);
+    grid->addLayout(date_line, 1, 1);
+
+    chkReMove = MakeCheck(pnlOptions, "chkReMove", "コピー後にメディアから削除");
+    chkExecExifDate =
+        MakeCheck(pnlOptions, "chkExecExifDate", "JPEGの日時はExifから取得して処理する");
+    chkLastDateExec =
+        MakeCheck(pnlOptions, "chkLastDateExec", "最終取得日時以前のファイルはコピー対象にしない");
+    chkAutoRestore = MakeCheck(pnlOptions, "chkAutoRestore", "メディア挿入時に最小化から自動復帰");
+    chkLock = MakeCheck(pnlOptions, "chkLock", "変更をロック");
+    int row = 2;
+    for (QCheckBox* box : {chkReMove, chkExecExifDate, chkLastDateExec, chkAutoRestore, chkLock}) {
+        grid->addWidget(box, row++, 0, 1, 2);
+    }
+
+    lblAkCap =
+        Named(new TGradientLabel(U("機種毎のデータ"), pnlOptions), "lblAkCap", U("機種毎のデータ"));
+    lblAkCap->SetGradient(
+        {QColor(255, 250, 230), QColor(246, 226, 180), Qt::Horizontal, QColor(210, 190, 140)});
+    lblK5 = Named(new QLabel(pnlOptions), "lblK5", U("K5"));
+    lblK20D = Named(new QLabel(pnlOptions), "lblK20D", U("K-01"));
+    grid->addWidget(lblAkCap, row++, 0, 1, 2);
+    grid->addWidget(lblK5, row++, 0, 1, 2);
+    grid->addWidget(lblK20D, row++, 0, 1, 2);
+    for (QWidget* statistics : {static_cast<QWidget*>(lblAkCap), static_cast<QWidget*>(lblK5),
+                                static_cast<QWidget*>(lblK20D)}) {
+        statistics->setVisible(false);
+    }
+    grid->setRowStretch(row, 1);
+    return pnlOptions;
+}
+
+QWidget* TFrmDCMain::BuildCommands() {
+    auto* bar = new QWidget(centralWidget() ? centralWidget() : this);
+    bar->setObjectName("pnlCommands");
+    auto* line = new QHBoxLayout(bar);
+    line->setContentsMargins(0, 0, 0, 0);
+    line->setSpacing(6);
+    btnExecute = MakeButton(bar, "btnExecute", "コピー開始");
+    QFont primary = btnExecute->font();
+    primary.setBold(true);
+    primary.setPointSizeF(primary.pointSizeF() * 1.15);
+    btnExecute->setFont(primary);
+    btnExecute->setMinimumHeight(btnExecute->sizeHint().height() + 8);
+    btnExecute->setMinimumWidth(150);
+    btnExecute->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+    btnReName = MakeButton(bar, "btnReName", "フォルダを指定して処理",
+                           "主にHDD内のファイルを対象に処理します");
+    btnCheckModelName = MakeButton(bar, "btnCheckModelName", "モデル名と転送後ファイル名のチェック",
+                                   "%Cのコマンドが使えるかチェックします");
+    btnFmtHelp = MakeButton(bar, "btnFmtHelp", "書式のヘルプ", "ユーザー設定フォーマットの説明");
+    btnSideCarSeiri =
+        MakeButton(bar, "btnSideCarSeiri", "サイドカーの整理",
+                   "SILKYPIX 及び Adobe Camera RAW のサイドカーファイルを移動・整理します");
+    btnOpenMDB = MakeButton(bar, "btnOpenMDB", "データを開く");
+    btnOpenMDB->setVisible(false);
+    btnClose = MakeButton(bar, "btnClose", "終了");
+    line->addWidget(btnExecute);
+    line->addWidget(btnReName);
+    line->addSpacing(8);
+    line->addWidget(btnCheckModelName);
+    line->addWidget(btnFmtHelp);
+    line->addWidget(btnSideCarSeiri);
+    line->addWidget(btnOpenMDB);
+    line->addStretch(1);
+    line->addWidget(btnClose);
+    return bar;
+}
+
+QWidget* TFrmDCMain::BuildResults() {
+    auto* area = new QWidget(this);
+    area->setObjectName("pnlResults");
+    auto* column = new QVBoxLayout(area);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(4);
+
+    auto* split = new QSplitter(Qt::Horizontal, area);
+    split->setObjectName("splResults");
+    split->setChildrenCollapsible(false);
+    grdListModel = new TResultGridModel(this);
+    grdListModel->setObjectName("grdListModel");
+    grdListModel->SetLegend(
+        U("緑: コピー済み　黄: 同名のファイル有り　灰: 最終取得日時以前　赤: 失敗　青: 処理中"));
+    grdList = Named(new TGridView(split), "grdList", U("処理結果"));
+    grdList->setModel(grdListModel);
+    ResetResultGrid();
+    grdList->SetColumnWidths({200, 300, 70, 100});
+    memBikou = Named(new QPlainTextEdit(split), "memBikou", U("メモ"));
+    memBikou->setPlaceholderText(U("メモ"));
+    memBikou->setTabChangesFocus(true);
+    split->addWidget(grdList);
+    split->addWidget(memBikou);
+    split->setStretchFactor(0, 4);
+    split->setStretchFactor(1, 1);
+    split->setSizes({600, 180});
+    column->addWidget(split, 1);
+
+    auto* progress = new QHBoxLayout;
+    progress->setSpacing(6);
+    pbBar = Named(new QProgressBar(area), "pbBar", U("進行状況"));
+    pbBar->setRange(0, 100);
+    pbBar->setValue(0);
+    pbBar->setTextVisible(true);
+    pbBar->setFormat("%v / %m");
+    lblProcessTime = Named(new QLabel(area), "lblProcessTime", U("転送速度"));
+    lblProcessTime->setAutoFillBackground(true);
+    QPalette pink = lblProcessTime->palette();
+    pink.setColor(QPalette::Window, QColor(255, 202, 255));
+    lblProcessTime->setPalette(pink);
+    lblProcessTime->setContentsMargins(6, 0, 6, 0);
+    lblProcessTime->setVisible(false);
+    progress->addWidget(pbBar, 1);
+    progress->addWidget(lblProcessTime);
+    column->addLayout(progress);
+    return area;
+}
+
+void TFrmDCMain::BuildStatusBar() {
+    stbInfo = new QStatusBar(this);
+    stbInfo->setObjectName("stbInfo");
+    stbInfo->setAccessibleName(U("ステータス"));
+    stbInfo->setSizeGripEnabled(true);
+    const char* names[] = {"処理", "進捗", "処理状況", "案内"};
+    const int stretches[] = {0, 0, 2, 3};
+    for (int i = 0; i < 4; ++i) {
+        auto* panel = new QLabel(stbInfo);
+        panel->setObjectName(QString("stbInfoPanel%1").arg(i));
+        panel->setAccessibleName(U(names[i]));
+        panel->setFrameShape(QFrame::StyledPanel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setContentsMargins(4, 0, 4, 0);
+        panel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        stbInfo->addWidget(panel, stretches[i]);
+        status_panels_[static_cast<std::size_t>(i)] = panel;
+    }
+    status_panels_[0]->setText(U("処理"));
+    status_panels_[0]->setAlignment(Qt::AlignCenter);
+    status_panels_[0]->setMinimumWidth(50);
+    status_panels_[1]->setMinimumWidth(100);
+    status_panels_[1]->setAlignment(Qt::AlignCenter);
+    setStatusBar(stbInfo);
+}
+
+void TFrmDCMain::WireHandlers() {
+    connect(btnClose, &QPushButton::clicked, this, &TFrmDCMain::btnCloseClick);
+    connect(chkLock, &QCheckBox::clicked, this, &TFrmDCMain::chkLockClick);
+    connect(dtpLCDate, &QDateEdit::dateChanged, this, &TFrmDCMain::dtpLCDateChange);
+    connect(dtpLCTime, &QTimeEdit::timeChanged, this, &TFrmDCMain::dtpLCDateChange);
+    for (QPushButton* button : {btnDestRaw, btnDestJpeg, btnDestOther}) {
+        connect(button, &QPushButton::clicked, this, &TFrmDCMain::btnDestRawClick);
+    }
+    connect(btnExecute, &QPushButton::clicked, this, &TFrmDCMain::btnExecuteClick);
+    connect(btnReName, &QPushButton::clicked, this, &TFrmDCMain::btnReNameClick);
+    connect(tmrDriveCheck, &QTimer::timeout, this, &TFrmDCMain::tmrDriveCheckTimer);
+    // Keyboard events reach the window before its controls.
+    for (QWidget* child : findChildren<QWidget*>())
+        child->installEventFilter(this);
+}
+
+void TFrmDCMain::ResetResultGrid() {
+    grdListModel->SetHeaders(
+        {U("ファイル名"), U("コピー先"), U("コピー処理"), U("メディアから削除")});
+    grdListModel->Clear();
+}
+
+void TFrmDCMain::SetStatusText(int index, const QString& text) {
+    if (index >= 0 && index < 4) StatusPanel(index)->setText(text);
+}
+
+void TFrmDCMain::RestoreAndRaise() {
+    if (isMinimized()) {
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        show();
+    }
+    raise();
+    activateWindow();
+}
+
+void TFrmDCMain::SetLeftPanelWidth(int width) {
+    left_panel_width_ = std::max(100, width);
+    ApplyLeftPanelWidth();
+}
+
+void TFrmDCMain::ApplyLeftPanelWidth() {
+    const int available = splTop->width() - splTop->handleWidth();
+    const int options = pnlOptions->minimumSizeHint().width();
+    const int left = std::max(pnlLeft->minimumSizeHint().width(),
+                              std::min(left_panel_width_, available - options));
+    splTop->setSizes({left, std::max(options, available - left)});
+}
+
+bool TFrmDCMain::FirstShowDone() const {
+    return lifecycle_->FirstShowDone();
+}
+
+void TFrmDCMain::FormCreate() {
+    lifecycle_->Create();
+}
+void TFrmDCMain::FormShow() {
+    lifecycle_->Show();
+}
+void TFrmDCMain::FormClose() {
+    lifecycle_->Close();
+}
+void TFrmDCMain::chkLockClick() {
+    ApplySettingLock(*this, chkLock->isChecked());
+}
+void TFrmDCMain::dtpLCDateChange() {
+    lifecycle_->PickersChanged();
+}
+
+void TFrmDCMain::btnCloseClick() {
+    lifecycle_->CommitTypedFormats();
+    close();
+}
+
+void TFrmDCMain::btnDestRawClick() {
+    const std::array<QPushButton*, 3> buttons{btnDestRaw, btnDestJpeg, btnDestOther};
+    const std::array<TPathLabel*, 3> labels{lblDestRaw, lblDestJpg, lblDestOther};
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        if (sender() != buttons[i]) continue;
+        TDirSelecter picker(Dialogs());
+        picker.SetRoot(labels[i]->Path().toStdString());
+        if (!picker.Execute()) return;
+        std::array<std::string, 3> folders;
+        for (std::size_t j = 0; j < labels.size(); ++j)
+            folders[j] = labels[j]->Path().toStdString();
+        ChooseDestination(folders, static_cast<int>(i), picker.Directory());
+        for (std::size_t j = 0; j < labels.size(); ++j) {
+            labels[j]->SetPath(QString::fromStdString(folders[j]));
+        }
+        return;
+    }
+}
+
+// The card detection and the copy commands connect here.
+void TFrmDCMain::btnExecuteClick() {}
+void TFrmDCMain::btnReNameClick() {}
+void TFrmDCMain::tmrDriveCheckTimer() {}
+
+bool TFrmDCMain::FormKeyPress(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!enter || QApplication::activePopupWidget() != nullptr) return false;
+    QWidget* focused = QApplication::focusWidget();
+    if (focused == nullptr || focused == memBikou || memBikou->isAncestorOf(focused)) return false;
+    if (focused->window() != this) return false;
+    focusNextPrevChild((event->modifiers() & Qt::ShiftModifier) == 0);
+    return true;
+}
+
+void TFrmDCMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous()) FormShow();
+}
+
+void TFrmDCMain::closeEvent(QCloseEvent* event) {
+    if (!closed_) {
+        closed_ = true;
+        FormClose();
+    }
+    event->accept();
+}
+
+bool TFrmDCMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == splTop && event->type() == QEvent::Resize) ApplyLeftPanelWidth();
+    if (event->type() == QEvent::KeyPress && FormKeyPress(static_cast<QKeyEvent*>(event))) {
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 }  // namespace pelko

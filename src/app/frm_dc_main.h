@@ -1,18 +1,185 @@
 #pragma once
 
+// TFrmDCMain: the main window. It lays out and wires the controls; each concern lives one hop
+// away (the lifecycle in TMainLifecycle, the commands in their own classes), and the described
+// handler names stay here as one-line delegations.
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLabel>
 #include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimeEdit>
+#include <QTimer>
+#include <array>
+#include <memory>
+#include <string>
+
+#include "support/dialog_service.h"
+#include "support/platform.h"
+#include "ui/gradient_panel.h"
+#include "ui/item_combo.h"
+#include "ui/path_label.h"
+#include "ui/result_grid.h"
+#include "ui/sort_combo.h"
 
 namespace pelko {
 
-// The main window. Its controls and handlers arrive with the copy run's window; for now it is the
-// captioned frame the program starts with.
+class TMainLifecycle;
+
+// What the window reaches the outside world through; each empty or null member means the
+// system's own (the application folder, the computer name, Qt dialogs, the desktop shell, the
+// system clock). Tests fill them.
+struct TMainContext {
+    IDialogService* dialogs = nullptr;
+    IShell* shell = nullptr;
+    const IClock* clock = nullptr;
+    std::string app_folder;
+    std::string computer_name;
+    std::string temp_folder;
+};
+
 class TFrmDCMain : public QMainWindow {
     Q_OBJECT
 
-public:
+  public:
     static constexpr const char* kCaption = "Pelko File Copy  - Ver 1.41";
+    static constexpr int kMinWidth = 820;
+    static constexpr int kMinHeight = 480;
 
-    explicit TFrmDCMain(QWidget* parent = nullptr);
+    explicit TFrmDCMain(TMainContext context = {}, QWidget* parent = nullptr);
+    ~TFrmDCMain() override;
+
+    IDialogService& Dialogs() { return *dialogs_; }
+    IShell& Shell() { return *shell_; }
+    const IClock& Clock() const { return *clock_; }
+    const TMainContext& Context() const { return context_; }
+    TMainLifecycle& Lifecycle() { return *lifecycle_; }
+
+    // Status bar panel 0..3 (panel 0 reads "処理").
+    QLabel* StatusPanel(int index) const {
+        return status_panels_.at(static_cast<std::size_t>(index));
+    }
+    void SetStatusText(int index, const QString& text);
+    // Brings the window back from the taskbar, raises and activates it (a second start asks
+    // for this).
+    void RestoreAndRaise();
+
+    // Controls, named as the components they are.
+    QSplitter* splMain = nullptr;  // settings area above, grid below
+    QSplitter* splTop = nullptr;   // pnlLeft beside the options
+    QWidget* pnlCtrl = nullptr;    // every settings control
+    TGradientPanel* pnlLeft = nullptr;
+    QLabel* lblSourceCaption = nullptr;
+    TPathLabel* lblSourcePath = nullptr;
+    QLabel* lblDestRawCaption = nullptr;
+    QLabel* lblDestJpgCaption = nullptr;
+    QLabel* lblDestOtherCaption = nullptr;
+    TPathLabel* lblDestRaw = nullptr;
+    TPathLabel* lblDestJpg = nullptr;
+    TPathLabel* lblDestOther = nullptr;
+    QPushButton* btnDestRaw = nullptr;
+    QPushButton* btnDestJpeg = nullptr;
+    QPushButton* btnDestOther = nullptr;
+    QLabel* lblMakeFolderCaption = nullptr;
+    TItemCombo* cboMakeFolder = nullptr;
+    TSortCombo* cboUserFolder = nullptr;
+    QPushButton* btnDelFlder = nullptr;
+    QLabel* lblSampleFolder = nullptr;
+    QLabel* lblFileNameCaption = nullptr;
+    TItemCombo* cboFileName = nullptr;
+    TSortCombo* cboUserFmt = nullptr;
+    QPushButton* btnDelFmt = nullptr;
+    QLabel* lblSampleFileName = nullptr;
+    QWidget* pnlOptions = nullptr;
+    QLabel* lblCopySetCaption = nullptr;
+    TSortCombo* cboCopySet = nullptr;
+    QPushButton* btnAddCopySet = nullptr;
+    QPushButton* btnOverwriteCopySet = nullptr;
+    QPushButton* btnDelCopySet = nullptr;
+    QLabel* lblLCDateCaption = nullptr;
+    QDateEdit* dtpLCDate = nullptr;
+    QTimeEdit* dtpLCTime = nullptr;
+    QCheckBox* chkReMove = nullptr;
+    QCheckBox* chkExecExifDate = nullptr;
+    QCheckBox* chkLastDateExec = nullptr;
+    QCheckBox* chkAutoRestore = nullptr;
+    QCheckBox* chkLock = nullptr;
+    TGradientLabel* lblAkCap = nullptr;
+    QLabel* lblK5 = nullptr;
+    QLabel* lblK20D = nullptr;
+    QPlainTextEdit* memBikou = nullptr;
+    QPushButton* btnExecute = nullptr;
+    QPushButton* btnReName = nullptr;
+    QPushButton* btnCheckModelName = nullptr;
+    QPushButton* btnFmtHelp = nullptr;
+    QPushButton* btnSideCarSeiri = nullptr;
+    QPushButton* btnOpenMDB = nullptr;
+    QPushButton* btnClose = nullptr;
+    TGridView* grdList = nullptr;
+    TResultGridModel* grdListModel = nullptr;
+    QProgressBar* pbBar = nullptr;
+    QLabel* lblProcessTime = nullptr;
+    QStatusBar* stbInfo = nullptr;
+    QTimer* tmrDriveCheck = nullptr;
+
+    // Width of pnlLeft as the user set it. The panel keeps it while the window grows and gives
+    // way only while the window is too narrow for it and the options beside it.
+    int LeftPanelWidth() const { return left_panel_width_; }
+    void SetLeftPanelWidth(int width);
+
+    // Writes the four header texts and cuts the grid to the header row.
+    void ResetResultGrid();
+    // The first-show restore has run.
+    bool FirstShowDone() const;
+
+  public slots:
+    void FormCreate();
+    void FormShow();
+    void btnCloseClick();
+    void chkLockClick();
+    void dtpLCDateChange();
+    void btnDestRawClick();
+    // Wired by the card and copy commands.
+    void btnExecuteClick();
+    void btnReNameClick();
+    void tmrDriveCheckTimer();
+
+  public:
+    void FormClose();
+    // Enter moves the focus on (Shift+Enter back) except inside the memo; true when handled.
+    bool FormKeyPress(QKeyEvent* event);
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void BuildControls();
+    QWidget* BuildDestinations();
+    QWidget* BuildOptions();
+    QWidget* BuildCommands();
+    QWidget* BuildResults();
+    void BuildStatusBar();
+    void WireHandlers();
+    void ApplyLeftPanelWidth();
+
+    TMainContext context_;
+    std::unique_ptr<IDialogService> own_dialogs_;
+    std::unique_ptr<IShell> own_shell_;
+    std::unique_ptr<IClock> own_clock_;
+    IDialogService* dialogs_ = nullptr;
+    IShell* shell_ = nullptr;
+    const IClock* clock_ = nullptr;
+    std::unique_ptr<TMainLifecycle> lifecycle_;
+    std::array<QLabel*, 4> status_panels_{};
+    bool closed_ = false;
+    int left_panel_width_ = 840;
 };
 
 }  // namespace pelko

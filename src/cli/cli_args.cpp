@@ -6,6 +6,8 @@
 
 #include <ostream>
 
+#include "cli/usage.h"
+
 namespace pelko::cli {
 
 namespace {
@@ -22,8 +24,8 @@ bool ReadableFile(const std::string& file) {
 
 }  // namespace
 
-bool ParseFileArgs(const std::string& command, const std::string& usage, const Args& args,
-                   std::initializer_list<Flag> flags, Args* files, std::ostream& err) {
+bool ParseFileArgs(std::string_view command, const Args& args, std::initializer_list<Flag> flags,
+                   Args* files, std::ostream& err) {
     bool options_done = false;
     for (const std::string& arg : args) {
         if (options_done || arg.size() < 2 || arg[0] != '-') {
@@ -39,12 +41,12 @@ bool ParseFileArgs(const std::string& command, const std::string& usage, const A
             if (arg == flag.name) *flag.given = known = true;
         }
         if (!known) {
-            err << "pelkocopy-cli " << command << ": unknown option '" << arg << "'\n";
+            BadUsage(err, command, "unknown option '" + arg + "'");
             return false;
         }
     }
     if (files->empty()) {
-        err << "usage: pelkocopy-cli " << command << " " << usage << "\n";
+        BadUsage(err, command, "no FILE given");
         return false;
     }
     return true;

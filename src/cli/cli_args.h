@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 #include "cli/commands.h"
 
@@ -19,8 +20,8 @@ struct Flag {
 
 // Splits args into the flags and the files ("--" ends the options). On an unknown option, or
 // when no file is named, writes one line on err and returns false.
-bool ParseFileArgs(const std::string& command, const std::string& usage, const Args& args,
-                   std::initializer_list<Flag> flags, Args* files, std::ostream& err);
+bool ParseFileArgs(std::string_view command, const Args& args, std::initializer_list<Flag> flags,
+                   Args* files, std::ostream& err);
 
 // Calls each(file) for every file in order, also for one that cannot be read (after a line on
 // err), so every file gets its output line. Returns 1 when any could not be read, else 0.

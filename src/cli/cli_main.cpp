@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <ostream>
 #include <string_view>
 
 #include "cli/commands.h"
+#include "cli/usage.h"
 
 namespace pelko::cli {
 
@@ -9,47 +11,51 @@ namespace {
 
 constexpr std::string_view kVersion = "1.41";
 
-constexpr std::string_view kUsage =
-    "usage: pelkocopy-cli COMMAND [ARGS]\n"
-    "\n"
-    "Commands:\n"
-    "  exif FILE...                 print every EXIF property of each file as one JSON line\n"
-    "  model [--no-alias] FILE...   print the camera model of each file\n"
-    "  name --format FMT [--date \"yyyy/mm/dd hh:nn:ss\"] [--source-folder DIR] NAME\n"
-    "                               print the name a user format gives\n"
-    "  import SOURCE --raw DIR --jpeg DIR --other DIR [options]\n"
-    "                               copy or rename the files of a card or folder\n"
-    "  sidecar --sidecars DIR --pictures DIR [--jpeg] [--delete-xmp] [--execute]\n"
-    "                               list (and with --execute tidy) orphaned sidecar files\n"
-    "\n"
-    "Options:\n"
-    "  --help                       show this text\n"
-    "  --version                    show the version\n";
+struct Runner {
+    std::string_view name;
+    int (*run)(const Args& args, std::ostream& out, std::ostream& err);
+};
+constexpr Runner kRunners[] = {
+    {"exif", RunExif},     {"model", RunModel},     {"name", RunName},
+    {"import", RunImport}, {"sidecar", RunSidecar},
+};
 
 }  // namespace
 
 int Main(const Args& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
-        err << kUsage;
+        err << "usage: pelkocopy-cli COMMAND [ARGS] (pelkocopy-cli --help lists the commands)\n";
         return 2;
     }
     const std::string& command = args.front();
-    Args rest(args.begin() + 1, args.end());
+    const Args rest(args.begin() + 1, args.end());
     if (command == "--help" || command == "-h" || command == "help") {
-        out << kUsage;
+        // "help COMMAND" is "COMMAND --help".
+        const CommandUsage* about = rest.size() == 1 ? FindCommand(rest[0]) : nullptr;
+        if (about != nullptr) {
+            PrintCommandHelp(*about, out);
+        } else {
+            PrintProgramHelp(out);
+        }
         return 0;
     }
     if (command == "--version") {
         out << "pelkocopy-cli " << kVersion << "\n";
         return 0;
     }
-    if (command == "exif") return RunExif(rest, out, err);
-    if (command == "model") return RunModel(rest, out, err);
-    if (command == "name") return RunName(rest, out, err);
-    if (command == "import") return RunImport(rest, out, err);
-    if (command == "sidecar") return RunSidecar(rest, out, err);
-    err << "pelkocopy-cli: unknown command '" << command << "' (see --help)\n";
-    return 2;
+    const CommandUsage* usage = FindCommand(command);
+    const auto runner = std::find_if(std::begin(kRunners), std::end(kRunners),
+                                     [&](const Runner& r) { return r.name == command; });
+    if (usage == nullptr || runner == std::end(kRunners)) {
+        err << "pelkocopy-cli: unknown command '" << command << "' (see --help)\n";
+        return 2;
+    }
+    // Every command answers --help the same way, before its own options are read.
+    if (AsksForHelp(*usage, rest)) {
+        PrintCommandHelp(*usage, out);
+        return 0;
+    }
+    return runner->run(rest, out, err);
 }
 
 }  // namespace pelko::cli

@@ -19,7 +19,9 @@
 
 #include "cli/commands.h"
 #include "cli/row_text.h"
+#include "cli/usage.h"
 #include "copy/copy_run.h"
+#include "copy/copy_settings.h"
 #include "naming/camera_model.h"
 #include "support/date_time.h"
 #include "support/file_ops.h"
@@ -33,18 +35,8 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr const char* kUsageLine =
-    "usage: import SOURCE --raw DIR --jpeg DIR --other DIR [--folder-mode N] [--user-folder TEXT] "
-    "[--name-mode N] [--user-format FMT] [--exif-date] [--cutoff \"yyyy/mm/dd hh:nn:ss\" "
-    "--skip-older] [--remove] [--rename] [--mode] [--mode-sp-user] [--settings] [--dry-run]";
-
-// The first entries of the window's history lists when it has none of its own.
-constexpr const char* kDefaultUserFolder = "ここへ作成するフォルダ名を入力して下さい";
-constexpr const char* kDefaultUserFormat = "%WK5QT %Dyyyymmdd-hhnnss(aaa)-%N";
-
 int Usage(std::ostream& err, const std::string& message) {
-    err << "pelkocopy-cli import: " << message << " (" << kUsageLine << ")\n";
-    return 2;
+    return BadUsage(err, "import", message);
 }
 
 // Ctrl+C stops the run between two files, as Esc does in the window.
@@ -59,25 +51,13 @@ bool ParseMode(const std::string& text, int* mode) {
     return true;
 }
 
-// Entry 0 of a history file (the text the window's combo shows), or fallback.
-std::string FirstHistoryEntry(const std::string& path, const std::string& fallback) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return fallback;
-    std::string line;
-    std::getline(in, line);
-    if (line.size() > 4096) line.resize(4096);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return DecodeLegacyText(line);
-}
-
 struct ImportOptions {
     std::optional<std::string> source;
     std::optional<std::string> dest_raw, dest_jpg, dest_other;
     std::optional<int> folder_mode, name_mode;
     std::optional<std::string> user_folder, user_format, cutoff;
-    bool exif_date = false;
-    bool skip_older = false;
-    bool remove = false;
+    // Given on the command line (either way), else taken from the settings or off.
+    std::optional<bool> exif_date, skip_older, remove;
     bool rename = false;
     bool mode = false;
     bool mode_sp_user = false;
@@ -117,11 +97,27 @@ struct FlagOption {
     bool ImportOptions::*field;
 };
 constexpr FlagOption kFlagOptions[] = {
-    {"--exif-date", &ImportOptions::exif_date}, {"--skip-older", &ImportOptions::skip_older},
-    {"--remove", &ImportOptions::remove},       {"--rename", &ImportOptions::rename},
-    {"--mode", &ImportOptions::mode},           {"--mode-sp-user", &ImportOptions::mode_sp_user},
-    {"--settings", &ImportOptions::settings},   {"--dry-run", &ImportOptions::dry_run},
+    {"--rename", &ImportOptions::rename},
+    {"--mode", &ImportOptions::mode},
+    {"--mode-sp-user", &ImportOptions::mode_sp_user},
+    {"--settings", &ImportOptions::settings},
+    {"--dry-run", &ImportOptions::dry_run},
     {"--json", &ImportOptions::json},
+};
+
+// Options that turn a stored setting on or off; the last one given wins.
+struct SwitchOption {
+    std::string_view name;
+    std::optional<bool> ImportOptions::*field;
+    bool value;
+};
+constexpr SwitchOption kSwitchOptions[] = {
+    {"--exif-date", &ImportOptions::exif_date, true},
+    {"--no-exif-date", &ImportOptions::exif_date, false},
+    {"--skip-older", &ImportOptions::skip_older, true},
+    {"--no-skip-older", &ImportOptions::skip_older, false},
+    {"--remove", &ImportOptions::remove, true},
+    {"--no-remove", &ImportOptions::remove, false},
 };
 
 template <typename Option, std::size_t N>
@@ -132,32 +128,43 @@ const Option* FindOption(const Option (&options)[N], std::string_view name) {
     return nullptr;
 }
 
-// Takes every setting from the window's own settings file; options given on the command line
-// still win.
-void LoadWindowSettings(CopyRunContext& context, const DateTime& now) {
+// Takes every setting from the window's own settings file. False (with the messages on err) when a
+// stored destination that the command line does not replace is refused, or the file cannot be
+// read.
+bool LoadWindowSettings(CopyRunContext& context, const ImportOptions& o, const DateTime& now,
+                        std::ostream& err) {
     TSetting ini("FrmDCMain", FormBounds{});
     ini.IniFileKind = TIniFileKind::fnComputerName;
-    ini.SetIniFileName("");
+    std::vector<SettingsProblem> problems;
+    const MainWindowSettings stored = ReadMainWindowSettings(ini, AppFolder(), &problems);
+    bool usable = true;
+    for (const SettingsProblem& problem : problems) {
+        // In place the destinations are not used; a destination given here replaces the stored.
+        const bool replaced = (problem.key == "DestRaw" && o.dest_raw) ||
+                              (problem.key == "DestJpg" && o.dest_jpg) ||
+                              (problem.key == "DestOther" && o.dest_other);
+        if (!problem.key.empty() && (replaced || o.rename)) continue;
+        err << "pelkocopy-cli import: " << problem.message << "\n";
+        usable = false;
+    }
+
     CopyRunSettings& s = context.settings;
     NamingSettings& n = context.naming.settings;
-    s.dest_raw = ini.ReadString("DestRaw", "");
-    s.dest_jpg = ini.ReadString("DestJpg", "");
-    s.dest_other = ini.ReadString("DestOther", "");
-    s.remove_after_copy = ini.ReadBool("CopyAfterReMove", false);
-    s.mode = ini.ReadBool("Mode", false);
-    s.mode_sp_user = ini.ReadBool("ModeSpUser", false);
-    n.skip_older = ini.ReadBool("LastDateExec", false);
-    n.exif_date = ini.ReadBool("ExecExifDate", false);
-    n.folder_mode = ini.ReadInteger("MakeFolder", 0);
-    n.file_name_mode = ini.ReadInteger("FileName", 0);
-    if (n.folder_mode < 0 || n.folder_mode >= kFolderModeCount) n.folder_mode = 0;
-    if (n.file_name_mode < 0 || n.file_name_mode >= kFileNameModeCount) n.file_name_mode = 0;
-    context.naming.state.last_copy_cutoff = ini.ReadString("LastCopyDateTime", now.ToText());
-
-    const std::string data = AppFolder() + "/Data/";
-    const std::string prefix = s.mode ? ComputerName() + "_" : std::string("U");
-    n.user_folder = FirstHistoryEntry(data + prefix + "Folder.txt", kDefaultUserFolder);
-    n.user_format = FirstHistoryEntry(data + prefix + "Format.txt", kDefaultUserFormat);
+    s.dest_raw = stored.copy.dest_raw;
+    s.dest_jpg = stored.copy.dest_jpg;
+    s.dest_other = stored.copy.dest_other;
+    s.remove_after_copy = stored.copy.remove_after_copy;
+    s.mode = stored.mode;
+    s.mode_sp_user = stored.mode_sp_user;
+    n.skip_older = stored.skip_older;
+    n.exif_date = stored.exif_date;
+    n.folder_mode = stored.copy.folder_mode;
+    n.file_name_mode = stored.copy.file_name_mode;
+    n.user_folder = stored.copy.user_folder;
+    n.user_format = stored.copy.user_format;
+    context.naming.state.last_copy_cutoff =
+        stored.last_copy_date_time.empty() ? now.ToText() : stored.last_copy_date_time;
+    return usable;
 }
 
 // Why files stayed on the card, counted from the final rows, for the summary on stderr.
@@ -285,10 +292,16 @@ void OpenClosedStandardStreams() {
 
 int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
     ImportOptions o;
+    bool options_done = false;  // after "--" the argument is the SOURCE, even one like "--x"
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool has_value = i + 1 < args.size();
-        if (const TextOption* text = FindOption(kTextOptions, arg)) {
+        if (!options_done && arg == "--") {
+            options_done = true;
+        } else if (options_done || arg.size() < 2 || arg[0] != '-') {
+            if (o.source) return Usage(err, "more than one SOURCE");
+            o.source = arg;
+        } else if (const TextOption* text = FindOption(kTextOptions, arg)) {
             if (!has_value) return Usage(err, arg + " needs " + text->needs);
             o.*text->field = args[++i];
         } else if (const ModeOption* mode_option = FindOption(kModeOptions, arg)) {
@@ -300,12 +313,10 @@ int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
             ++i;
         } else if (const FlagOption* flag = FindOption(kFlagOptions, arg)) {
             o.*flag->field = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return Usage(err, "unknown option " + arg);
-        } else if (!o.source) {
-            o.source = arg;
+        } else if (const SwitchOption* option = FindOption(kSwitchOptions, arg)) {
+            o.*option->field = option->value;
         } else {
-            return Usage(err, "more than one SOURCE");
+            return Usage(err, "unknown option " + arg);
         }
     }
     if (!o.source) return Usage(err, "SOURCE is required");
@@ -316,7 +327,7 @@ int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
     context.clock = &clock;
     context.naming.clock = &clock;
     context.naming.state.last_copy_cutoff = now.ToText();
-    if (o.settings) LoadWindowSettings(context, now);
+    if (o.settings && !LoadWindowSettings(context, o, now, err)) return 1;
 
     CopyRunSettings& s = context.settings;
     NamingSettings& n = context.naming.settings;
@@ -333,12 +344,12 @@ int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
             return Usage(err, "--cutoff is not \"yyyy/mm/dd hh:nn:ss\": " + *o.cutoff);
         }
         context.naming.state.last_copy_cutoff = parsed->ToText();
-    } else if (o.skip_older && !o.settings) {
+    } else if (o.skip_older.value_or(false) && !o.settings) {
         return Usage(err, "--skip-older needs --cutoff");
     }
-    n.exif_date = n.exif_date || o.exif_date;
-    n.skip_older = n.skip_older || o.skip_older;
-    s.remove_after_copy = s.remove_after_copy || o.remove;
+    n.exif_date = o.exif_date.value_or(n.exif_date);
+    n.skip_older = o.skip_older.value_or(n.skip_older);
+    s.remove_after_copy = o.remove.value_or(s.remove_after_copy);
     s.mode = s.mode || o.mode;
     s.mode_sp_user = s.mode_sp_user || o.mode_sp_user;
     s.dry_run = o.dry_run;
@@ -379,8 +390,15 @@ int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
     });
 
     // %C shortens models through the alias table; a first run without the window starts it with
-    // the default lines, as the window would (an existing table is never rewritten).
-    if (!o.dry_run) WriteModelAliasFile(AppFolder());
+    // the default lines, as the window would (an existing table is never rewritten). A dry run
+    // writes nothing and takes those lines from memory, so that it names files as the run will.
+    if (o.dry_run) {
+        context.naming.model_name = [](const std::string& file) {
+            return GetModelName(file, false, TMissingAliasTable::matBuiltIn);
+        };
+    } else if (CreateAppFolder()) {
+        WriteModelAliasFile(AppFolder());
+    }
 
     RowPrinter printer(out, g_interrupted, o.json);
     const CommandResult result = RunCopyCommand(context, printer, source, kind);

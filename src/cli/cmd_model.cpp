@@ -11,13 +11,10 @@ namespace pelko::cli {
 int RunModel(const Args& args, std::ostream& out, std::ostream& err) {
     bool no_alias = false;
     Args files;
-    if (!ParseFileArgs("model", "[--no-alias] FILE...", args, {{"--no-alias", &no_alias}}, &files,
-                       err)) {
-        return 2;
-    }
+    if (!ParseFileArgs("model", args, {{"--no-alias", &no_alias}}, &files, err)) return 2;
     // Without the window having run, the alias table does not exist yet: start it with the
     // default lines, as the window would (an existing table is never rewritten).
-    if (!no_alias) WriteModelAliasFile(AppFolder());
+    if (!no_alias && CreateAppFolder()) WriteModelAliasFile(AppFolder());
     // A file that cannot be read still gets its line: the fallback text or "不明".
     return ForEachFile("model", files, err, [&](const std::string& file) {
         out << GetModelName(file, no_alias) << '\n';

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/usage.h"
 #include "naming/user_format.h"
 #include "support/date_time.h"
 
@@ -12,10 +13,7 @@ namespace pelko::cli {
 namespace {
 
 int Usage(std::ostream& err, const std::string& message) {
-    err << "pelkocopy-cli name: " << message
-        << " (usage: name --format FMT [--date \"yyyy/mm/dd hh:nn:ss\"] [--source-folder DIR] "
-           "NAME)\n";
-    return 2;
+    return BadUsage(err, "name", message);
 }
 
 }  // namespace
@@ -25,14 +23,22 @@ int RunName(const Args& args, std::ostream& out, std::ostream& err) {
     std::optional<std::string> date_text;
     std::string source_folder;
     std::optional<std::string> name;
+    bool options_done = false;  // after "--" the argument is the NAME, even one like "--x"
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (!options_done && arg == "--") {
+            options_done = true;
+            continue;
+        }
         auto value = [&](std::optional<std::string>* target) {
             if (i + 1 >= args.size()) return false;
             *target = args[++i];
             return true;
         };
-        if (arg == "--format") {
+        if (options_done) {
+            if (name) return Usage(err, "more than one NAME");
+            name = arg;
+        } else if (arg == "--format") {
             if (!value(&format)) return Usage(err, "--format needs a value");
         } else if (arg == "--date") {
             if (!value(&date_text)) return Usage(err, "--date needs a value");

@@ -1,10 +1,13 @@
 #include "exif/exif_info_ex.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
+#include <variant>
 
 #include "exif/bounded_reader.h"
 #include "exif/exif_texts.h"
@@ -172,70 +175,6 @@ void Enqueue(std::vector<std::uint64_t>& queue, std::uint64_t pos) {
     }
 }
 
-bool IsKnownTag(std::uint16_t tag) {
-    switch (tag) {
-        case 0x0001:
-        case 0x0100:
-        case 0x0101:
-        case 0x0103:
-        case 0x0106:
-        case 0x010E:
-        case 0x010F:
-        case 0x0110:
-        case 0x0112:
-        case 0x0115:
-        case 0x011A:
-        case 0x011B:
-        case 0x011C:
-        case 0x0128:
-        case 0x0131:
-        case 0x0132:
-        case 0x0201:
-        case 0x0202:
-        case 0x1001:
-        case 0x1002:
-        case 0x8298:
-        case 0x829A:
-        case 0x829D:
-        case 0x8769:
-        case 0x8822:
-        case 0x8827:
-        case 0x9000:
-        case 0x9003:
-        case 0x9004:
-        case 0x9102:
-        case 0x9201:
-        case 0x9202:
-        case 0x9203:
-        case 0x9204:
-        case 0x9205:
-        case 0x9206:
-        case 0x9207:
-        case 0x9208:
-        case 0x9209:
-        case 0x920A:
-        case 0x927C:
-        case 0x9286:
-        case 0x9290:
-        case 0x9291:
-        case 0x9292:
-        case 0xA000:
-        case 0xA001:
-        case 0xA002:
-        case 0xA003:
-        case 0xA004:
-        case 0xA005:
-        case 0xA20E:
-        case 0xA20F:
-        case 0xA210:
-        case 0xA215:
-        case 0xA217:
-            return true;
-        default:
-            return false;
-    }
-}
-
 // A version tag's text: the bytes of an UNDEFINED value, the text of any other as it is.
 std::string VersionText(const Value& v, std::int8_t type) {
     if (type == kTiffUndefined) return ExifVersionText(v.raw);
@@ -272,6 +211,244 @@ bool CommentLine(const Value& v, std::int8_t type, bool big, std::string* line) 
         default:
             return false;
     }
+}
+
+}  // namespace
+
+// The tag table reaches into the reader's private property record.
+struct ExifTagTable {
+    using Tags = TExifInfoEx::Tags;
+};
+
+namespace {
+
+using Tags = ExifTagTable::Tags;
+using TextField = std::string Tags::*;
+using CommentField = std::vector<std::string> Tags::*;
+using Field = std::variant<std::monostate, TextField, std::int16_t Tags::*, std::uint16_t Tags::*,
+                           std::int32_t Tags::*, std::uint32_t Tags::*, TExifRational Tags::*,
+                           TExifStringValue Tags::*, TExifOrientation Tags::*, CommentField>;
+
+template <typename F>
+constexpr bool IsNumberField =
+    std::is_same_v<F, std::int16_t Tags::*> || std::is_same_v<F, std::uint16_t Tags::*> ||
+    std::is_same_v<F, std::int32_t Tags::*> || std::is_same_v<F, std::uint32_t Tags::*>;
+
+// Which directory (or, for the related image size, which kind of file) a row applies in. A tag is
+// matched in whichever directory it stands in; only a few tags look at where they are.
+enum class Where : std::uint8_t {
+    kAny,
+    kFirstIfd,       // the first directory of the walk (IFD0)
+    kLaterIfd,       // any other (in practice IFD1, the thumbnail's)
+    kThumbnailFile,  // the Interoperability index said "THM"
+    kImageFile,      // it did not
+};
+
+// How a row takes the decoded entry into its property.
+enum class Take : std::uint8_t {
+    kThumbnailFlag,  // no property: marks a thumbnail (THM) file
+    kDirectory,      // no property: queues the directory the value points to
+    kText,           // Text, decoded to UTF-8
+    kVersion,        // a version text (30 32 32 30 -> "0220")
+    kNumber,         // UnsignedValue, cut to the property's width
+    kFirstNumber,    // UnsignedValue, only while the property is still 0
+    kRounded,        // FloatValue rounded half to even, low 16 bits
+    kRational,       // Text and FloatValue
+    kDescribed,      // UnsignedValue and its description; an unknown value clears the text
+    kDescribedKeep,  // the same, but an unknown value keeps the text
+    kOrientation,    // the orientation of UnsignedValue; above 8 changes nothing
+    kComment,        // one more line
+    kCount,          // the entry's count, nothing decoded
+    kOffset,         // the value field as an offset, made absolute; nothing decoded
+};
+
+struct TagRow {
+    std::uint16_t tag;
+    Where where;
+    std::string_view property;  // empty for rows that set no property
+    Take take;
+    Field field;
+};
+
+// Every tag the reader knows, in the order its properties are listed. A tag may have several rows
+// (one per directory, or several properties); a property may be set by several tags.
+constexpr TagRow kTagTable[] = {
+    {0x0001, Where::kAny, "", Take::kThumbnailFlag, {}},
+    {0x0100, Where::kAny, "ThumbnailWidth", Take::kNumber, &Tags::thumbnail_width_},
+    {0x0101, Where::kAny, "ThumbnailHeight", Take::kNumber, &Tags::thumbnail_height_},
+    {0x0103, Where::kAny, "Compression", Take::kDescribed, &Tags::compression_},
+    {0x0106, Where::kAny, "PhotometricInterpretation", Take::kDescribed, &Tags::photometric_},
+    {0x010E, Where::kAny, "ImageDescription", Take::kText, &Tags::image_description_},
+    {0x010F, Where::kAny, "Make", Take::kText, &Tags::make_},
+    {0x0110, Where::kAny, "Model", Take::kText, &Tags::model_},
+    {0x0112, Where::kFirstIfd, "Orientation", Take::kOrientation, &Tags::orientation_},
+    {0x0112, Where::kLaterIfd, "ThumbnailOrientation", Take::kOrientation,
+     &Tags::thumbnail_orientation_},
+    {0x0115, Where::kAny, "SamplesPerPixel", Take::kNumber, &Tags::samples_per_pixel_},
+    {0x011A, Where::kFirstIfd, "XResolution", Take::kRational, &Tags::x_resolution_},
+    {0x011B, Where::kFirstIfd, "YResolution", Take::kRational, &Tags::y_resolution_},
+    {0x011A, Where::kLaterIfd, "ThumbnailXResolution", Take::kRational,
+     &Tags::thumbnail_x_resolution_},
+    {0x011B, Where::kLaterIfd, "ThumbnailYResolution", Take::kRational,
+     &Tags::thumbnail_y_resolution_},
+    {0x011C, Where::kAny, "PlanarConfiguration", Take::kNumber, &Tags::planar_configuration_},
+    {0x0128, Where::kFirstIfd, "ResolutionUnit", Take::kDescribedKeep, &Tags::resolution_unit_},
+    {0x0128, Where::kLaterIfd, "ThumbnailResolutionUnit", Take::kDescribedKeep,
+     &Tags::thumbnail_resolution_unit_},
+    {0x0131, Where::kAny, "Software", Take::kText, &Tags::software_},
+    {0x0132, Where::kAny, "DateTime", Take::kText, &Tags::date_time_},
+    {0x0201, Where::kAny, "JPEGInterchangeFormat", Take::kNumber, &Tags::jpeg_if_},
+    {0x0202, Where::kAny, "JPEGInterchangeFormatLength", Take::kNumber, &Tags::jpeg_if_length_},
+    {0x1001, Where::kImageFile, "ImageWidth", Take::kFirstNumber, &Tags::image_width_},
+    {0x1002, Where::kImageFile, "ImageHeight", Take::kFirstNumber, &Tags::image_height_},
+    {0x1001, Where::kThumbnailFile, "ThumbnailWidth", Take::kFirstNumber, &Tags::thumbnail_width_},
+    {0x1002, Where::kThumbnailFile, "ThumbnailHeight", Take::kFirstNumber,
+     &Tags::thumbnail_height_},
+    {0x8298, Where::kAny, "RightsNotice", Take::kText, &Tags::rights_notice_},
+    {0x829A, Where::kAny, "ExposureTime", Take::kRational, &Tags::exposure_time_},
+    {0x829D, Where::kAny, "FNumber", Take::kRational, &Tags::f_number_},
+    {0x8769, Where::kAny, "", Take::kDirectory, {}},  // Exif IFD
+    {0x8822, Where::kAny, "ExposureProgram", Take::kDescribed, &Tags::exposure_program_},
+    {0x8827, Where::kAny, "ISOSpeedRatings", Take::kNumber, &Tags::iso_speed_ratings_},
+    {0x9000, Where::kAny, "ExifVersion", Take::kVersion, &Tags::exif_version_},
+    {0x9003, Where::kAny, "DateTimeOriginal", Take::kText, &Tags::date_time_original_},
+    {0x9004, Where::kAny, "DateTimeGenerated", Take::kText, &Tags::date_time_generated_},
+    {0x9102, Where::kAny, "CompressedBitsPerPixel", Take::kRational,
+     &Tags::compressed_bits_per_pixel_},
+    {0x9201, Where::kAny, "ShutterSpeedValue", Take::kRational, &Tags::shutter_speed_value_},
+    {0x9202, Where::kAny, "ApertureValue", Take::kRational, &Tags::aperture_value_},
+    {0x9203, Where::kAny, "BrightnessValue", Take::kRational, &Tags::brightness_value_},
+    {0x9204, Where::kAny, "ExposureBiasValue", Take::kRational, &Tags::exposure_bias_value_},
+    {0x9205, Where::kAny, "MaxApertureValue", Take::kRational, &Tags::max_aperture_value_},
+    {0x9206, Where::kAny, "SubjectDistance", Take::kRational, &Tags::subject_distance_},
+    {0x9207, Where::kAny, "MeteringMode", Take::kDescribed, &Tags::metering_mode_},
+    {0x9208, Where::kAny, "LightSource", Take::kDescribed, &Tags::light_source_},
+    {0x9209, Where::kAny, "Flash", Take::kDescribed, &Tags::flash_},
+    {0x920A, Where::kAny, "FocalLength", Take::kRational, &Tags::focal_length_},
+    {0x927C, Where::kAny, "MakerNoteLength", Take::kCount, &Tags::maker_note_length_},
+    {0x927C, Where::kAny, "MakerNotePosition", Take::kOffset, &Tags::maker_note_position_},
+    {0x9286, Where::kAny, "UserComment", Take::kComment, &Tags::user_comment_},
+    {0x9290, Where::kAny, "SubSecTime", Take::kText, &Tags::sub_sec_time_},
+    {0x9291, Where::kAny, "SubSecTimeOriginal", Take::kText, &Tags::sub_sec_time_original_},
+    {0x9292, Where::kAny, "SubSecTimeGenerated", Take::kText, &Tags::sub_sec_time_generated_},
+    {0xA000, Where::kAny, "FlashpixVersion", Take::kVersion, &Tags::flashpix_version_},
+    {0xA001, Where::kAny, "ColorSpace", Take::kDescribed, &Tags::color_space_},
+    {0xA002, Where::kAny, "ImageWidth", Take::kNumber, &Tags::image_width_},
+    {0xA003, Where::kAny, "ImageHeight", Take::kNumber, &Tags::image_height_},
+    {0xA004, Where::kAny, "RelatedSoundFile", Take::kText, &Tags::related_sound_file_},
+    {0xA005, Where::kAny, "", Take::kDirectory, {}},  // Interoperability IFD
+    {0xA20E, Where::kAny, "FocalPlaneXResolution", Take::kRational,
+     &Tags::focal_plane_x_resolution_},
+    {0xA20F, Where::kAny, "FocalPlaneYResolution", Take::kRational,
+     &Tags::focal_plane_y_resolution_},
+    {0xA210, Where::kAny, "FocalPlaneResolutionUnit", Take::kDescribed, &Tags::focal_plane_unit_},
+    {0xA215, Where::kAny, "ISOSpeedRatings", Take::kRounded, &Tags::iso_speed_ratings_},
+    {0xA217, Where::kAny, "SensingMethod", Take::kDescribed, &Tags::sensing_method_},
+};
+constexpr std::size_t kRowCount = std::size(kTagTable);
+
+// Rows that read the entry itself rather than its decoded value.
+constexpr bool TakesEntryOnly(Take take) {
+    return take == Take::kCount || take == Take::kOffset;
+}
+
+// Version texts and comments decode the raw bytes of an UNDEFINED value; every other row reads
+// its hexadecimal text.
+constexpr bool WantsHexText(Take take) {
+    return take != Take::kVersion && take != Take::kComment;
+}
+
+// Whether a row's property has the type its way of taking needs.
+constexpr bool FieldFits(const TagRow& row) {
+    const Field& f = row.field;
+    switch (row.take) {
+        case Take::kThumbnailFlag:
+        case Take::kDirectory:
+            return std::holds_alternative<std::monostate>(f) && row.property.empty();
+        case Take::kText:
+        case Take::kVersion:
+            return std::holds_alternative<TextField>(f);
+        case Take::kNumber:
+            return std::visit([](auto field) { return IsNumberField<decltype(field)>; }, f);
+        case Take::kFirstNumber:
+            return std::holds_alternative<std::int32_t Tags::*>(f);
+        case Take::kRounded:
+            return std::holds_alternative<std::uint16_t Tags::*>(f);
+        case Take::kRational:
+            return std::holds_alternative<TExifRational Tags::*>(f);
+        case Take::kDescribed:
+        case Take::kDescribedKeep:
+            return std::holds_alternative<TExifStringValue Tags::*>(f);
+        case Take::kOrientation:
+            return std::holds_alternative<TExifOrientation Tags::*>(f);
+        case Take::kComment:
+            return std::holds_alternative<CommentField>(f);
+        case Take::kCount:
+        case Take::kOffset:
+            return std::holds_alternative<std::uint32_t Tags::*>(f);
+    }
+    return false;
+}
+
+// The table is checked as it is compiled: every property of the right type, and the rows of one
+// tag agreeing on how the value is decoded (it is decoded once for all of them).
+constexpr bool TableIsSound() {
+    for (std::size_t i = 0; i < kRowCount; ++i) {
+        if (!FieldFits(kTagTable[i])) return false;
+        for (std::size_t j = 0; j < i; ++j) {
+            if (kTagTable[j].tag != kTagTable[i].tag) continue;
+            if (TakesEntryOnly(kTagTable[j].take) != TakesEntryOnly(kTagTable[i].take) ||
+                WantsHexText(kTagTable[j].take) != WantsHexText(kTagTable[i].take)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(TableIsSound());
+
+// Row numbers ordered by tag (table order among the rows of one tag), for a binary search.
+constexpr std::array<std::uint8_t, kRowCount> kRowOrder = [] {
+    std::array<std::uint8_t, kRowCount> order{};
+    for (std::size_t i = 0; i < kRowCount; ++i) {
+        std::size_t k = i;  // insertion sort: stable and plenty for a table this size
+        while (k > 0 && kTagTable[order[k - 1]].tag > kTagTable[i].tag) {
+            order[k] = order[k - 1];
+            --k;
+        }
+        order[k] = static_cast<std::uint8_t>(i);
+    }
+    return order;
+}();
+constexpr std::array<std::uint16_t, kRowCount> kSortedTags = [] {
+    std::array<std::uint16_t, kRowCount> tags{};
+    for (std::size_t i = 0; i < kRowCount; ++i)
+        tags[i] = kTagTable[kRowOrder[i]].tag;
+    return tags;
+}();
+
+// Rows listed as properties: those that name one not named by an earlier row.
+constexpr std::array<bool, kRowCount> kListed = [] {
+    std::array<bool, kRowCount> listed{};
+    for (std::size_t i = 0; i < kRowCount; ++i) {
+        listed[i] = !kTagTable[i].property.empty();
+        for (std::size_t j = 0; j < i && listed[i]; ++j) {
+            if (kTagTable[j].property == kTagTable[i].property) listed[i] = false;
+        }
+    }
+    return listed;
+}();
+
+struct RowRange {
+    std::size_t first;
+    std::size_t last;
+};
+
+// The rows of a tag, as positions in kRowOrder (an empty range for a tag the reader skips).
+RowRange RowsOf(std::uint16_t tag) {
+    const auto begin = kSortedTags.begin();
+    const auto [lo, hi] = std::equal_range(begin, kSortedTags.end(), tag);
+    return {static_cast<std::size_t>(lo - begin), static_cast<std::size_t>(hi - begin)};
 }
 
 }  // namespace
@@ -392,193 +569,113 @@ void TExifInfoEx::ReadExif(BoundedReader& reader, std::uint64_t tiff) {
 
 void TExifInfoEx::ApplyEntry(BoundedReader& reader, const Entry& e, std::uint64_t tiff,
                              bool first_ifd, std::vector<std::uint64_t>& queue) {
-    if (!IsKnownTag(e.tag)) return;
+    const RowRange rows = RowsOf(e.tag);
+    if (rows.first == rows.last) return;
     const bool big = byte_order_ == TByteOrder::boMotorola;
-    if (e.tag == 0x927C) {
-        t_.maker_note_length_ = e.count;
-        t_.maker_note_position_ = static_cast<std::uint32_t>(reader.U32(e.value_field, big) + tiff);
-        return;
-    }
-    const bool raw_tag = e.tag == 0x9000 || e.tag == 0xA000 || e.tag == 0x9286;
-    const Value v =
-        ReadValue(reader, e.type, e.count, e.value_field, tiff, big, !raw_tag, &value_budget_);
+    const Take lead = kTagTable[kRowOrder[rows.first]].take;
+    // The maker note's rows take the entry itself; its value is not decoded (it may be long).
+    const Value v = TakesEntryOnly(lead) ? Value{}
+                                         : ReadValue(reader, e.type, e.count, e.value_field, tiff,
+                                                     big, WantsHexText(lead), &value_budget_);
     const TDatas& d = v.datas;
-    auto text = [&] { return DecodeLegacyText(d.Text); };
     Tags& t = t_;
-    switch (e.tag) {
-        case 0x0001:
-            thumbnail_file_ = EqualsIgnoreAsciiCase(d.Text, "THM");
-            break;
-        case 0x0100:
-            t.thumbnail_width_ = static_cast<std::int32_t>(d.UnsignedValue);
-            break;
-        case 0x0101:
-            t.thumbnail_height_ = static_cast<std::int32_t>(d.UnsignedValue);
-            break;
-        case 0x0103:
-            SetStringValue(t.compression_, e.tag, d.UnsignedValue, false);
-            break;
-        case 0x0106:
-            SetStringValue(t.photometric_, e.tag, d.UnsignedValue, false);
-            break;
-        case 0x010E:
-            t.image_description_ = text();
-            break;
-        case 0x010F:
-            t.make_ = text();
-            break;
-        case 0x0110:
-            t.model_ = text();
-            break;
-        case 0x0112:
-            ExifOrientationOf(d.UnsignedValue,
-                              first_ifd ? &t.orientation_ : &t.thumbnail_orientation_);
-            break;
-        case 0x0115:
-            t.samples_per_pixel_ = static_cast<std::int16_t>(d.UnsignedValue);
-            break;
-        case 0x011A:
-            SetRational(first_ifd ? t.x_resolution_ : t.thumbnail_x_resolution_, d);
-            break;
-        case 0x011B:
-            SetRational(first_ifd ? t.y_resolution_ : t.thumbnail_y_resolution_, d);
-            break;
-        case 0x011C:
-            t.planar_configuration_ = static_cast<std::int16_t>(d.UnsignedValue);
-            break;
-        case 0x0128:
-            SetStringValue(first_ifd ? t.resolution_unit_ : t.thumbnail_resolution_unit_, e.tag,
-                           d.UnsignedValue, true);
-            break;
-        case 0x0131:
-            t.software_ = text();
-            break;
-        case 0x0132:
-            t.date_time_ = text();
-            break;
-        case 0x0201:
-            t.jpeg_if_ = d.UnsignedValue;
-            break;
-        case 0x0202:
-            t.jpeg_if_length_ = d.UnsignedValue;
-            break;
-        case 0x1001: {
-            std::int32_t& target = thumbnail_file_ ? t.thumbnail_width_ : t.image_width_;
-            if (target == 0) target = static_cast<std::int32_t>(d.UnsignedValue);
-            break;
+    for (std::size_t r = rows.first; r < rows.last; ++r) {
+        const TagRow& row = kTagTable[kRowOrder[r]];
+        switch (row.where) {
+            case Where::kAny:
+                break;
+            case Where::kFirstIfd:
+                if (!first_ifd) continue;
+                break;
+            case Where::kLaterIfd:
+                if (first_ifd) continue;
+                break;
+            case Where::kThumbnailFile:
+                if (!thumbnail_file_) continue;
+                break;
+            case Where::kImageFile:
+                if (thumbnail_file_) continue;
+                break;
         }
-        case 0x1002: {
-            std::int32_t& target = thumbnail_file_ ? t.thumbnail_height_ : t.image_height_;
-            if (target == 0) target = static_cast<std::int32_t>(d.UnsignedValue);
-            break;
+        switch (row.take) {
+            case Take::kThumbnailFlag:
+                thumbnail_file_ = EqualsIgnoreAsciiCase(d.Text, "THM");
+                break;
+            case Take::kDirectory:
+                Enqueue(queue, tiff + d.UnsignedValue);
+                break;
+            case Take::kText:
+                t.*std::get<TextField>(row.field) = DecodeLegacyText(d.Text);
+                break;
+            case Take::kVersion:
+                t.*std::get<TextField>(row.field) = VersionText(v, e.type);
+                break;
+            case Take::kNumber:
+                std::visit(
+                    [&](auto field) {
+                        if constexpr (IsNumberField<decltype(field)>) {
+                            using T = std::remove_reference_t<decltype(t.*field)>;
+                            t.*field = static_cast<T>(d.UnsignedValue);
+                        }
+                    },
+                    row.field);
+                break;
+            case Take::kFirstNumber: {
+                std::int32_t& target = t.*std::get<std::int32_t Tags::*>(row.field);
+                if (target == 0) target = static_cast<std::int32_t>(d.UnsignedValue);
+                break;
+            }
+            case Take::kRounded:
+                t.*std::get<std::uint16_t Tags::*>(row.field) = RoundToLow16(d.FloatValue);
+                break;
+            case Take::kRational:
+                SetRational(t.*std::get<TExifRational Tags::*>(row.field), d);
+                break;
+            case Take::kDescribed:
+            case Take::kDescribedKeep:
+                SetStringValue(t.*std::get<TExifStringValue Tags::*>(row.field), e.tag,
+                               d.UnsignedValue, row.take == Take::kDescribedKeep);
+                break;
+            case Take::kOrientation:
+                ExifOrientationOf(d.UnsignedValue,
+                                  &(t.*std::get<TExifOrientation Tags::*>(row.field)));
+                break;
+            case Take::kComment: {
+                std::string line;
+                if (CommentLine(v, e.type, big, &line)) {
+                    (t.*std::get<CommentField>(row.field)).push_back(std::move(line));
+                }
+                break;
+            }
+            case Take::kCount:
+                t.*std::get<std::uint32_t Tags::*>(row.field) = e.count;
+                break;
+            case Take::kOffset:
+                t.*std::get<std::uint32_t Tags::*>(row.field) =
+                    static_cast<std::uint32_t>(reader.U32(e.value_field, big) + tiff);
+                break;
         }
-        case 0x8298:
-            t.rights_notice_ = text();
-            break;
-        case 0x829A:
-            SetRational(t.exposure_time_, d);
-            break;
-        case 0x829D:
-            SetRational(t.f_number_, d);
-            break;
-        case 0x8769:
-        case 0xA005:
-            Enqueue(queue, tiff + d.UnsignedValue);
-            break;
-        case 0x8822:
-            SetStringValue(t.exposure_program_, e.tag, d.UnsignedValue, false);
-            break;
-        case 0x8827:
-            t.iso_speed_ratings_ = static_cast<std::uint16_t>(d.UnsignedValue);
-            break;
-        case 0x9000:
-            t.exif_version_ = VersionText(v, e.type);
-            break;
-        case 0x9003:
-            t.date_time_original_ = text();
-            break;
-        case 0x9004:
-            t.date_time_generated_ = text();
-            break;
-        case 0x9102:
-            SetRational(t.compressed_bits_per_pixel_, d);
-            break;
-        case 0x9201:
-            SetRational(t.shutter_speed_value_, d);
-            break;
-        case 0x9202:
-            SetRational(t.aperture_value_, d);
-            break;
-        case 0x9203:
-            SetRational(t.brightness_value_, d);
-            break;
-        case 0x9204:
-            SetRational(t.exposure_bias_value_, d);
-            break;
-        case 0x9205:
-            SetRational(t.max_aperture_value_, d);
-            break;
-        case 0x9206:
-            SetRational(t.subject_distance_, d);
-            break;
-        case 0x9207:
-            SetStringValue(t.metering_mode_, e.tag, d.UnsignedValue, false);
-            break;
-        case 0x9208:
-            SetStringValue(t.light_source_, e.tag, d.UnsignedValue, false);
-            break;
-        case 0x9209:
-            SetStringValue(t.flash_, e.tag, d.UnsignedValue, false);
-            break;
-        case 0x920A:
-            SetRational(t.focal_length_, d);
-            break;
-        case 0x9286: {
-            std::string line;
-            if (CommentLine(v, e.type, big, &line)) t.user_comment_.push_back(std::move(line));
-            break;
-        }
-        case 0x9290:
-            t.sub_sec_time_ = text();
-            break;
-        case 0x9291:
-            t.sub_sec_time_original_ = text();
-            break;
-        case 0x9292:
-            t.sub_sec_time_generated_ = text();
-            break;
-        case 0xA000:
-            t.flashpix_version_ = VersionText(v, e.type);
-            break;
-        case 0xA001:
-            SetStringValue(t.color_space_, e.tag, d.UnsignedValue, false);
-            break;
-        case 0xA002:
-            t.image_width_ = static_cast<std::int32_t>(d.UnsignedValue);
-            break;
-        case 0xA003:
-            t.image_height_ = static_cast<std::int32_t>(d.UnsignedValue);
-            break;
-        case 0xA004:
-            t.related_sound_file_ = text();
-            break;
-        case 0xA20E:
-            SetRational(t.focal_plane_x_resolution_, d);
-            break;
-        case 0xA20F:
-            SetRational(t.focal_plane_y_resolution_, d);
-            break;
-        case 0xA210:
-            SetStringValue(t.focal_plane_unit_, e.tag, d.UnsignedValue, false);
-            break;
-        case 0xA215:
-            t.iso_speed_ratings_ = RoundToLow16(d.FloatValue);
-            break;
-        case 0xA217:
-            SetStringValue(t.sensing_method_, e.tag, d.UnsignedValue, false);
-            break;
-        default:
-            break;
+    }
+}
+
+void TExifInfoEx::ForEachProperty(const std::function<void(const ExifProperty&)>& each) const {
+    for (std::size_t i = 0; i < std::size(kTagTable); ++i) {
+        if (!kListed[i]) continue;
+        const TagRow& row = kTagTable[i];
+        ExifProperty property{row.property, std::int64_t{0}};
+        std::visit(
+            [&](auto field) {
+                using F = decltype(field);
+                if constexpr (IsNumberField<F>) {
+                    property.value = static_cast<std::int64_t>(t_.*field);
+                } else if constexpr (std::is_same_v<F, TExifOrientation Tags::*>) {
+                    property.value = static_cast<std::int64_t>(t_.*field);
+                } else if constexpr (!std::is_same_v<F, std::monostate>) {
+                    property.value = &(t_.*field);
+                }
+            },
+            row.field);
+        each(property);
     }
 }
 

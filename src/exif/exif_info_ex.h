@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "exif/exif_types.h"
@@ -19,6 +20,15 @@
 namespace pelko {
 
 class BoundedReader;
+
+// One tag property, for writers that list them all: numbers (orientations as their ordinal) by
+// value, everything else by reference into the reader.
+struct ExifProperty {
+    std::string_view name;
+    std::variant<std::int64_t, const std::string*, const TExifRational*, const TExifStringValue*,
+                 const std::vector<std::string>*>
+        value;
+};
 
 class TExifInfoEx {
   public:
@@ -107,12 +117,16 @@ class TExifInfoEx {
     const TExifStringValue& FocalPlaneResolutionUnit() const { return t_.focal_plane_unit_; }
     const TExifStringValue& SensingMethod() const { return t_.sensing_method_; }
 
+    // Calls each with every tag property once, in the order of the tag table.
+    void ForEachProperty(const std::function<void(const ExifProperty&)>& each) const;
+
   protected:
     // Calls OnReadError when a handler is assigned.
     virtual void DoReadError();
 
   private:
     struct Entry;
+    friend struct ExifTagTable;  // the tag table names the fields of Tags
 
     void Clear();
     void Read(BoundedReader& reader);

@@ -1,10 +1,14 @@
 #include "naming/camera_model.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <cstdint>
+#include <mutex>
+#include <unordered_map>
 
 #include "exif/exif_info_ex.h"
 #include "support/file_ops.h"
@@ -12,6 +16,7 @@
 #include "support/platform.h"
 #include "support/string_utils.h"
 #include "support/text.h"
+#include "support/text_file.h"
 
 namespace pelko {
 
@@ -33,6 +38,29 @@ constexpr std::array<MakerRule, 5> kRules = {{
 }};
 // clang-format on
 
+// The alias table as WriteModelAliasFile starts it.
+constexpr std::array<std::string_view, 19> kDefaultAliasLines = {
+    "; フルモデル名からショート名へ変換するテーブルです",
+    "; %C を設定した場合に適用されます",
+    "; 自由に追加可能です",
+    "; =の左側はキーで、フルモデル名です",
+    "; =の右側が変換される名称です",
+    "",
+    "",
+    "[Camera]",
+    "PENTAX K20D=K20D",
+    "PENTAX K10D=K10D",
+    "PENTAX K-m=K-m",
+    "PENTAX K200D=K200D",
+    "PENTAX K100DS=K100DS",
+    "PENTAX K100D=K100D",
+    "PENTAX ist DL2=DL2",
+    "PENTAX ist DL=istDL",
+    "PENTAX ist DS2=DS2",
+    "PENTAX ist DS=istDS",
+    "COOLPIX S600=S600",
+};
+
 const MakerRule& RuleOf(TRawMaker maker) {
     return kRules[static_cast<std::size_t>(maker)];
 }
@@ -53,6 +81,12 @@ std::string ReadStretch(const std::string& file_name, std::size_t offset, std::s
     ::close(fd);
     bytes.resize(done);
     return bytes;
+}
+
+// A model or alias text as it may stand in a name: without control characters, broken text,
+// surrounding blanks and the characters a file name cannot hold.
+std::string ModelText(std::string_view text) {
+    return ReplaceEach(TrimControl(CleanNameText(text)), InvalidFileNameChars, false, "");
 }
 
 std::string ReadRawModel(TRawMaker maker, const std::string& file_name) {
@@ -83,6 +117,83 @@ StartRule StartRuleOf(TRawMaker maker) {
     }
     return {};
 }
+
+// The alias table, read once and again only when the file changes (a run names thousands of
+// files, each maybe with many %C), kept as a map with the first-match result of an ini read. Read
+// through its own handle, never through the process-wide current ini file.
+class AliasTableCache {
+  public:
+    static AliasTableCache& Instance() {
+        static AliasTableCache cache;
+        return cache;
+    }
+
+    // The alias of model in the table at path; model itself when it has none.
+    std::string Lookup(const std::string& path, const std::string& model,
+                       TMissingAliasTable missing_table) {
+        std::lock_guard lock(mutex_);
+        const Table* table = Current(path);
+        if (table == nullptr) {
+            if (missing_table == TMissingAliasTable::matNone) return model;
+            table = &BuiltIn();
+        }
+        const auto found = table->find(IniDocument::FoldKey(model));
+        return found == table->end() ? model : found->second;
+    }
+
+  private:
+    using Table = std::unordered_map<std::string, std::string>;
+
+    // What tells a changed file: another file under the name, or new contents.
+    struct Identity {
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        std::int64_t mtime_ns = 0, ctime_ns = 0;
+        bool operator==(const Identity&) const = default;
+    };
+
+    static Table Parse(std::string_view bytes) {
+        return IniDocument::Parse(bytes).SectionValues("Camera");
+    }
+
+    static const Table& BuiltIn() {
+        static const Table table = [] {
+            std::string text;
+            for (std::string_view line : kDefaultAliasLines) {
+                text += line;
+                text += "\n";
+            }
+            return Parse(text);
+        }();
+        return table;
+    }
+
+    // The table of the file at path, loaded when it changed; null when there is no such file.
+    const Table* Current(const std::string& path) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            loaded_ = false;
+            return nullptr;
+        }
+        const Identity identity{st.st_dev, st.st_ino, st.st_size,
+                                st.st_mtim.tv_sec * 1'000'000'000LL + st.st_mtim.tv_nsec,
+                                st.st_ctim.tv_sec * 1'000'000'000LL + st.st_ctim.tv_nsec};
+        if (loaded_ && path == path_ && identity == identity_) return &table_;
+        const TextFileBytes file = ReadTextFilePrefix(path, kIniMaxFileBytes);
+        table_ = file.status == TextFileStatus::kOk ? Parse(file.bytes) : Table{};
+        path_ = path;
+        identity_ = identity;
+        loaded_ = true;
+        return &table_;
+    }
+
+    std::mutex mutex_;
+    bool loaded_ = false;
+    std::string path_;
+    Identity identity_;
+    Table table_;
+};
 
 }  // namespace
 
@@ -164,7 +275,8 @@ std::string ReadOlympusModel(const std::string& file_name) {
     return ReadRawModel(TRawMaker::rmOlympus, file_name);
 }
 
-std::string GetModelName(const std::string& file_name, bool no_alias) {
+std::string GetModelName(const std::string& file_name, bool no_alias,
+                         TMissingAliasTable missing_table) {
     std::string model;
     try {
         const std::string ext = AsciiLower(ExtensionOf(file_name));
@@ -181,47 +293,26 @@ std::string GetModelName(const std::string& file_name, bool no_alias) {
         } else if (ext == ".jpg") {
             TExifInfoEx exif;
             exif.SetImageFileName(file_name);
-            model = ReplaceEach(TrimControl(exif.Model()), InvalidFileNameChars, false, "");
+            model = ModelText(exif.Model());
         }
     } catch (...) {
         // A reader that fails leaves the model unknown.
     }
     if (model.empty()) model = std::string(kUnknownModel);
     if (no_alias) return model;
+    return ApplyModelAlias(model, missing_table);
+}
 
-    const std::string alias_file = AppFolder() + "/" + std::string(kModelAliasFileName);
-    if (!FileExists(alias_file)) return model;
-    // Read through its own handle rather than by making the table the process-wide current ini
-    // file: another thread between its own select and read must never land in this table.
-    return IniFile(alias_file).ReadString("Camera", model, model);
+std::string ApplyModelAlias(const std::string& model, TMissingAliasTable missing_table) {
+    const std::string path = AppFolder() + "/" + std::string(kModelAliasFileName);
+    return ModelText(AliasTableCache::Instance().Lookup(path, model, missing_table));
 }
 
 bool WriteModelAliasFile(const std::string& folder) {
-    static constexpr std::array<std::string_view, 19> kLines = {
-        "; フルモデル名からショート名へ変換するテーブルです",
-        "; %C を設定した場合に適用されます",
-        "; 自由に追加可能です",
-        "; =の左側はキーで、フルモデル名です",
-        "; =の右側が変換される名称です",
-        "",
-        "",
-        "[Camera]",
-        "PENTAX K20D=K20D",
-        "PENTAX K10D=K10D",
-        "PENTAX K-m=K-m",
-        "PENTAX K200D=K200D",
-        "PENTAX K100DS=K100DS",
-        "PENTAX K100D=K100D",
-        "PENTAX ist DL2=DL2",
-        "PENTAX ist DL=istDL",
-        "PENTAX ist DS2=DS2",
-        "PENTAX ist DS=istDS",
-        "COOLPIX S600=S600",
-    };
     const std::string path = folder + "/" + std::string(kModelAliasFileName);
     if (::access(path.c_str(), F_OK) == 0) return true;
     std::string text;
-    for (std::string_view line : kLines) {
+    for (std::string_view line : kDefaultAliasLines) {
         text += line;
         text += "\r\n";
     }

@@ -1,7 +1,9 @@
 #include "naming/date_format.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <iterator>
 
 #include "support/text.h"
 
@@ -119,11 +121,138 @@ bool TwelveHourAhead(std::string_view pattern, std::size_t from) {
     return false;
 }
 
+void AppendPattern(std::string& out, std::string_view pattern, const DateTime& dt, int level);
+
+// What a specifier writes with: the output, the date, and the state of the pattern being read.
+struct PatternWriter {
+    std::string& out;
+    const DateTime& dt;
+    std::string_view pattern;
+    std::size_t pos;  // just after the specifier
+    int level;
+    bool twelve_hour;  // set by an am/pm specifier, read by the hours
+
+    void Number(int value, int digits) { AppendNumber(out, value, digits); }
+    void Nested(std::string_view format) { AppendPattern(out, format, dt, level + 1); }
+};
+
+// A specifier written as a run of one letter (either case); write gets the run's length.
+struct RunSpecifier {
+    char letter;  // upper case
+    void (*write)(PatternWriter& w, std::size_t count);
+};
+
+// The figures of a number specifier: one for a single letter, two for a run.
+int Figures(std::size_t count) {
+    return count >= 2 ? 2 : 1;
+}
+
+constexpr RunSpecifier kRunSpecifiers[] = {
+    {'Y',
+     [](PatternWriter& w, std::size_t count) {
+         // One or two letters give two figures, three or more four.
+         if (count <= 2) {
+             w.Number(((w.dt.year % 100) + 100) % 100, 2);
+         } else {
+             w.Number(w.dt.year, 4);
+         }
+     }},
+    {'G',
+     [](PatternWriter& w, std::size_t count) {
+         const std::string_view name = JapaneseEraOf(w.dt).name;
+         w.out.append(count == 1 ? name.substr(0, CharLengthAt(name, 0)) : name);
+     }},
+    {'E', [](PatternWriter& w,
+             std::size_t count) { w.Number(JapaneseEraOf(w.dt).year, Figures(count)); }},
+    {'M',
+     [](PatternWriter& w, std::size_t count) {
+         if (count <= 2) {
+             w.Number(w.dt.month, static_cast<int>(count));
+         } else {
+             w.out.append((count == 3 ? kShortMonthNames : kLongMonthNames)[MonthIndex(w.dt)]);
+         }
+     }},
+    {'D',
+     [](PatternWriter& w, std::size_t count) {
+         if (count <= 2) {
+             w.Number(w.dt.day, static_cast<int>(count));
+         } else if (count <= 4) {
+             w.out.append((count == 3 ? kShortDayNames : kLongDayNames)[DayIndex(w.dt)]);
+         } else {
+             w.Nested(count == 5 ? kShortDateFormat : kLongDateFormat);
+         }
+     }},
+    {'H',
+     [](PatternWriter& w, std::size_t count) {
+         if (TwelveHourAhead(w.pattern, w.pos)) w.twelve_hour = true;
+         int hour = w.dt.hour;
+         if (w.twelve_hour) {
+             if (hour == 0) {
+                 hour = 12;
+             } else if (hour > 12) {
+                 hour -= 12;
+             }
+         }
+         w.Number(hour, Figures(count));
+     }},
+    {'N', [](PatternWriter& w, std::size_t count) { w.Number(w.dt.minute, Figures(count)); }},
+    {'S', [](PatternWriter& w, std::size_t count) { w.Number(w.dt.second, Figures(count)); }},
+    {'Z',
+     [](PatternWriter& w, std::size_t count) {
+         w.Number(w.dt.millisecond, count >= 3 ? 3 : static_cast<int>(count));
+     }},
+    {'T', [](PatternWriter& w,
+             std::size_t count) { w.Nested(count == 1 ? kShortTimeFormat : kLongTimeFormat); }},
+    {'C',
+     [](PatternWriter& w, std::size_t) {
+         w.Nested(kShortDateFormat);
+         w.out.push_back(' ');
+         w.Nested(kLongTimeFormat);
+     }},
+};
+
+// Specifiers that begin with "a" (any case); where one begins like another, the longer is first.
+// write gets the word as written.
+struct WordSpecifier {
+    std::string_view word;
+    void (*write)(PatternWriter& w, std::string_view written);
+};
+
+constexpr WordSpecifier kWordSpecifiers[] = {
+    {"am/pm",
+     [](PatternWriter& w, std::string_view written) {
+         // In the case written: its first two letters or its last two.
+         w.out.append(written.substr(w.dt.hour >= 12 ? 3 : 0, 2));
+         w.twelve_hour = true;
+     }},
+    {"a/p",
+     [](PatternWriter& w, std::string_view written) {
+         w.out.push_back(written[w.dt.hour >= 12 ? 2 : 0]);
+         w.twelve_hour = true;
+     }},
+    {"ampm",
+     [](PatternWriter& w, std::string_view) {
+         w.out.append(w.dt.hour < 12 ? kTimeAmString : kTimePmString);
+         w.twelve_hour = true;
+     }},
+    {"aaaa",
+     [](PatternWriter& w, std::string_view) { w.out.append(kLongDayNames[DayIndex(w.dt)]); }},
+    {"aaa",
+     [](PatternWriter& w, std::string_view) { w.out.append(kShortDayNames[DayIndex(w.dt)]); }},
+};
+
+// Characters that stand for a separator of the system.
+struct SeparatorSpecifier {
+    char written;
+    char output;
+};
+constexpr SeparatorSpecifier kSeparators[] = {{'/', kDateSeparator}, {':', kTimeSeparator}};
+
 void AppendPattern(std::string& out, std::string_view pattern, const DateTime& dt, int level) {
     if (level > kMaxNesting) return;
-    char last_token = ' ';
-    bool twelve_hour = false;
-    std::size_t pos = 0;
+    PatternWriter w{out, dt, pattern, 0, level, false};
+    char last_letter = ' ';
+    std::size_t& pos = w.pos;
     while (pos < pattern.size()) {
         const char starter = pattern[pos];
         if (static_cast<unsigned char>(starter) >= 0x80) {
@@ -131,170 +260,55 @@ void AppendPattern(std::string& out, std::string_view pattern, const DateTime& d
             const std::size_t len = CharLengthAt(pattern, pos);
             out.append(pattern.substr(pos, len));
             pos += len;
-            last_token = ' ';
+            last_letter = ' ';
             continue;
         }
-        char token = Upper(starter);
-        if (IsAsciiLetter(starter)) {
-            if (token == 'M' && last_token == 'H') token = 'N';
-            last_token = token;
+        if (starter == '\'' || starter == '"') {
+            // Quoted text is copied as it is, without its quotes; an unclosed quote runs to the
+            // end.
+            const std::size_t start = ++pos;
+            while (pos < pattern.size() && pattern[pos] != starter) {
+                pos += CharLengthAt(pattern, pos);
+            }
+            out.append(pattern.substr(start, pos - start));
+            if (pos < pattern.size()) ++pos;
+            continue;
         }
-        switch (token) {
-            case 'Y': {
-                const std::size_t count = RunLength(pattern, pos);
-                pos += count;
-                if (count <= 2) {
-                    AppendNumber(out, ((dt.year % 100) + 100) % 100, 2);
-                } else {
-                    AppendNumber(out, dt.year, 4);
-                }
-                break;
-            }
-            case 'G': {
-                const std::size_t count = RunLength(pattern, pos);
-                pos += count;
-                const std::string_view name = JapaneseEraOf(dt).name;
-                out.append(count == 1 ? name.substr(0, CharLengthAt(name, 0)) : name);
-                break;
-            }
-            case 'E': {
-                const std::size_t count = RunLength(pattern, pos);
-                pos += count;
-                AppendNumber(out, JapaneseEraOf(dt).year, count >= 2 ? 2 : 1);
-                break;
-            }
-            case 'M': {
-                const std::size_t count = RunLength(pattern, pos);
-                pos += count;
-                if (count <= 2) {
-                    AppendNumber(out, dt.month, static_cast<int>(count));
-                } else if (count == 3) {
-                    out.append(kShortMonthNames[MonthIndex(dt)]);
-                } else {
-                    out.append(kLongMonthNames[MonthIndex(dt)]);
-                }
-                break;
-            }
-            case 'D': {
-                const std::size_t count = RunLength(pattern, pos);
-                pos += count;
-                switch (count) {
-                    case 1:
-                    case 2:
-                        AppendNumber(out, dt.day, static_cast<int>(count));
-                        break;
-                    case 3:
-                        out.append(kShortDayNames[DayIndex(dt)]);
-                        break;
-                    case 4:
-                        out.append(kLongDayNames[DayIndex(dt)]);
-                        break;
-                    case 5:
-                        AppendPattern(out, kShortDateFormat, dt, level + 1);
-                        break;
-                    default:
-                        AppendPattern(out, kLongDateFormat, dt, level + 1);
-                        break;
-                }
-                break;
-            }
-            case 'H': {
-                const std::size_t count = RunLength(pattern, pos);
-                pos += count;
-                if (TwelveHourAhead(pattern, pos)) twelve_hour = true;
-                int hour = dt.hour;
-                if (twelve_hour) {
-                    if (hour == 0) {
-                        hour = 12;
-                    } else if (hour > 12) {
-                        hour -= 12;
-                    }
-                }
-                AppendNumber(out, hour, count >= 2 ? 2 : 1);
-                break;
-            }
-            case 'N': {
-                const std::size_t count = RunLength(pattern, pos);
-                pos += count;
-                AppendNumber(out, dt.minute, count >= 2 ? 2 : 1);
-                break;
-            }
-            case 'S': {
-                const std::size_t count = RunLength(pattern, pos);
-                pos += count;
-                AppendNumber(out, dt.second, count >= 2 ? 2 : 1);
-                break;
-            }
-            case 'Z': {
-                const std::size_t count = RunLength(pattern, pos);
-                pos += count;
-                AppendNumber(out, dt.millisecond, count >= 3 ? 3 : static_cast<int>(count));
-                break;
-            }
-            case 'T': {
-                const std::size_t count = RunLength(pattern, pos);
-                pos += count;
-                AppendPattern(out, count == 1 ? kShortTimeFormat : kLongTimeFormat, dt, level + 1);
-                break;
-            }
-            case 'C': {
-                pos += RunLength(pattern, pos);
-                AppendPattern(out, kShortDateFormat, dt, level + 1);
-                out.push_back(' ');
-                AppendPattern(out, kLongTimeFormat, dt, level + 1);
-                break;
-            }
-            case 'A': {
-                if (StartsWithIgnoreCase(pattern, pos, "am/pm")) {
-                    // "AM/PM" in the case written: its first two letters or its last two.
-                    out.append(pattern.substr(dt.hour >= 12 ? pos + 3 : pos, 2));
-                    pos += 5;
-                    twelve_hour = true;
-                } else if (StartsWithIgnoreCase(pattern, pos, "a/p")) {
-                    out.push_back(pattern[dt.hour >= 12 ? pos + 2 : pos]);
-                    pos += 3;
-                    twelve_hour = true;
-                } else if (StartsWithIgnoreCase(pattern, pos, "ampm")) {
-                    out.append(dt.hour < 12 ? kTimeAmString : kTimePmString);
-                    pos += 4;
-                    twelve_hour = true;
-                } else if (StartsWithIgnoreCase(pattern, pos, "aaaa")) {
-                    out.append(kLongDayNames[DayIndex(dt)]);
-                    pos += 4;
-                } else if (StartsWithIgnoreCase(pattern, pos, "aaa")) {
-                    out.append(kShortDayNames[DayIndex(dt)]);
-                    pos += 3;
-                } else {
-                    out.push_back(starter);
-                    ++pos;
-                }
-                break;
-            }
-            case '/':
-                out.push_back(kDateSeparator);
-                ++pos;
-                break;
-            case ':':
-                out.push_back(kTimeSeparator);
-                ++pos;
-                break;
-            case '\'':
-            case '"': {
-                // Quoted text is copied as it is, without its quotes; an unclosed quote runs to
-                // the end.
-                const std::size_t start = ++pos;
-                while (pos < pattern.size() && pattern[pos] != starter) {
-                    pos += CharLengthAt(pattern, pos);
-                }
-                out.append(pattern.substr(start, pos - start));
-                if (pos < pattern.size()) ++pos;
-                break;
-            }
-            default:
+        if (!IsAsciiLetter(starter)) {
+            const auto separator =
+                std::find_if(std::begin(kSeparators), std::end(kSeparators),
+                             [&](const SeparatorSpecifier& s) { return s.written == starter; });
+            out.push_back(separator != std::end(kSeparators) ? separator->output : starter);
+            ++pos;
+            continue;
+        }
+        char letter = Upper(starter);
+        if (letter == 'M' && last_letter == 'H') letter = 'N';  // "h:mm" means minutes
+        last_letter = letter;
+        if (letter == 'A') {
+            const auto word = std::find_if(
+                std::begin(kWordSpecifiers), std::end(kWordSpecifiers),
+                [&](const WordSpecifier& s) { return StartsWithIgnoreCase(pattern, pos, s.word); });
+            if (word == std::end(kWordSpecifiers)) {
                 out.push_back(starter);
                 ++pos;
-                break;
+            } else {
+                const std::string_view written = pattern.substr(pos, word->word.size());
+                pos += written.size();
+                word->write(w, written);
+            }
+            continue;
         }
+        const auto run = std::find_if(std::begin(kRunSpecifiers), std::end(kRunSpecifiers),
+                                      [&](const RunSpecifier& s) { return s.letter == letter; });
+        if (run == std::end(kRunSpecifiers)) {
+            out.push_back(starter);  // a letter that is no specifier is copied
+            ++pos;
+            continue;
+        }
+        const std::size_t count = RunLength(pattern, pos);
+        pos += count;
+        run->write(w, count);
     }
 }
 

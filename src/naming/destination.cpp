@@ -63,14 +63,20 @@ std::string JoinPath(std::string_view folder, std::string_view child) {
     return path;
 }
 
+// base_folder + "/" + the sub-folder text kept below it; the base folder when nothing is left.
+std::string JoinSubFolder(std::string_view base_folder, std::string_view text) {
+    const std::string sub = ConfinedSubFolder(text);
+    if (sub.empty()) return std::string(base_folder);
+    return JoinPath(base_folder, sub);
+}
+
 // The text of a folder-mode user folder, evaluated as a format; the base folder when that gives
 // nothing.
 std::string FolderFromFormat(const NamingContext& context, std::string_view base_folder,
                              const std::string& text, const DateTime& date) {
-    const std::string folder = EvaluateUserFormat(
-        {}, {}, text, date, context.state.current_source_folder, context.model_name);
-    if (folder.empty()) return std::string(base_folder);
-    return JoinPath(base_folder, folder);
+    return JoinSubFolder(base_folder,
+                         EvaluateUserFormat({}, {}, text, date, context.state.current_source_folder,
+                                            context.model_name));
 }
 
 std::string DestinationFolder(const NamingContext& context, const std::string& base_folder,
@@ -83,7 +89,7 @@ std::string DestinationFolder(const NamingContext& context, const std::string& b
             if (text.find("%D") != std::string::npos || text.find("%W") != std::string::npos) {
                 return FolderFromFormat(context, base_folder, text, date);
             }
-            return JoinPath(base_folder, text);
+            return JoinSubFolder(base_folder, text);
         case kFolderModeUserFormat:
             if (TrimControl(text).empty()) return base_folder;
             return FolderFromFormat(context, base_folder, text, date);
@@ -98,8 +104,8 @@ std::string DestinationFolder(const NamingContext& context, const std::string& b
     }
 }
 
-std::string DestinationName(const NamingContext& context, const std::string& folder,
-                            const std::string& name, std::string_view ext, const DateTime& date) {
+std::string ModeName(const NamingContext& context, const std::string& folder,
+                     const std::string& name, std::string_view ext, const DateTime& date) {
     const NamingSettings& settings = context.settings;
     switch (settings.file_name_mode) {
         case kFileNameModeUserFormat:
@@ -130,7 +136,37 @@ std::string DestinationName(const NamingContext& context, const std::string& fol
     }
 }
 
+// The file name of the file-name mode. A generated name holds no control characters or broken
+// text, and is never a name that leads out of its folder; the source name stays as it is.
+std::string DestinationName(const NamingContext& context, const std::string& folder,
+                            const std::string& name, std::string_view ext, const DateTime& date) {
+    if (context.settings.file_name_mode == kFileNameModeOriginal) return name;
+    std::string generated = ModeName(context, folder, name, ext, date);
+    if (generated == name) return name;
+    generated = CleanNameText(generated);
+    if (generated.empty() || generated == "." || generated == ".." ||
+        generated.find('/') != std::string::npos) {
+        return name;
+    }
+    return generated;
+}
+
 }  // namespace
+
+std::string ConfinedSubFolder(std::string_view text) {
+    std::string sub;
+    while (!text.empty()) {
+        const std::size_t slash = text.find('/');
+        const std::string part = CleanNameText(text.substr(0, slash));
+        if (!part.empty() && part != "." && part != "..") {
+            if (!sub.empty()) sub.push_back('/');
+            sub += part;
+        }
+        if (slash == std::string_view::npos) break;
+        text.remove_prefix(slash + 1);
+    }
+    return sub;
+}
 
 DateTime ExifTextToDateTime(std::string_view text) {
     auto bytes = [&](std::size_t from, std::size_t count) {

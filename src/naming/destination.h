@@ -102,6 +102,11 @@ struct DestinationResult {
 // unless the file is skipped. Creates the destination folder when context.create_folders.
 DestinationResult BuildDestination(NamingContext& context, const DestinationRequest& request);
 
+// A folder text or evaluated folder format as a sub-folder that stays below its destination
+// root: "/"-separated parts, with empty, "." and ".." parts dropped (so an absolute path becomes
+// relative) and control characters and broken text removed from each part. Empty: the root.
+std::string ConfinedSubFolder(std::string_view text);
+
 // The date that names a file: its modification time, or for ".jpg" with the EXIF option and an
 // EXIF block the capture date (the file time again when that lies before 1990/01/01 00:00:30).
 DateTime ChooseFileDate(const NamingContext& context, const std::string& path, std::string_view ext,

@@ -214,6 +214,8 @@ std::string EvaluateUserFormat(std::string_view name, std::string_view ext, std:
         if (!IsInvalidFileNameByte(c)) result[kept++] = c;
     }
     result.resize(kept);
+    // Card data (models, names) may hold control bytes and broken text; a name holds neither.
+    result = CleanNameText(result);
     // Trimmed in place: this runs once per file of a run.
     const std::string_view trimmed = TrimControl(result);
     const auto lead = static_cast<std::size_t>(trimmed.data() - result.data());

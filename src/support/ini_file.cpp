@@ -13,12 +13,11 @@
 
 #include "support/file_ops.h"
 #include "support/text.h"
+#include "support/text_file.h"
 
 namespace pelko {
 
 namespace {
-
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 bool IsWs(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
@@ -40,14 +39,18 @@ struct LineInfo {
     std::string_view value;  // key lines: the text after the first "=", trimmed
 };
 
-// A header is "[" up to the last "]" of the line (text after it is ignored); a "[" without "]"
-// is an ordinary line. Lines starting with ";" are comments; lines without "=" hold no key.
+// A header is "[" up to the last "]" of the line (text after it is ignored), or up to the first
+// "]" when a comment follows it ("[FrmDCMain] ; v2 [old]"); a "[" without "]" is an ordinary
+// line. Lines starting with ";" are comments; lines without "=" hold no key.
 LineInfo Classify(std::string_view line) {
     std::string_view t = TrimWs(line);
     if (t.empty()) return {};
     if (t.front() == '[') {
-        std::size_t close = t.rfind(']');
+        std::size_t close = t.find(']');
         if (close != std::string_view::npos) {
+            const std::string_view after = TrimWs(t.substr(close + 1));
+            if (!after.empty() && after.front() != ';' && after.front() != '#')
+                close = t.rfind(']');
             return {LineKind::kSection, TrimWs(t.substr(1, close - 1)), {}};
         }
     }
@@ -191,19 +194,8 @@ IniDocument LoadDocument(const std::string& file_name) {
 }  // namespace
 
 IniDocument IniDocument::Parse(std::string_view bytes) {
-    while (bytes.substr(0, kBom.size()) == kBom)
-        bytes.remove_prefix(kBom.size());
-    std::string text = DecodeLegacyText(bytes);
     IniDocument doc;
-    std::string_view rest = text;
-    while (!rest.empty()) {
-        std::size_t end = rest.find('\n');
-        std::string_view line = rest.substr(0, end);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        doc.lines_.emplace_back(line);
-        if (end == std::string_view::npos) break;
-        rest.remove_prefix(end + 1);
-    }
+    doc.lines_ = DecodeTextLines(bytes, true);
     return doc;
 }
 
@@ -237,6 +229,23 @@ std::optional<std::string> IniDocument::Read(std::string_view section, std::stri
     auto line = FindKey(range->first + 1, range->second, key);
     if (!line) return std::nullopt;
     return ValueFromRaw(Classify(lines_[*line]).value);
+}
+
+std::string IniDocument::FoldKey(std::string_view key) {
+    return AsciiLower(TrimWs(key));
+}
+
+std::unordered_map<std::string, std::string> IniDocument::SectionValues(
+    std::string_view section) const {
+    std::unordered_map<std::string, std::string> values;
+    const auto range = FindSection(section);
+    if (!range) return values;
+    for (std::size_t i = range->first + 1; i < range->second; ++i) {
+        const LineInfo info = Classify(lines_[i]);
+        if (info.kind == LineKind::kKey)
+            values.try_emplace(FoldKey(info.name), ValueFromRaw(info.value));
+    }
+    return values;
 }
 
 bool IniDocument::IsStorableSection(std::string_view section) {

@@ -4,9 +4,11 @@
 //
 // Reading follows the Windows profile functions: section and key names match with ASCII letters
 // folded; whitespace around names and values is dropped; one pair of matching quotes (" or ')
-// around a value is removed; a value is cut after 2,047 characters. Text is UTF-8, or Shift-JIS
-// when the file is not valid UTF-8 (files of the Windows program). Writing keeps every other line
-// as it was (comments, blank lines, order) and stores the file as UTF-8 with CR LF line ends.
+// around a value is removed; a value is cut after 2,047 characters and ends at a NUL. Lines end at
+// CR LF, LF or a lone CR; each line is UTF-8 when it is valid UTF-8, otherwise Shift-JIS (files of
+// the Windows program), so one stray byte never re-decodes the rest of the file; a file with a
+// UTF-16 byte order mark is read as UTF-16. Writing keeps every other line as it was (comments,
+// blank lines, order) and stores the file as UTF-8 with CR LF line ends.
 //
 // IniFile opens, reads or writes and closes the file on every call; nothing is cached.
 
@@ -14,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace pelko {
@@ -28,8 +31,7 @@ inline constexpr std::size_t kIniMaxFileBytes = 8u * 1024 * 1024;
 class IniDocument {
   public:
     IniDocument() = default;
-    // Any bytes: decoded as UTF-8 or Shift-JIS, a leading byte order mark dropped, lines split
-    // at LF with one CR before it removed. Never fails.
+    // Any bytes: split into lines and decoded line by line as described above. Never fails.
     static IniDocument Parse(std::string_view bytes);
 
     // The value of key in section (first section and first key of that name), or nothing.
@@ -42,6 +44,12 @@ class IniDocument {
     bool EraseKey(std::string_view section, std::string_view key);
     // Removes every section of that name with all its lines; false when there was none.
     bool EraseSection(std::string_view section);
+
+    // The values of the first section of that name by key as FoldKey gives it, for lookups of
+    // many keys: the first line of each key wins, as Read finds it.
+    std::unordered_map<std::string, std::string> SectionValues(std::string_view section) const;
+    // A key as reads compare it: whitespace around it dropped, ASCII letters folded.
+    static std::string FoldKey(std::string_view key);
 
     // Section names in file order, each name once (first spelling).
     std::vector<std::string> Sections() const;

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <mutex>
 #include <vector>
 
 #include "support/file_ops.h"
@@ -91,12 +92,23 @@ std::string ChooseAppFolder(const AppFolderInputs& inputs) {
                 : WithoutTrailingSlashes(inputs.home) + "/.config";
         folder = WithoutTrailingSlashes(config) + "/PelkoCopy";
     }
-    folder = WithoutTrailingSlashes(folder);
-    FolderCreate(folder);
+    return WithoutTrailingSlashes(folder);
+}
+
+namespace {
+
+std::mutex& AppFolderMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+// Empty until the first call of AppFolder.
+std::string& CachedAppFolder() {
+    static std::string folder;
     return folder;
 }
 
-std::string AppFolder() {
+std::string AppFolderFromSystem() {
     AppFolderInputs inputs;
     inputs.pelkocopy_home = Env("PELKOCOPY_HOME");
     if (inputs.pelkocopy_home.empty()) {
@@ -107,6 +119,25 @@ std::string AppFolder() {
         inputs.home = HomeFolder();
     }
     return ChooseAppFolder(inputs);
+}
+
+}  // namespace
+
+std::string AppFolder() {
+    // Worked out once: it is asked for once per file through the model lookup.
+    std::lock_guard lock(AppFolderMutex());
+    std::string& folder = CachedAppFolder();
+    if (folder.empty()) folder = AppFolderFromSystem();
+    return folder;
+}
+
+bool CreateAppFolder() {
+    return FolderCreate(AppFolder());
+}
+
+void ResetAppFolderForTesting() {
+    std::lock_guard lock(AppFolderMutex());
+    CachedAppFolder().clear();
 }
 
 std::string AppPath() {

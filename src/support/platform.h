@@ -18,10 +18,17 @@ std::string ExecutablePath();
 
 // The application folder, where every data file lives: $PELKOCOPY_HOME when set; else the
 // executable's folder when it is writable (a portable copy); else $XDG_CONFIG_HOME/PelkoCopy
-// (default ~/.config/PelkoCopy), created on first use. No trailing "/".
+// (default ~/.config/PelkoCopy). Worked out at the first call and kept; never created here, so
+// that reading (a dry run) leaves no trace. No trailing "/".
 std::string AppFolder();
 // AppFolder() with a trailing "/".
 std::string AppPath();
+// Creates the application folder with all missing levels, before the first file is written
+// there; true when it exists afterwards.
+bool CreateAppFolder();
+// Test seam: the next AppFolder() works the folder out again (after a test changed
+// $PELKOCOPY_HOME).
+void ResetAppFolderForTesting();
 
 // What the application folder is chosen from.
 struct AppFolderInputs {
@@ -31,7 +38,7 @@ struct AppFolderInputs {
     std::string xdg_config_home;  // $XDG_CONFIG_HOME
     std::string home;             // the user's home folder
 };
-// The application folder for these inputs, created when missing; no trailing "/".
+// The application folder for these inputs; no trailing "/".
 std::string ChooseAppFolder(const AppFolderInputs& inputs);
 
 // Host name up to its first ".".

@@ -122,6 +122,33 @@ std::string DecodeLegacyText(std::string_view bytes) {
     return ShiftJisToUtf8(bytes);
 }
 
+std::string CleanNameText(std::string_view text) {
+    auto is_control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
+    bool clean = IsValidUtf8(text);
+    for (std::size_t i = 0; clean && i < text.size(); ++i) {
+        // C2 80..C2 9F encode the C1 controls.
+        clean = !is_control(text[i]) && !(text[i] == '\xC2' && i + 1 < text.size() &&
+                                          static_cast<unsigned char>(text[i + 1]) < 0xA0);
+    }
+    if (clean) return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    char32_t cp;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t len = DecodeAt(text, pos, &cp);
+        if (len == 0) {
+            AppendUtf8(out, kReplacement);
+            ++pos;
+            continue;
+        }
+        // C1 controls (U+0080..U+009F) act on terminals as the C0 escape does.
+        const bool control = len == 1 ? is_control(text[pos]) : (cp >= 0x80 && cp <= 0x9F);
+        if (!control) out.append(text.substr(pos, len));
+        pos += len;
+    }
+    return out;
+}
+
 std::size_t CharLengthAt(std::string_view text, std::size_t pos) {
     if (pos >= text.size()) return 0;
     char32_t cp;

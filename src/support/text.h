@@ -24,6 +24,10 @@ std::string Utf8ToShiftJis(std::string_view text);
 // The text as UTF-8: unchanged when it is valid UTF-8, otherwise decoded from Shift-JIS.
 std::string DecodeLegacyText(std::string_view bytes);
 
+// Text fit to stand in a name: control characters (C0, DEL and C1) dropped, and every byte that
+// is not part of well-formed UTF-8 replaced by U+FFFD.
+std::string CleanNameText(std::string_view text);
+
 // Byte length of the character that starts at pos: 1 to 4 for a well-formed UTF-8 sequence,
 // 1 for a stray byte (so a walk over malformed text always moves on), 0 at or past the end.
 std::size_t CharLengthAt(std::string_view text, std::size_t pos);

@@ -22,6 +22,7 @@
 #include <nlohmann/json.hpp>
 
 #include "copy/card_tree.h"
+#include "exif/exif_block_builder.h"
 #include "support/file_ops.h"
 #include "support/platform.h"
 
@@ -226,6 +227,73 @@ TEST(ImportCli, SettingsComeFromTheWindowsSettingsFile) {
     EXPECT_EQ(Rows(out)["IMGP0006.PEF"], "----|----");
     const std::map<std::string, std::string> raw = {{"2010/shot-0007.PEF", "new"}};
     EXPECT_EQ(Tree(tmp / "raw"), raw);
+}
+
+// With --settings an option on the command line wins both ways; a stored destination that
+// cannot be used stops the run before anything is copied, unless the command line replaces it.
+TEST(ImportCli, CommandLineOptionsOverrideStoredSettingsBothWays) {
+    TempDir tmp;
+    const std::string ini = tmp / "home" + "/" + ComputerName() + ".ini";
+    const std::string stored = "[FrmDCMain]\r\nDestRaw=" + tmp / "raw" +
+                               "\r\nDestJpg=" + tmp / "jpg" + "\r\nDestOther=" + tmp / "other" +
+                               "\r\nCopyAfterReMove=1\r\nLastDateExec=1\r\nExecExifDate=1\r\n"
+                               "LastCopyDateTime=2010/5/1 0:00:00\r\n";
+    ::setenv("PELKOCOPY_HOME", (tmp / "home").c_str(), 1);
+    struct Case {
+        std::string stored_extra, options;
+        int status;
+        std::string old_row;  // of IMGP0006.PEF, dated before the stored cut-off
+        bool new_copied, new_on_card;
+    };
+    const Case cases[] = {
+        {"", "", 0, "----|----", true, false},
+        {"", "--no-remove --no-skip-older --no-exif-date", 0, "OK|----", true, true},
+        {"", "--no-remove --skip-older", 0, "----|----", true, true},
+        {"DestJpg=jpg\r\n", "", 1, "", false, true},  // relative: nothing copied
+        {"DestJpg=jpg\r\n", "--jpeg " + tmp / "jpg2", 0, "----|----", true, false},
+        // A cut-off that does not parse is "now": both files are older.
+        {"LastCopyDateTime=garbage\r\n", "", 0, "----|----", false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored_extra + c.options);
+        fs::remove_all(tmp / "card");
+        fs::remove_all(tmp / "raw");
+        // Later keys of the same name do not count, so the extra keys go first.
+        WriteFile(ini, "[FrmDCMain]\r\n" + c.stored_extra + stored.substr(12));
+        DatedFile(tmp / "card/DCIM/IMGP0007.PEF", "new", {2010, 5, 1, 0, 0, 0});
+        DatedFile(tmp / "card/DCIM/IMGP0006.PEF", "old", {2010, 4, 30, 23, 59, 59});
+        std::string out;
+        EXPECT_EQ(
+            RunCli("import " + tmp / "card/DCIM --settings " + c.options + " 2>/dev/null", &out),
+            c.status)
+            << out;
+        EXPECT_EQ(Rows(out)["IMGP0006.PEF"], c.old_row) << out;
+        EXPECT_EQ(fs::exists(tmp / "raw/IMGP0007.PEF"), c.new_copied);
+        EXPECT_EQ(fs::exists(tmp / "card/DCIM/IMGP0007.PEF"), c.new_on_card);
+    }
+    ::unsetenv("PELKOCOPY_HOME");
+}
+
+// The preview equals the run: without an alias table yet, a dry run names files with the
+// table's first contents, and creates nothing, not even the application folder.
+TEST(ImportCli, ADryRunPreviewsTheRunAndCreatesNothing) {
+    TempDir tmp;
+    ExifBlockBuilder exif(false);
+    exif.Ascii(0, 0x0110, "PENTAX K10D");
+    WriteFile(tmp / "card/DCIM/IMGP0001.JPG", exif.Jpeg());
+    const std::string home = tmp / "home/PelkoCopy";
+    ::setenv("PELKOCOPY_HOME", home.c_str(), 1);
+    const std::string args =
+        Import(tmp / "card/DCIM", tmp.str(), "--name-mode 1 --user-format %C-%N");
+    std::string preview, run;
+    EXPECT_EQ(RunCli(args + " --dry-run", &preview), 0);
+    EXPECT_FALSE(fs::exists(tmp / "home"));
+    EXPECT_EQ(RunCli(args, &run), 0);
+    ::unsetenv("PELKOCOPY_HOME");
+    const std::string row = "\t" + tmp / "jpg/DSLR/K10D-0001.JPG\tOK\t";
+    EXPECT_NE(preview.find(row), std::string::npos) << preview;
+    EXPECT_NE(run.find(row), std::string::npos) << run;
+    EXPECT_TRUE(fs::exists(home + "/ChangeModelName.txt"));
 }
 
 TEST(ImportCli, FullFileSystemFailsTheRowsAndLeavesNothingPartial) {

@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <tuple>
 
 #include "common/test_util.h"
 #include "exif/exif_block_builder.h"
 #include "support/front_ini_func.h"
+#include "support/ini_file.h"
+#include "support/platform.h"
+#include "support/text.h"
 
 namespace pelko {
 namespace {
@@ -70,8 +75,14 @@ TEST(CameraModel, RawSamples) {
 
 class CameraModelAlias : public ::testing::Test {
   protected:
-    void SetUp() override { ::setenv("PELKOCOPY_HOME", home_.str().c_str(), 1); }
-    void TearDown() override { ::unsetenv("PELKOCOPY_HOME"); }
+    void SetUp() override {
+        ::setenv("PELKOCOPY_HOME", home_.str().c_str(), 1);
+        ResetAppFolderForTesting();
+    }
+    void TearDown() override {
+        ::unsetenv("PELKOCOPY_HOME");
+        ResetAppFolderForTesting();
+    }
     // A JPEG whose IFD0 holds only Model.
     std::string JpegWithModel(const std::string& model) {
         test::ExifBlockBuilder b(false);
@@ -105,13 +116,56 @@ TEST_F(CameraModelAlias, DefaultTableEditsAndCommand) {
     EXPECT_EQ(test::RunCli("model --alias " + k20d + " 2>/dev/null", &out), 2);
 
     // The user's own table is never rewritten; an empty alias gives an empty model, and "不明"
-    // can carry an alias too.
-    test::WriteFile(home_ / "ChangeModelName.txt", "[Camera]\r\nPENTAX K20D=\r\n不明=?\r\n");
+    // can carry an alias too, filtered as every name is.
+    test::WriteFile(home_ / "ChangeModelName.txt",
+                    "[Camera]\r\nPENTAX K20D=\r\n不明=\x1B[2J?不明\x7F\r\n");
     ASSERT_TRUE(WriteModelAliasFile(home_.str()));
     EXPECT_EQ(GetModelName(k20d), "");
-    EXPECT_EQ(GetModelName(home_ / "IMGP0123.JPEG"), "?");
+    EXPECT_EQ(GetModelName(home_ / "IMGP0123.JPEG"), "[2J不明");
     EXPECT_EQ(GetModelName(JpegWithModel(" A/B ")), "AB");
     EXPECT_EQ(GetModelName(home_ / "missing.pef"), "PENTAX RAW FILE");
+}
+
+// The table in memory gives what an ini read of the file gives, and follows the file's changes.
+TEST_F(CameraModelAlias, TheTableInMemoryMatchesTheFile) {
+    const std::string path = home_ / "ChangeModelName.txt";
+    test::WriteFile(path,
+                    "[Other]\r\nPENTAX K10D=wrong\r\n[camera]\r\n  pentax k10d  = K10D \r\n"
+                    "PENTAX K10D=second\r\nQuoted=\"  q  \"\r\n; PENTAX K20D=comment\r\n"
+                    "Empty=\r\n[Camera]\r\nLate=never\r\n");
+    for (const std::string model :
+         {"PENTAX K10D", "pentax K10D", "Quoted", "PENTAX K20D", "Empty", "Late", "不明", ""}) {
+        // Model texts lose surrounding blanks as every name does.
+        EXPECT_EQ(ApplyModelAlias(model),
+                  TrimControl(IniFile(path).ReadString("Camera", model, model)))
+            << model;
+    }
+    EXPECT_EQ(ApplyModelAlias("PENTAX K10D"), "K10D");
+
+    // An edit is seen at the next lookup, even within the same second and at the same size.
+    test::WriteFile(path, "[Camera]\r\nPENTAX K10D=K-10\r\n");
+    EXPECT_EQ(ApplyModelAlias("PENTAX K10D"), "K-10");
+    test::WriteFile(path, "[Camera]\r\nPENTAX K10D=K-11\r\n");
+    EXPECT_EQ(ApplyModelAlias("PENTAX K10D"), "K-11");
+
+    // Without the file: no alias, or in a dry run the lines the real run would write first.
+    std::filesystem::remove(path);
+    EXPECT_EQ(ApplyModelAlias("PENTAX K10D"), "PENTAX K10D");
+    EXPECT_EQ(ApplyModelAlias("PENTAX K10D", TMissingAliasTable::matBuiltIn), "K10D");
+    EXPECT_EQ(ApplyModelAlias("COOLPIX S600", TMissingAliasTable::matBuiltIn), "S600");
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(CameraModelAlias, ALargeTableIsReadOncePerChange) {
+    std::string table = "[Camera]\r\n";
+    for (int i = 0; table.size() < 1'250'000; ++i)
+        table += "MODEL " + std::to_string(i) + "=M" + std::to_string(i) + "\r\n";
+    test::WriteFile(home_ / "ChangeModelName.txt", table);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 5'000; ++i)
+        ASSERT_EQ(ApplyModelAlias("MODEL " + std::to_string(i)), "M" + std::to_string(i));
+    // Reading the file at each lookup took about 13 ms each.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 }  // namespace

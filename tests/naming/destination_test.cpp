@@ -62,6 +62,21 @@ TEST_F(BuildDestinationTest, FolderModes) {
         {kFolderModeYearMonth, "", "2009-04"},
         {kFolderModeYearMonthDay, "", "2009-04-10"},
         {17, "", ""},  // a stored index out of range acts as "nothing"
+        // Nothing leads outside the destination root.
+        {kFolderModeUser, "../../esc1", "esc1"},
+        {kFolderModeUser, "/etc/cron.d", "etc/cron.d"},
+        {kFolderModeUser, "a/./b//../c", "a/b/c"},
+        {kFolderModeUser, "..", ""},
+        {kFolderModeUser, "%W..", ""},
+        {kFolderModeUserFormat, "%W..", ""},
+        {kFolderModeUserFormat, "%W.", ""},
+        {kFolderModeUser, "旅\x01行\x7F/\t", "旅行"},
+        {kFolderModeUserFormat, "%C", "K10D\xEF\xBF\xBD"},  // the model with its control bytes
+    };
+    context_.model_name = [](const std::string&) {
+        return std::string(
+            "K1\x1B"
+            "0D\n\xFF");
     };
     const std::string source = Source("IMGP0123.JPG");
     for (const auto& [mode, text, sub_folder] : cases) {
@@ -97,13 +112,35 @@ TEST_F(BuildDestinationTest, FileNameModes) {
         {kFileNameModeOriginalDateTime, "A.JPG", "", "A.JPG-20090410-124510.JPG"},
         {kFileNameModeDateTimeNumberPrefix, "A.JPG", "", "20090410-124510-G_A.JP.JPG"},
         {kFileNameModeOriginalDateTime, "撮影写真の123.JPG", "", "撮影写真-20090410-124510.JPG"},
+        // Generated names hold no control characters or broken text; original names stay.
+        {kFileNameModeUserFormat, "IMGP0123.JPG", "%C-%N", "K20D\xEF\xBF\xBD-0123.JPG"},
+        {kFileNameModeDateTimeNumberPrefix,
+         "I\tM\x1B"
+         "0123.JPG",
+         "", "20090410-124510-0123_IM.JPG"},
+        {kFileNameModeOriginalDateTime,
+         "IM\xFF"
+         "P0123.JPG",
+         "", "IM\xEF\xBF\xBDP012-20090410-124510.JPG"},
+        {kFileNameModeOriginal, "I\tMGP0123.JPG", "", "I\tMGP0123.JPG"},
     };
+    context_.model_name = [](const std::string&) { return std::string("K\t20D\x1B\xC2\x9B\xFF"); };
     for (const auto& [mode, source, format, expected] : cases) {
         context_.settings.file_name_mode = mode;
         context_.settings.user_format = format;
         const DestinationResult r = Build(Source(source));
         EXPECT_EQ(r.file_name, expected) << mode << " " << source;
         EXPECT_EQ(r.dest_path, base_ + "/" + expected);
+    }
+}
+
+TEST_F(BuildDestinationTest, AGeneratedNameNeverLeadsOutOfItsFolder) {
+    context_.settings.file_name_mode = kFileNameModeUserFormat;
+    const std::string source = Source("README");
+    for (const char* format : {"%W..", "%W.", "%W\x01"}) {
+        context_.settings.user_format = format;
+        EXPECT_EQ(BuildDestination(context_, {source, "", base_, {}}).file_name, "README")
+            << format;
     }
 }
 

@@ -101,6 +101,38 @@ TEST(IniDocument, JunkInputIsReadWithoutHarm) {
     EXPECT_EQ(*IniDocument::Parse(inputs[2]).Read("S", "k"), wide.substr(0, kIniMaxValueChars * 3));
 }
 
+// Bytes of a UTF-16 text with its byte order mark.
+std::string Utf16(std::u16string_view text, bool little_endian) {
+    std::string bytes = little_endian ? "\xFF\xFE" : "\xFE\xFF";
+    for (const char16_t unit : text) {
+        const char lo = static_cast<char>(unit & 0xFF), hi = static_cast<char>(unit >> 8);
+        bytes += little_endian ? lo : hi;
+        bytes += little_endian ? hi : lo;
+    }
+    return bytes;
+}
+
+// Files from other computers, older versions and editors are read, not silently ignored.
+TEST(IniDocument, DamagedAndForeignFilesAreReadLineByLine) {
+    const std::pair<std::string, const char*> cases[] = {
+        {Utf16(u"[S]\r\nK=写真\r\n", true), "写真"},
+        {Utf16(u"[S]\r\nK=写真\r\n", false), "写真"},
+        {"[S]\rK=v\r", "v"},  // CR-only line ends
+        {"[S] ; v2\r\nK=v\r\n", "v"},
+        {"[S] ; v2 [old]\r\nK=v\r\n", "v"},
+        {"[S]\tjunk]\r\nK=v\r\n", nullptr},  // text without ";" after "]" stays in the name
+        // One stray Shift-JIS line leaves every UTF-8 line as it is.
+        {"[S]\r\nK=/写真/jpg\r\nX=\x8E\x42\r\n", "/写真/jpg"},
+        {"[S]\r\nK=\x8E\x42\x89\x65\r\n", "撮影"},
+        {std::string("[S]\r\nK=写真\0\x8E\r\n", 14), "写真"},
+    };
+    for (const auto& [bytes, value] : cases) {
+        EXPECT_EQ(IniDocument::Parse(bytes).Read("S", "K"),
+                  value ? std::optional<std::string>(value) : std::nullopt)
+            << bytes;
+    }
+}
+
 TEST(IniInteger, WholeValueMustBeANumberInRange) {
     // clang-format off
     const std::pair<const char*, std::optional<int>> cases[] = {

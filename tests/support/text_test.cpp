@@ -39,6 +39,23 @@ TEST(Text, LegacyFilesDecodeFromShiftJis) {
     EXPECT_EQ(ShiftJisToUtf8("AB\x8E"), "AB\xEF\xBF\xBD");
 }
 
+TEST(Text, NameTextsDropControlsAndReplaceBrokenBytes) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"PENTAX K10D", "PENTAX K10D"},
+        {"撮影 ｶﾒﾗ", "撮影 ｶﾒﾗ"},
+        {"K\x01\t\n\r10D\x7F", "K10D"},
+        {"\x1B[2Jx", "[2Jx"},
+        {"a\xC2\x9B"
+         "b\xC2\xA0",
+         "ab\xC2\xA0"},  // C1 CSI goes, a no-break space stays
+        {"a\xFF\xC3(b", "a\xEF\xBF\xBD\xEF\xBF\xBD(b"},
+        {std::string("a\0b", 3), "ab"},
+        {"", ""},
+    };
+    for (const auto& [text, clean] : cases)
+        EXPECT_EQ(CleanNameText(text), clean) << text;
+}
+
 TEST(Text, LegacyWidthsCountWideCharactersAsTwo) {
     EXPECT_EQ(LegacyWidth("IMGP"), 4u);
     EXPECT_EQ(LegacyWidth("撮影"), 4u);

@@ -1,0 +1,90 @@
+#pragma once
+
+// The main window's life: what its creation prepares, what its first showing restores and what
+// its closing saves, with the files and keys of the application folder.
+
+#include <string>
+
+#include "support/setting.h"
+
+namespace pelko {
+
+class TFrmDCMain;
+
+// The history and copy-set files, by the Mode switch.
+struct TListPaths {
+    std::string user_folder;
+    std::string user_format;
+    std::string copy_set_list;
+    std::string copy_set_ini;
+};
+
+// The shot counters kept in PelkoCopy.ini with Mode or ModeSpUser.
+struct TShotCounts {
+    int k5qt = 0;
+    int k5rv = 0;
+    int k01 = 0;
+};
+
+// Disables the settings controls and hides their buttons while `locked`; reverses it otherwise.
+void ApplySettingLock(TFrmDCMain& window, bool locked);
+
+class TMainLifecycle {
+  public:
+    static constexpr int kAppVer = 141;
+
+    explicit TMainLifecycle(TFrmDCMain& window);
+
+    // Creation: files of the application folder, the mode switches, the mode lists.
+    void Create();
+    // Every show; the restore runs at the first only. The focus goes to the memo.
+    void Show();
+    // Close: counters, histories, every key, the cut-off when newer, the clean-up.
+    void Close();
+    // The pickers moved: the cut-off becomes their date and time.
+    void PickersChanged();
+    // Commits the texts typed into the two history combos, as ending their edit would.
+    void CommitTypedFormats();
+
+    bool FirstShowDone() const { return !first_show_pending_; }
+    bool Mode() const { return mode_; }
+    bool ModeSpUser() const { return mode_sp_user_; }
+    const TListPaths& ListPaths() const { return list_paths_; }
+    TSetting& Ini() { return ini_; }
+    TSetting& IniMJ() { return ini_mj_; }
+
+    // Copy-run state: the cut-off of the older-file filter, the newest file date a run saw
+    // (both "yyyy/mm/dd hh:nn:ss") and the current shot date ("yyyy/mm/dd").
+    const std::string& LastCopyCutoff() const { return last_copy_cutoff_; }
+    const std::string& NewestFileDate() const { return newest_file_date_; }
+    void SetNewestFileDate(const std::string& text) { newest_file_date_ = text; }
+    std::string CurrentShotDate;
+    TShotCounts ShotCounts;
+
+    // ImgCount.txt of the application folder and its working copy in the temporary folder.
+    const std::string& ImgCountPath() const { return img_count_path_; }
+    const std::string& ImgCountTempPath() const { return img_count_temp_path_; }
+
+  private:
+    void RestoreHistories();
+    void RestoreGeometry();
+    void RestoreSettings();
+    void RestoreCutoff();
+    void SaveSettings();
+
+    TFrmDCMain& w_;
+    TSetting ini_;
+    TSetting ini_mj_;
+    std::string app_;
+    bool first_show_pending_ = true;
+    bool mode_ = false;
+    bool mode_sp_user_ = false;
+    int app_ver_ = 100;
+    TListPaths list_paths_;
+    std::string last_copy_cutoff_;
+    std::string newest_file_date_;
+    std::string img_count_path_;
+    std::string img_count_temp_path_;
+};
+
+}  // namespace pelko

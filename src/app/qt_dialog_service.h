@@ -1,0 +1,39 @@
+#pragma once
+
+// The dialog service and the shell interface on the desktop: Qt message boxes, input box and
+// file dialogs, and QDesktopServices for the "open" verb.
+
+#include <QPointer>
+#include <QWidget>
+
+#include "support/dialog_service.h"
+#include "support/platform.h"
+
+namespace pelko {
+
+class TQtDialogService final : public IDialogService {
+  public:
+    // owner: the window the dialogs are modal to (may be null).
+    explicit TQtDialogService(QWidget* owner = nullptr) : owner_(owner) {}
+    void SetOwner(QWidget* owner) { owner_ = owner; }
+
+    MsgAnswer MessageBox(MsgKind kind, const std::string& title, const std::string& text,
+                         MsgButtons buttons) override;
+    std::optional<std::string> InputBox(const std::string& title, const std::string& prompt,
+                                        const std::string& initial) override;
+    std::optional<std::string> PickFolder(const std::string& title,
+                                          const std::string& start_folder) override;
+    std::optional<std::string> OpenFile(const std::string& title, const std::string& start_folder,
+                                        const std::string& filter) override;
+
+  private:
+    QPointer<QWidget> owner_;
+};
+
+class TQtShell final : public IShell {
+  public:
+    // Opens the file with the desktop's application for it; params are not passed on.
+    bool Open(const std::string& file_name, const std::string& params) override;
+};
+
+}  // namespace pelko

@@ -1,0 +1,216 @@
+#include "copy/copy_settings.h"
+
+#include "naming/destination.h"
+#include "naming/list_file.h"
+#include "support/file_ops.h"
+#include "support/text.h"
+#include "support/text_file.h"
+
+namespace pelko {
+
+namespace {
+
+constexpr std::string_view kDefaultUserFolder = "ここへ作成するフォルダ名を入力して下さい";
+constexpr std::string_view kDefaultUserFolderFormat = "%Dyymmdd";
+constexpr std::string_view kDefaultUserFormat = "%WK5QT %Dyyyymmdd-hhnnss(aaa)-%N";
+
+int ClampMode(int mode, int count) {
+    return mode < 0 || mode >= count ? 0 : mode;
+}
+
+std::size_t CharCount(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t pos = 0; pos < text.size(); pos += CharLengthAt(text, pos))
+        ++count;
+    return count;
+}
+
+// A stored destination, or empty with a problem when it cannot be used.
+std::string TakeDestination(std::string_view key, std::string value,
+                            std::vector<SettingsProblem>* problems) {
+    if (const auto why = CheckStoredDestination(key, value)) {
+        if (problems != nullptr) problems->push_back({std::string(key), *why});
+        return {};
+    }
+    return value;
+}
+
+// 1 to `max_digits` digits at pos as a number.
+bool ReadDigits(std::string_view text, std::size_t* pos, std::size_t max_digits, int* out) {
+    std::size_t count = 0;
+    int value = 0;
+    while (*pos < text.size() && text[*pos] >= '0' && text[*pos] <= '9' && count < max_digits) {
+        value = value * 10 + (text[*pos] - '0');
+        ++*pos;
+        ++count;
+    }
+    *out = value;
+    return count > 0;
+}
+
+bool ReadChar(std::string_view text, std::size_t* pos, char c) {
+    if (*pos >= text.size() || text[*pos] != c) return false;
+    ++*pos;
+    return true;
+}
+
+}  // namespace
+
+ListFilePaths MakeListFilePaths(const std::string& app_folder, bool mode,
+                                const std::string& computer_name) {
+    const std::string data = app_folder + "/Data/";
+    if (mode) {
+        const std::string prefix = data + computer_name;
+        return {prefix + "_Folder.txt", prefix + "_Format.txt", prefix + "_CopySet.txt",
+                prefix + "_CopySet.ini"};
+    }
+    return {data + "UFolder.txt", data + "UFormat.txt", data + "UCopySet.txt",
+            data + "UCopySet.ini"};
+}
+
+std::vector<std::string> DefaultUserFolderHistory() {
+    return {std::string(kDefaultUserFolder), std::string(kDefaultUserFolderFormat)};
+}
+
+std::vector<std::string> DefaultUserFormatHistory() {
+    return {std::string(kDefaultUserFormat)};
+}
+
+std::vector<std::string> LoadHistory(const std::string& path,
+                                     const std::vector<std::string>& defaults) {
+    std::vector<std::string> lines = LoadListFile(path);
+    if (lines.empty() && !FileExists(path)) return defaults;
+    return lines;
+}
+
+std::optional<DateTime> ParseStoredDateTime(std::string_view text) {
+    text = TrimControl(text);
+    DateTime dt;
+    dt.hour = dt.minute = dt.second = 0;
+    std::size_t pos = 0;
+    if (!ReadDigits(text, &pos, 4, &dt.year) || pos != 4 || !ReadChar(text, &pos, '/') ||
+        !ReadDigits(text, &pos, 2, &dt.month) || !ReadChar(text, &pos, '/') ||
+        !ReadDigits(text, &pos, 2, &dt.day)) {
+        return std::nullopt;
+    }
+    if (pos < text.size()) {
+        if (!ReadChar(text, &pos, ' ') || !ReadDigits(text, &pos, 2, &dt.hour) ||
+            !ReadChar(text, &pos, ':') || !ReadDigits(text, &pos, 2, &dt.minute)) {
+            return std::nullopt;
+        }
+        if (pos < text.size() &&
+            (!ReadChar(text, &pos, ':') || !ReadDigits(text, &pos, 2, &dt.second))) {
+            return std::nullopt;
+        }
+        if (pos != text.size()) return std::nullopt;
+    }
+    if (!IsValidDateTime(dt)) return std::nullopt;
+    return dt;
+}
+
+std::optional<std::string> CheckStoredDestination(std::string_view key, std::string_view value) {
+    if (value.empty()) return std::nullopt;
+    // A value at the reader's limit may have been cut: files would go into a truncated folder.
+    if (CharCount(value) >= kIniMaxValueChars) {
+        return std::string(key) + " is " + std::to_string(kIniMaxValueChars) +
+               " characters or longer and may be cut off; the destination is not used";
+    }
+    if (value.front() != '/') {
+        return std::string(key) + " is not an absolute folder path (\"" + std::string(value) +
+               "\"); the destination is not used";
+    }
+    return std::nullopt;
+}
+
+MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_folder,
+                                          std::vector<SettingsProblem>* problems) {
+    if (ini.IniFileName().empty()) ini.SetIniFileName("");
+    if (ini.SaveTo == TSaveTo::stIniFile && problems != nullptr &&
+        ReadTextFilePrefix(ini.IniFileName(), kIniMaxFileBytes).status == TextFileStatus::kFailed) {
+        problems->push_back({"", "cannot read the settings file " + ini.IniFileName()});
+    }
+
+    MainWindowSettings s;
+    s.mode = ini.ReadBool("Mode", false);
+    s.mode_sp_user = ini.ReadBool("ModeSpUser", false);
+    CopySettings& c = s.copy;
+    c.dest_raw = TakeDestination("DestRaw", ini.ReadString("DestRaw", ""), problems);
+    c.dest_jpg = TakeDestination("DestJpg", ini.ReadString("DestJpg", ""), problems);
+    c.dest_other = TakeDestination("DestOther", ini.ReadString("DestOther", ""), problems);
+    c.remove_after_copy = ini.ReadBool("CopyAfterReMove", false);
+    s.auto_restore = ini.ReadBool("AppAutoRestore", false);
+    s.skip_older = ini.ReadBool("LastDateExec", false);
+    s.exif_date = ini.ReadBool("ExecExifDate", false);
+    s.setting_lock = ini.ReadBool("SettingLock", false);
+    c.folder_mode = ClampMode(ini.ReadInteger("MakeFolder", 0), kFolderModeCount);
+    c.file_name_mode = ClampMode(ini.ReadInteger("FileName", 0), kFileNameModeCount);
+    if (const auto cutoff = ParseStoredDateTime(ini.ReadString("LastCopyDateTime", ""))) {
+        s.last_copy_date_time = cutoff->ToText();
+    }
+    s.app_ver = ini.ReadInteger("AppVer", 100);
+
+    const ListFilePaths paths = MakeListFilePaths(app_folder, s.mode, ini.Places().computer_name);
+    const std::vector<std::string> folders =
+        LoadHistory(paths.user_folder, DefaultUserFolderHistory());
+    const std::vector<std::string> formats =
+        LoadHistory(paths.user_format, DefaultUserFormatHistory());
+    c.user_folder = folders.empty() ? std::string() : folders.front();
+    c.user_format = formats.empty() ? std::string() : formats.front();
+    return s;
+}
+
+MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_folder,
+                                          std::vector<std::string>* problems) {
+    std::vector<SettingsProblem> found;
+    MainWindowSettings settings = ReadMainWindowSettings(ini, app_folder, &found);
+    if (problems != nullptr) {
+        for (SettingsProblem& problem : found)
+            problems->push_back(std::move(problem.message));
+    }
+    return settings;
+}
+
+void WriteMainWindowSettings(TSetting& ini, const MainWindowSettings& settings) {
+    const CopySettings& c = settings.copy;
+    ini.WriteInteger("AppVer", kAppVerCurrent);
+    ini.WriteString("DestRaw", c.dest_raw);
+    ini.WriteString("DestJpg", c.dest_jpg);
+    ini.WriteString("DestOther", c.dest_other);
+    ini.WriteBool("CopyAfterReMove", c.remove_after_copy);
+    ini.WriteBool("AppAutoRestore", settings.auto_restore);
+    ini.WriteBool("LastDateExec", settings.skip_older);
+    ini.WriteBool("ExecExifDate", settings.exif_date);
+    ini.WriteBool("SettingLock", settings.setting_lock);
+    ini.WriteInteger("MakeFolder", c.folder_mode);
+    ini.WriteInteger("FileName", c.file_name_mode);
+}
+
+CopySettings ReadCopySet(const IniFile& ini, std::string_view name,
+                         std::vector<SettingsProblem>* problems) {
+    CopySettings c;
+    c.dest_raw = TakeDestination("DestRow", ini.ReadString(name, "DestRow", ""), problems);
+    c.dest_jpg = TakeDestination("DestJpg", ini.ReadString(name, "DestJpg", ""), problems);
+    c.dest_other = TakeDestination("DestOth", ini.ReadString(name, "DestOth", ""), problems);
+    c.folder_mode = ClampMode(ini.ReadInteger(name, "MakeFolderIdx", 0), kFolderModeCount);
+    c.user_folder = ini.ReadString(name, "UserFolder", "");
+    c.file_name_mode = ClampMode(ini.ReadInteger(name, "FileNameIdx", 0), kFileNameModeCount);
+    c.user_format = ini.ReadString(name, "UserFormat", "");
+    c.remove_after_copy = ini.ReadBool(name, "ReMove", false);
+    return c;
+}
+
+void WriteCopySet(const IniFile& ini, std::string_view name, const CopySettings& c) {
+    ini.WriteString(name, "DestRow", c.dest_raw);
+    ini.WriteString(name, "DestJpg", c.dest_jpg);
+    ini.WriteString(name, "DestOth", c.dest_other);
+    ini.WriteInteger(name, "MakeFolderIdx", c.folder_mode);
+    if (c.folder_mode == kFolderModeUser || c.folder_mode == kFolderModeUserFormat) {
+        ini.WriteString(name, "UserFolder", c.user_folder);
+    }
+    ini.WriteInteger(name, "FileNameIdx", c.file_name_mode);
+    if (c.file_name_mode == kFileNameModeUserFormat)
+        ini.WriteString(name, "UserFormat", c.user_format);
+    ini.WriteBool(name, "ReMove", c.remove_after_copy);
+}
+
+}  // namespace pelko

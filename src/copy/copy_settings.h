@@ -1,0 +1,96 @@
+#pragma once
+
+// The settings of the main window that both front ends read: the destinations and naming settings
+// of a copy, the check-box options, the cut-off of the older-file filter, and where the history
+// and copy-set files live. One reader and one writer, so the window and the command-line tool
+// always agree on keys, defaults and what a damaged value means.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/date_time.h"
+#include "support/ini_file.h"
+#include "support/setting.h"
+
+namespace pelko {
+
+// The release written as "AppVer" at close.
+inline constexpr int kAppVerCurrent = 141;
+
+// The destination and naming settings a copy set stores and the main window persists.
+struct CopySettings {
+    std::string dest_raw, dest_jpg, dest_other;  // DestRaw, DestJpg, DestOther
+    int folder_mode = 0;                         // MakeFolder (clamped 0..5)
+    std::string user_folder;                     // first entry of the folder history
+    int file_name_mode = 0;                      // FileName (clamped 0..5)
+    std::string user_format;                     // first entry of the format history
+    bool remove_after_copy = false;              // CopyAfterReMove
+};
+
+// Everything of section "FrmDCMain" of {computer name}.ini that both front ends read.
+struct MainWindowSettings {
+    CopySettings copy;
+    bool exif_date = false;           // ExecExifDate
+    bool skip_older = false;          // LastDateExec
+    bool auto_restore = false;        // AppAutoRestore
+    bool setting_lock = false;        // SettingLock
+    bool mode = false;                // Mode (read only, never written)
+    bool mode_sp_user = false;        // ModeSpUser (read only, never written)
+    std::string last_copy_date_time;  // LastCopyDateTime normalised "yyyy/mm/dd hh:nn:ss";
+                                      // empty when missing or unparsable
+    int app_ver = 100;                // AppVer
+};
+
+// The four list files (history and copy-set files) for the Mode switch.
+struct ListFilePaths {
+    std::string user_folder, user_format, copy_set_list, copy_set_ini;
+};
+ListFilePaths MakeListFilePaths(const std::string& app_folder, bool mode,
+                                const std::string& computer_name);
+
+// A setting that was not taken as stored. key: the key it concerns (empty for the file itself).
+struct SettingsProblem {
+    std::string key;
+    std::string message;
+};
+
+// Reads the keys (and the first history entries into copy.user_folder/user_format). A stored
+// destination that is refused (not absolute, cut at the value limit) is left empty and one
+// message naming the key is appended to *problems; so is a settings file that exists but cannot
+// be read. problems may be null.
+MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_folder,
+                                          std::vector<std::string>* problems);
+MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_folder,
+                                          std::vector<SettingsProblem>* problems);
+
+// Writes every key the window writes at close except Mode, ModeSpUser, LastCopyDateTime
+// (written by the caller only when newer) and the geometry keys. "AppVer" is always the current
+// release.
+void WriteMainWindowSettings(TSetting& ini, const MainWindowSettings& settings);
+
+// One copy set: section `name` of the copy-set ini file. Missing keys give the defaults; a
+// refused destination is left empty with a problem, as for the main window.
+CopySettings ReadCopySet(const IniFile& ini, std::string_view name,
+                         std::vector<SettingsProblem>* problems);
+// Writes the set's keys; "UserFolder" only for folder modes 1 and 2 and "UserFormat" only for
+// file-name mode 1, so that a skipped key keeps the value of an earlier save.
+void WriteCopySet(const IniFile& ini, std::string_view name, const CopySettings& settings);
+
+// The histories' entries when their files do not exist yet.
+std::vector<std::string> DefaultUserFolderHistory();
+std::vector<std::string> DefaultUserFormatHistory();
+// A history file's entries, or the defaults when the file does not exist.
+std::vector<std::string> LoadHistory(const std::string& path,
+                                     const std::vector<std::string>& defaults);
+
+// A stored cut-off as "yyyy/mm/dd hh:nn:ss": a valid date with 1- or 2-digit month, day, hour,
+// minute and second ("2026/9/1 0:00:00"), the time optional; nothing for anything else.
+std::optional<DateTime> ParseStoredDateTime(std::string_view text);
+
+// Why a stored destination folder cannot be used, or nothing when it can (empty is allowed: no
+// destination chosen yet).
+std::optional<std::string> CheckStoredDestination(std::string_view key, std::string_view value);
+
+}  // namespace pelko

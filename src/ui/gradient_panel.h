@@ -1,0 +1,51 @@
+#pragma once
+
+// A label and a panel with a two-colour gradient background and an optional border.
+
+#include <QColor>
+#include <QFrame>
+#include <QLabel>
+
+namespace pelko {
+
+struct TGradient {
+    QColor start{250, 250, 252};
+    QColor end{226, 232, 240};
+    Qt::Orientation direction = Qt::Vertical;
+    QColor border;  // invalid: no border
+};
+
+// Paints the gradient over a widget's rectangle.
+void PaintGradient(QWidget* widget, const TGradient& gradient);
+
+class TGradientLabel : public QLabel {
+    Q_OBJECT
+
+  public:
+    explicit TGradientLabel(const QString& text = {}, QWidget* parent = nullptr);
+    void SetGradient(const TGradient& gradient);
+    const TGradient& Gradient() const { return gradient_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    TGradient gradient_;
+};
+
+class TGradientPanel : public QFrame {
+    Q_OBJECT
+
+  public:
+    explicit TGradientPanel(QWidget* parent = nullptr);
+    void SetGradient(const TGradient& gradient);
+    const TGradient& Gradient() const { return gradient_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    TGradient gradient_;
+};
+
+}  // namespace pelko

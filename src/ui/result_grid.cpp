@@ -1,0 +1,185 @@
+#include "ui/result_grid.h"
+
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QTimer>
+#include <algorithm>
+
+namespace pelko {
+
+namespace {
+
+constexpr int kMinColumnWidth = 20;
+
+}  // namespace
+
+TResultStyles TResultStyles::Defaults() {
+    TResultStyles styles;
+    const TCellStyle copied{QColor(0, 90, 0), QColor(226, 244, 226)};
+    const TCellStyle taken{QColor(110, 80, 0), QColor(255, 244, 200)};
+    const TCellStyle older{QColor(90, 90, 90), QColor(236, 236, 236)};
+    const TCellStyle failed{QColor(150, 0, 0), QColor(255, 214, 214)};
+    const TCellStyle working{QColor(0, 60, 150), QColor(220, 232, 255)};
+    styles.SetCopyStyle(TCopyOutcome::coCopied, copied);
+    styles.SetCopyStyle(TCopyOutcome::coNameTaken, taken);
+    styles.SetCopyStyle(TCopyOutcome::coOlder, older);
+    styles.SetCopyStyle(TCopyOutcome::coFailed, failed);
+    styles.SetCopyStyle(TCopyOutcome::coWorking, working);
+    styles.SetRemovalStyle(TDeleteOutcome::doDeleted, copied);
+    styles.SetRemovalStyle(TDeleteOutcome::doFailed, failed);
+    styles.SetRemovalStyle(TDeleteOutcome::doSkipped, taken);
+    return styles;
+}
+
+TCellStyle TResultStyles::CopyStyle(TCopyOutcome outcome) const {
+    const auto it = copy_.find(outcome);
+    return it == copy_.end() ? TCellStyle{} : it->second;
+}
+
+TCellStyle TResultStyles::RemovalStyle(TDeleteOutcome outcome) const {
+    const auto it = removal_.find(outcome);
+    return it == removal_.end() ? TCellStyle{} : it->second;
+}
+
+TCellStyle TResultStyles::CellStyle(const TResultRow& row, int column) const {
+    // A failed removal marks the whole row, as a failed copy does: the card file needs a look.
+    if (column == 3 || row.removal == TDeleteOutcome::doFailed) {
+        const TCellStyle removal = RemovalStyle(row.removal);
+        if (column == 3 || row.copy != TCopyOutcome::coFailed) return removal;
+    }
+    return CopyStyle(row.copy);
+}
+
+TResultGridModel::TResultGridModel(QObject* parent)
+    : QAbstractTableModel(parent), styles_(TResultStyles::Defaults()) {}
+
+void TResultGridModel::SetHeaders(const QStringList& headers) {
+    headers_ = headers;
+    emit headerDataChanged(Qt::Horizontal, 0, kColumns - 1);
+}
+
+void TResultGridModel::SetStyles(TResultStyles styles) {
+    styles_ = std::move(styles);
+    if (!rows_.empty()) emit dataChanged(index(0, 0), index(RowCount() - 1, kColumns - 1));
+}
+
+void TResultGridModel::Clear() {
+    beginResetModel();
+    rows_.clear();
+    rows_.shrink_to_fit();
+    endResetModel();
+}
+
+int TResultGridModel::AppendRow(const TResultRow& row) {
+    const int at = RowCount();
+    beginInsertRows({}, at, at);
+    rows_.push_back(row);
+    endInsertRows();
+    return at;
+}
+
+void TResultGridModel::AppendRows(const std::vector<TResultRow>& rows) {
+    if (rows.empty()) return;
+    const int at = RowCount();
+    beginInsertRows({}, at, at + static_cast<int>(rows.size()) - 1);
+    rows_.insert(rows_.end(), rows.begin(), rows.end());
+    endInsertRows();
+}
+
+void TResultGridModel::SetRow(int index_, const TResultRow& row) {
+    if (index_ < 0 || index_ >= RowCount()) return;
+    rows_[static_cast<std::size_t>(index_)] = row;
+    emit dataChanged(index(index_, 0), index(index_, kColumns - 1));
+}
+
+int TResultGridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : RowCount();
+}
+
+int TResultGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant TResultGridModel::data(const QModelIndex& idx, int role) const {
+    if (!idx.isValid() || idx.row() >= RowCount() || idx.column() >= kColumns) return {};
+    const TResultRow& row = rows_[static_cast<std::size_t>(idx.row())];
+    switch (role) {
+        case Qt::DisplayRole:
+        case Qt::ToolTipRole:
+        case Qt::AccessibleTextRole: {
+            const auto cells = GridCells(row);
+            return QString::fromStdString(cells[static_cast<std::size_t>(idx.column())]);
+        }
+        case Qt::BackgroundRole: {
+            const QColor color = styles_.CellStyle(row, idx.column()).background;
+            return color.isValid() ? QVariant(color) : QVariant();
+        }
+        case Qt::ForegroundRole: {
+            const QColor color = styles_.CellStyle(row, idx.column()).text;
+            return color.isValid() ? QVariant(color) : QVariant();
+        }
+        default:
+            return {};
+    }
+}
+
+QVariant TResultGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal) {
+        return role == Qt::DisplayRole ? QVariant(section + 1) : QVariant();
+    }
+    if (section < 0 || section >= kColumns) return {};
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) {
+        return section < headers_.size() ? headers_[section] : QString();
+    }
+    if (role == Qt::ToolTipRole && !legend_.isEmpty()) return legend_;
+    return {};
+}
+
+TGridView::TGridView(QWidget* parent) : QTableView(parent) {
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideMiddle);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Fixed row heights let the view place 100,000 rows without measuring any of them.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    verticalHeader()->hide();
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    // No stretched last column: every width the user sets is kept and saved as it is.
+    horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setHighlightSections(false);
+}
+
+std::vector<int> TGridView::ColumnWidths() const {
+    std::vector<int> widths;
+    const int count = model() ? model()->columnCount() : 0;
+    for (int i = 0; i < count; ++i)
+        widths.push_back(columnWidth(i));
+    return widths;
+}
+
+void TGridView::SetColumnWidths(const std::vector<int>& widths) {
+    const int count = model() ? model()->columnCount() : 0;
+    for (int i = 0; i < count && i < static_cast<int>(widths.size()); ++i) {
+        setColumnWidth(i, std::max(kMinColumnWidth, widths[static_cast<std::size_t>(i)]));
+    }
+}
+
+void TGridView::rowsInserted(const QModelIndex& parent, int start, int end) {
+    QScrollBar* bar = verticalScrollBar();
+    const bool at_end = bar->value() >= bar->maximum();
+    QTableView::rowsInserted(parent, start, end);
+    // One scroll per turn of the event loop, however many rows arrived: scrolling per row would
+    // cost more than the rows themselves.
+    if (follow_ && at_end && !scroll_pending_) {
+        scroll_pending_ = true;
+        QTimer::singleShot(0, this, [this] {
+            scroll_pending_ = false;
+            scrollToBottom();
+        });
+    }
+}
+
+}  // namespace pelko

@@ -1,0 +1,170 @@
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <algorithm>
+
+#include "app/single_instance.h"
+
+using pelko::TSingleInstance;
+
+namespace {
+
+// Leaves a socket file nobody listens on, as a crashed instance does.
+bool MakeStaleSocket(const QString& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd < 0) return false;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray bytes = path.toLocal8Bit();
+    if (bytes.size() >= static_cast<int>(sizeof(address.sun_path))) return false;
+    std::copy(bytes.begin(), bytes.end(), address.sun_path);
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    ::close(fd);
+    return bound;
+}
+
+// Asks the instance behind `name` to raise its window; true when it confirmed.
+bool AskToRaise(const QString& name) {
+    QLocalSocket socket;
+    socket.connectToServer(name);
+    if (!socket.waitForConnected(200)) return false;
+    socket.write("raise\n");
+    socket.waitForBytesWritten(1000);
+    while (socket.waitForReadyRead(1000)) {
+        if (socket.readAll().startsWith("raised")) return true;
+    }
+    return false;
+}
+
+// The same from this process, whose event loop serves the instance under test: the answer is
+// awaited while events run.
+bool AskToRaiseHere(const QString& name) {
+    QLocalSocket socket;
+    socket.connectToServer(name);
+    if (!socket.waitForConnected(200)) return false;
+    socket.write("raise\n");
+    QByteArray reply;
+    QElapsedTimer timer;
+    timer.start();
+    while (!reply.contains('\n') && timer.elapsed() < 2000) {
+        QTest::qWait(5);
+        reply += socket.readAll();
+    }
+    return reply == "raised\n";
+}
+
+}  // namespace
+
+class TestSingleInstance : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir sockets;  // QLocalServer names live in $TMPDIR: one private folder per run
+
+    QProcessEnvironment ProgramEnvironment(const QString& home) const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("PELKOCOPY_HOME", home);
+        env.insert("TMPDIR", sockets.path());
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        return env;
+    }
+    static void Stop(QProcess& process) {
+        if (process.state() == QProcess::NotRunning) return;
+        process.terminate();
+        if (!process.waitForFinished(3000)) {
+            process.kill();
+            process.waitForFinished(3000);
+        }
+    }
+
+  private slots:
+    void initTestCase() { qputenv("TMPDIR", sockets.path().toUtf8()); }
+
+    void secondInstanceRaisesTheFirst() {
+        TSingleInstance first("pelko-test-a");
+        QVERIFY(first.Acquire());
+        QSignalSpy raised(&first, &TSingleInstance::raiseRequested);
+        QVERIFY(AskToRaiseHere("pelko-test-a"));
+        QCOMPARE(raised.count(), 1);
+        // Garbage on the socket is not a request.
+        QLocalSocket noise;
+        noise.connectToServer("pelko-test-a");
+        QVERIFY(noise.waitForConnected(500));
+        noise.write(QByteArray(200, 'x'));
+        noise.waitForBytesWritten(500);
+        QTest::qWait(50);
+        QCOMPARE(raised.count(), 1);
+    }
+
+    void staleNameIsTakenOver() {
+        const QString path = sockets.path() + "/pelko-test-stale";
+        QVERIFY(MakeStaleSocket(path));
+        TSingleInstance instance("pelko-test-stale");
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(instance.Acquire());
+        QVERIFY(timer.elapsed() < 1500);
+        QSignalSpy raised(&instance, &TSingleInstance::raiseRequested);
+        QVERIFY(AskToRaiseHere("pelko-test-stale"));
+        QCOMPARE(raised.count(), 1);
+    }
+
+    void twoRealProgramsOneWindow() {
+        QTemporaryDir home;
+        QProcess first;
+        first.setProcessEnvironment(ProgramEnvironment(home.path()));
+        first.start(PELKO_APP_PATH, {});
+        QVERIFY(first.waitForStarted());
+        const QString name = TSingleInstance::DefaultName();
+        // The first answers once its window is up and its event loop runs.
+        QTRY_VERIFY_WITH_TIMEOUT(AskToRaise(name), 10000);
+
+        QProcess second;
+        second.setProcessEnvironment(ProgramEnvironment(home.path()));
+        QElapsedTimer timer;
+        timer.start();
+        second.start(PELKO_APP_PATH, {});
+        QVERIFY(second.waitForFinished(2000));
+        const qint64 elapsed = timer.elapsed();
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        // 0: the first confirmed that it raised its window.
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(elapsed < 2000);
+        QCOMPARE(first.state(), QProcess::Running);
+        Stop(first);
+    }
+
+    void startUpToShownWindow() {
+        QTemporaryDir home;
+        const QString name = TSingleInstance::DefaultName();
+        std::vector<qint64> times;
+        for (int i = 0; i < 10; ++i) {
+            QProcess program;
+            program.setProcessEnvironment(ProgramEnvironment(home.path()));
+            QElapsedTimer timer;
+            timer.start();
+            program.start(PELKO_APP_PATH, {});
+            QVERIFY(program.waitForStarted());
+            // The raise request is answered from the event loop, which runs only after the
+            // window was shown.
+            while (!AskToRaise(name) && timer.elapsed() < 10000)
+                QTest::qWait(2);
+            times.push_back(timer.elapsed());
+            Stop(program);
+        }
+        std::sort(times.begin(), times.end());
+        const qint64 median = (times[4] + times[5]) / 2;
+        qInfo("start-up to a shown window: median %lld ms of 10 (fastest %lld, slowest %lld)",
+              median, times.front(), times.back());
+        QVERIFY2(median < 500, qPrintable(QString("median %1 ms").arg(median)));
+    }
+};
+
+QTEST_MAIN(TestSingleInstance)
+#include "tst_single_instance.moc"

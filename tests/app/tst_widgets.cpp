@@ -1,0 +1,202 @@
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QtTest>
+
+#include "ui/item_combo.h"
+#include "ui/result_grid.h"
+#include "ui/sort_combo.h"
+
+using namespace pelko;
+
+namespace {
+
+TResultRow Row(TCopyOutcome copy, TDeleteOutcome removal) {
+    return {"/card/DCIM/IMGP0001.JPG", "/photos/IMGP0001.JPG", TFileKind::fkJpeg, copy, removal};
+}
+
+}  // namespace
+
+class TestWidgets : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void sortComboCommitRule_data() {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("new text goes on top")
+            << QStringList{"a", "b"} << "c" << QStringList{"c", "a", "b"} << "c";
+        QTest::newRow("known text moves to the top")
+            << QStringList{"a", "b", "c"} << "c" << QStringList{"c", "a", "b"} << "c";
+        QTest::newRow("top text stays")
+            << QStringList{"a", "b"} << "a" << QStringList{"a", "b"} << "a";
+        QTest::newRow("trimmed first")
+            << QStringList{"a", "b"} << "  b \t" << QStringList{"b", "a"} << "b";
+        QTest::newRow("empty changes nothing")
+            << QStringList{"a", "b"} << "   " << QStringList{"a", "b"} << "   ";
+        QTest::newRow("case matters")
+            << QStringList{"abc"} << "ABC" << QStringList{"ABC", "abc"} << "ABC";
+    }
+    void sortComboCommitRule() {
+        QFETCH(QStringList, before);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, after);
+        QFETCH(QString, shown);
+        TSortCombo combo;
+        combo.SetLines(before);
+        combo.setEditText(typed);
+        combo.Commit();
+        QCOMPARE(combo.Lines(), after);
+        QCOMPARE(combo.currentText(), shown);
+    }
+
+    void sortComboKeepsTheMostRecentHundred() {
+        TSortCombo combo;
+        for (int i = 0; i < 101; ++i) {
+            combo.setEditText(QString("folder%1").arg(i));
+            combo.Commit();
+        }
+        QCOMPARE(combo.count(), 100);
+        QCOMPARE(combo.itemText(0), QString("folder100"));
+        QCOMPARE(combo.itemText(99), QString("folder1"));
+        QStringList many;
+        for (int i = 0; i < 150; ++i)
+            many << QString::number(i);
+        combo.SetLines(many);
+        QCOMPARE(combo.count(), 100);
+    }
+
+    void sortComboCommitsWhenTheEditEnds() {
+        QWidget window;
+        auto* combo = new TSortCombo(&window);
+        auto* other = new QLineEdit(&window);
+        combo->move(0, 0);
+        other->move(0, 40);
+        combo->SetLines({"a"});
+        combo->SetRejectedChars("\\/:*?\"<>|");
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.activateWindow();
+        combo->setFocus();
+        QTRY_VERIFY(combo->hasFocus());
+        combo->lineEdit()->clear();
+        QTest::keyClicks(combo->lineEdit(), "x/y:z");
+        QCOMPARE(combo->currentText(), QString("xyz"));
+        other->setFocus();
+        QTRY_COMPARE(combo->Lines(), (QStringList{"xyz", "a"}));
+    }
+
+    void itemComboCarriesDescriptionAndData() {
+        TItemCombo combo;
+        combo.AddItem("SD 1", "32GB card", "CARD01");
+        combo.AddItem("SD 2", "", "CARD02");
+        QCOMPARE(combo.Description(0), QString("32GB card"));
+        QCOMPARE(combo.DataText(1), QString("CARD02"));
+        QCOMPARE(combo.DataText(5), QString());
+        QVERIFY(combo.SelectData("CARD02"));
+        QCOMPARE(combo.SelectedData(), QString("CARD02"));
+        QVERIFY(!combo.SelectData("nothing"));
+        QCOMPARE(combo.itemData(0, Qt::ToolTipRole).toString(), QString("32GB card"));
+    }
+
+    void gridColoursCellsByOutcomeNotText_data() {
+        QTest::addColumn<int>("copy");
+        QTest::addColumn<int>("removal");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QColor>("background");
+        const TResultStyles styles = TResultStyles::Defaults();
+        const auto copy_bg = [&](TCopyOutcome o) { return styles.CopyStyle(o).background; };
+        const auto del_bg = [&](TDeleteOutcome o) { return styles.RemovalStyle(o).background; };
+        QTest::newRow("copied") << int(TCopyOutcome::coCopied) << int(TDeleteOutcome::doNotAsked)
+                                << 2 << copy_bg(TCopyOutcome::coCopied);
+        QTest::newRow("name taken")
+            << int(TCopyOutcome::coNameTaken) << int(TDeleteOutcome::doSkipped) << 0
+            << copy_bg(TCopyOutcome::coNameTaken);
+        QTest::newRow("older") << int(TCopyOutcome::coOlder) << int(TDeleteOutcome::doNotAsked) << 1
+                               << copy_bg(TCopyOutcome::coOlder);
+        QTest::newRow("failed") << int(TCopyOutcome::coFailed) << int(TDeleteOutcome::doSkipped)
+                                << 2 << copy_bg(TCopyOutcome::coFailed);
+        QTest::newRow("working") << int(TCopyOutcome::coWorking) << int(TDeleteOutcome::doNone) << 2
+                                 << copy_bg(TCopyOutcome::coWorking);
+        QTest::newRow("removal failed marks the row")
+            << int(TCopyOutcome::coCopied) << int(TDeleteOutcome::doFailed) << 0
+            << del_bg(TDeleteOutcome::doFailed);
+        QTest::newRow("deleted column")
+            << int(TCopyOutcome::coCopied) << int(TDeleteOutcome::doDeleted) << 3
+            << del_bg(TDeleteOutcome::doDeleted);
+        QTest::newRow("no kind stays plain")
+            << int(TCopyOutcome::coNone) << int(TDeleteOutcome::doNone) << 2 << QColor();
+    }
+    void gridColoursCellsByOutcomeNotText() {
+        QFETCH(int, copy);
+        QFETCH(int, removal);
+        QFETCH(int, column);
+        QFETCH(QColor, background);
+        TResultGridModel model;
+        model.AppendRow(Row(TCopyOutcome(copy), TDeleteOutcome(removal)));
+        const QVariant shown = model.data(model.index(0, column), Qt::BackgroundRole);
+        QCOMPARE(shown.isValid() ? shown.value<QColor>() : QColor(), background);
+        const auto cells = GridCells(model.Row(0));
+        QCOMPARE(model.data(model.index(0, column), Qt::DisplayRole).toString(),
+                 QString::fromStdString(cells[static_cast<std::size_t>(column)]));
+    }
+
+    void gridRowsChangeInPlaceAndReset() {
+        TResultGridModel model;
+        model.SetHeaders({"ファイル名", "コピー先", "コピー処理", "メディアから削除"});
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        const int at = model.AppendRow(Row(TCopyOutcome::coWorking, TDeleteOutcome::doNone));
+        model.SetRow(at, Row(TCopyOutcome::coCopied, TDeleteOutcome::doDeleted));
+        model.SetRow(7, Row(TCopyOutcome::coFailed, TDeleteOutcome::doNone));  // out of range
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(model.data(model.index(0, 2), Qt::DisplayRole).toString(), QString("OK"));
+        QCOMPARE(model.headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QString::fromUtf8("メディアから削除"));
+        model.Clear();
+        QCOMPARE(model.rowCount(), 0);
+    }
+
+    void gridHoldsAHundredThousandRowsSmoothly() {
+        TResultGridModel model;
+        TGridView view;
+        view.setModel(&model);
+        view.resize(800, 400);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < 100000; ++i) {
+            model.AppendRow(Row(i % 7 == 0 ? TCopyOutcome::coFailed : TCopyOutcome::coCopied,
+                                TDeleteOutcome::doNotAsked));
+            if (i % 1000 == 0) QCoreApplication::processEvents();
+        }
+        QCoreApplication::processEvents();
+        const qint64 append_ms = timer.restart();
+        view.scrollToTop();
+        view.repaint();
+        view.scrollTo(model.index(50000, 0));
+        view.repaint();
+        view.scrollToBottom();
+        view.repaint();
+        const qint64 paint_ms = timer.elapsed();
+        qInfo("100,000 rows appended in %lld ms; scrolled and painted in %lld ms", append_ms,
+              paint_ms);
+        QCOMPARE(model.rowCount(), 100000);
+        // The view followed the new rows.
+        QTRY_COMPARE(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
+        QVERIFY(append_ms < 3000);
+        QVERIFY(paint_ms < 500);
+
+        view.SetColumnWidths({120, 0, 90});  // short list, one damaged width
+        const std::vector<int> widths = view.ColumnWidths();
+        QCOMPARE(widths.size(), std::size_t{4});
+        QCOMPARE(widths[0], 120);
+        QVERIFY(widths[1] >= 20);
+        QCOMPARE(widths[2], 90);
+    }
+};
+
+QTEST_MAIN(TestWidgets)
+#include "tst_widgets.moc"

@@ -1,0 +1,88 @@
+#pragma once
+
+// Shared by the window tests: a fresh application folder per test, scripted dialogs, a shell
+// that records what it was asked to open, a clock that stands still, and ini access.
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/frm_dc_main.h"
+#include "support/ini_file.h"
+
+namespace pelko::test {
+
+class RecordingShell final : public IShell {
+  public:
+    bool Open(const std::string& file_name, const std::string& /*params*/) override {
+        opened.push_back(file_name);
+        return true;
+    }
+    std::vector<std::string> opened;
+};
+
+inline constexpr const char* kComputer = "TESTPC";
+
+struct WindowFixture {
+    std::unique_ptr<QTemporaryDir> home;
+    ScriptedDialogService dialogs;
+    RecordingShell shell;
+    ManualClock clock{DateTime{2026, 12, 6, 19, 27, 5, 0}};
+
+    // A new application folder; PELKOCOPY_HOME points at it so nothing reaches the real one.
+    void Reset() {
+        home = std::make_unique<QTemporaryDir>();
+        qputenv("PELKOCOPY_HOME", home->path().toUtf8());
+        QDir(home->path()).mkpath("tmp");
+        dialogs = ScriptedDialogService();
+        shell.opened.clear();
+    }
+    std::string Home() const { return home->path().toStdString(); }
+    std::string Path(const std::string& name) const { return Home() + "/" + name; }
+    std::string IniPath() const { return Path(std::string(kComputer) + ".ini"); }
+
+    std::unique_ptr<TFrmDCMain> MakeWindow() {
+        TMainContext context;
+        context.dialogs = &dialogs;
+        context.shell = &shell;
+        context.clock = &clock;
+        context.app_folder = Home();
+        context.temp_folder = Path("tmp");
+        context.computer_name = kComputer;
+        return std::make_unique<TFrmDCMain>(context);
+    }
+
+    // A folder below the application folder, created.
+    std::string Folder(const std::string& name) const {
+        QDir(home->path()).mkpath(QString::fromStdString(name));
+        return Path(name);
+    }
+
+    static IniDocument ReadIni(const std::string& path) {
+        QFile file(QString::fromStdString(path));
+        if (!file.open(QIODevice::ReadOnly)) return {};
+        return IniDocument::Parse(file.readAll().toStdString());
+    }
+    static void WriteIni(const std::string& path,
+                         const std::vector<std::pair<std::string, std::string>>& keys) {
+        IniDocument ini = ReadIni(path);
+        for (const auto& [key, value] : keys)
+            ini.Write("FrmDCMain", key, value);
+        QFile file(QString::fromStdString(path));
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            file.write(QByteArray::fromStdString(ini.Text()));
+        }
+    }
+    std::string Key(const std::string& key) const {
+        return ReadIni(IniPath()).Read("FrmDCMain", key).value_or("<missing>");
+    }
+    static void WriteFile(const std::string& path, const QByteArray& bytes) {
+        QFile file(QString::fromStdString(path));
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(bytes);
+    }
+};
+
+}  // namespace pelko::test
