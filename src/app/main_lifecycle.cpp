@@ -49,10 +49,14 @@ std::vector<std::string> ReadLines(const std::string& path) {
 }
 
 bool WriteLines(const std::string& path, const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines)
-        text += line + "\r\n";
-    return WriteFileAtomically(path, text) == 0;
+    const std::string temp = path + ".new";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        for (const std::string& line : lines)
+            out << line << "\r\n";
+        if (!out.flush()) return false;
+    }
+    return std::rename(temp.c_str(), path.c_str()) == 0;
 }
 
 QStringList ToQt(const std::vector<std::string>& lines) {
