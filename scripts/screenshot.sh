@@ -9,7 +9,7 @@ program=${PELKOCOPY_BIN:-build/src/pelkocopy}
 mkdir -p "$out_dir"
 [ -x "$program" ] || { echo "no $program: build first" >&2; exit 1; }
 
-work=$(mktemp -d)
+work=$(mktemp -d /tmp/pelko.XXXX)
 xvfb_pid=""
 app_pid=""
 cleanup() {
@@ -29,7 +29,8 @@ computer=$(hostname | cut -d. -f1)
 shoot() {
     local width=$1 height=$2 name=$3
     local home="$work/$name"
-    mkdir -p "$home/RAW" "$home/JPEG" "$home/Movies"
+    local photos="$work/写真"
+    mkdir -p "$home" "$photos/RAW" "$photos/JPEG" "$photos/動画"
     # A window as a returning user left it: not maximised, the destinations chosen, and the
     # release notes already seen (AppVer 141), so nothing but the main window opens.
     cat >"$home/$computer.ini" <<INI
@@ -40,11 +41,14 @@ FormWidth=$width
 FormHeight=$height
 WindowMaxmized=0
 AppVer=141
-DestRaw=$home/RAW
-DestJpg=$home/JPEG
-DestOther=$home/Movies
+DestRaw=$photos/RAW
+DestJpg=$photos/JPEG
+DestOther=$photos/動画
 INI
-    PELKOCOPY_HOME="$home" DISPLAY="$display" LANG=ja_JP.UTF-8 QT_QPA_PLATFORM=xcb \
+    # A private TMPDIR keeps this instance apart from a PelkoCopy the user may be running.
+    mkdir -p "$work/tmp-$name"
+    TMPDIR="$work/tmp-$name" PELKOCOPY_HOME="$home" DISPLAY="$display" LANG=ja_JP.UTF-8 \
+        QT_QPA_PLATFORM=xcb \
         "$program" >/dev/null 2>&1 &
     app_pid=$!
     sleep 2

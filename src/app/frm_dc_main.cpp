@@ -11,7 +11,9 @@
 #include <algorithm>
 
 #include "app/destinations.h"
+#include "app/main_commands.h"
 #include "app/main_lifecycle.h"
+#include "app/naming_panel.h"
 #include "app/qt_dialog_service.h"
 #include "support/dir_selecter.h"
 
@@ -41,6 +43,20 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption,
     button->setAutoDefault(false);
     return button;
 }
+
+// A compact button beside a field: framed, with a coloured caption.
+TFlatSpeedButton* MakeSmallButton(QWidget* parent, const char* name, const char* caption,
+                                  const char* hint, const QColor& color = {}) {
+    auto* button = Named(new TFlatSpeedButton(U(caption), parent), name, U(caption));
+    button->setAutoRaise(false);
+    button->setToolTip(U(hint));
+    button->setAccessibleDescription(U(hint));
+    if (color.isValid()) button->SetCaptionColor(color);
+    return button;
+}
+
+const QColor kDeleteColor(150, 20, 20);
+const QColor kSaveColor(20, 70, 140);
 
 QLabel* MakeCaption(QWidget* parent, const char* name, const char* caption) {
     auto* label = Named(new QLabel(U(caption), parent), name, U(caption));
@@ -85,8 +101,11 @@ TFrmDCMain::TFrmDCMain(TMainContext context, QWidget* parent)
 
     BuildControls();
     WireHandlers();
+    naming_ = std::make_unique<TNamingPanel>(*this);
     lifecycle_ = std::make_unique<TMainLifecycle>(*this);
+    commands_ = std::make_unique<TMainCommands>(*this, context_.volumes);
     FormCreate();
+    tmrDriveCheck->start();
 }
 
 TFrmDCMain::~TFrmDCMain() = default;
@@ -157,7 +176,7 @@ QWidget* TFrmDCMain::BuildDestinations() {
         const char* button_name;
         QLabel** caption_label;
         TPathLabel** label;
-        QPushButton** button;
+        TFlatSpeedButton** button;
     };
     const Row rows[] = {
         {"lblDestRawCaption", "RAW コピー先", "lblDestRaw", "btnDestRaw", &lblDestRawCaption,
@@ -171,8 +190,9 @@ QWidget* TFrmDCMain::BuildDestinations() {
     for (const Row& row : rows) {
         *row.caption_label = MakeCaption(pnlLeft, row.caption_name, row.caption);
         *row.label = Named(new TPathLabel(pnlLeft), row.label_name, U(row.caption));
-        *row.button = MakeButton(pnlLeft, row.button_name, "参照", "コピー先フォルダの指定");
+        *row.button = MakeSmallButton(pnlLeft, row.button_name, "参照", "コピー先フォルダの指定");
         (*row.button)->setIcon(folder_icon);
+        (*row.button)->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         (*row.button)->setAccessibleName(U(row.caption) + U(" ") + U("コピー先フォルダの指定"));
         (*row.caption_label)->setBuddy(*row.button);
         grid->addWidget(*row.caption_label, at, 0);
@@ -184,12 +204,12 @@ QWidget* TFrmDCMain::BuildDestinations() {
     auto add_mode_row = [&](const char* caption_name, const char* caption, const char* mode_name,
                             const char* user_name, const char* del_name, const char* del_hint,
                             const char* sample_name, QLabel** caption_label, TItemCombo** mode,
-                            TSortCombo** user, QPushButton** del, QLabel** sample) {
+                            TSortCombo** user, TFlatSpeedButton** del, QLabel** sample) {
         *caption_label = MakeCaption(pnlLeft, caption_name, caption);
         *mode = Named(new TItemCombo(pnlLeft), mode_name, U(caption));
         *user = Named(new TSortCombo(pnlLeft), user_name, U(caption) + U(" 書式"));
         (*user)->SetRejectedChars(U("\\/:*?\"<>|"));
-        *del = MakeButton(pnlLeft, del_name, "削除", del_hint);
+        *del = MakeSmallButton(pnlLeft, del_name, "削除", del_hint, kDeleteColor);
         *sample = Named(new QLabel(pnlLeft), sample_name, U(caption) + U(" サンプル"));
         (*sample)->setTextFormat(Qt::PlainText);
         (*sample)->setStyleSheet("color: #1a4f8a;");
@@ -227,11 +247,12 @@ QWidget* TFrmDCMain::BuildOptions() {
     lblCopySetCaption = MakeCaption(pnlOptions, "lblCopySetCaption", "転送設定");
     cboCopySet = Named(new TSortCombo(pnlOptions), "cboCopySet", U("転送設定"));
     cboCopySet->setEditable(false);
-    btnAddCopySet =
-        MakeButton(pnlOptions, "btnAddCopySet", "追加", "現在の設定に名前を付けて保存します");
-    btnOverwriteCopySet =
-        MakeButton(pnlOptions, "btnOverwriteCopySet", "上書き", "現在の設定を上書保存きします");
-    btnDelCopySet = MakeButton(pnlOptions, "btnDelCopySet", "削除", "転送設定を削除します");
+    btnAddCopySet = MakeSmallButton(pnlOptions, "btnAddCopySet", "追加",
+                                    "現在の設定に名前を付けて保存します", kSaveColor);
+    btnOverwriteCopySet = MakeSmallButton(pnlOptions, "btnOverwriteCopySet", "上書き",
+                                          "現在の設定を上書保存きします", kSaveColor);
+    btnDelCopySet =
+        MakeSmallButton(pnlOptions, "btnDelCopySet", "削除", "転送設定を削除します", kDeleteColor);
     btnAddCopySet->setAccessibleName(U("転送設定を追加"));
     btnOverwriteCopySet->setAccessibleName(U("転送設定を上書き"));
     btnDelCopySet->setAccessibleName(U("転送設定を削除"));
@@ -251,6 +272,10 @@ QWidget* TFrmDCMain::BuildOptions() {
     dtpLCDate->setCalendarPopup(true);
     dtpLCTime = Named(new QTimeEdit(pnlOptions), "dtpLCTime", U("最終取得日時 時刻"));
     dtpLCTime->setDisplayFormat("HH:mm:ss");
+    // Room for the whole date and time beside their buttons, in any font.
+    const int digits = dtpLCDate->fontMetrics().horizontalAdvance("0000/00/00");
+    dtpLCDate->setMinimumWidth(digits + 36);
+    dtpLCTime->setMinimumWidth(dtpLCTime->fontMetrics().horizontalAdvance("00:00:00") + 32);
     lblLCDateCaption->setBuddy(dtpLCDate);
     auto* date_line = new QHBoxLayout;
     date_line->setSpacing(4);
@@ -351,7 +376,7 @@ QWidget* TFrmDCMain::BuildResults() {
     split->addWidget(memBikou);
     split->setStretchFactor(0, 4);
     split->setStretchFactor(1, 1);
-    split->setSizes({600, 180});
+    split->setSizes({680, 120});
     column->addWidget(split, 1);
 
     auto* progress = new QHBoxLayout;
@@ -359,7 +384,8 @@ QWidget* TFrmDCMain::BuildResults() {
     pbBar = Named(new QProgressBar(area), "pbBar", U("進行状況"));
     pbBar->setRange(0, 100);
     pbBar->setValue(0);
-    pbBar->setTextVisible(true);
+    // The count shows in the status bar; the bar itself carries no text.
+    pbBar->setTextVisible(false);
     pbBar->setFormat("%v / %m");
     lblProcessTime = Named(new QLabel(area), "lblProcessTime", U("転送速度"));
     lblProcessTime->setAutoFillBackground(true);
@@ -405,15 +431,20 @@ void TFrmDCMain::WireHandlers() {
     connect(chkLock, &QCheckBox::clicked, this, &TFrmDCMain::chkLockClick);
     connect(dtpLCDate, &QDateEdit::dateChanged, this, &TFrmDCMain::dtpLCDateChange);
     connect(dtpLCTime, &QTimeEdit::timeChanged, this, &TFrmDCMain::dtpLCDateChange);
-    for (QPushButton* button : {btnDestRaw, btnDestJpeg, btnDestOther}) {
-        connect(button, &QPushButton::clicked, this, &TFrmDCMain::btnDestRawClick);
+    for (TFlatSpeedButton* button : {btnDestRaw, btnDestJpeg, btnDestOther}) {
+        connect(button, &QToolButton::clicked, this, &TFrmDCMain::btnDestRawClick);
     }
     connect(btnExecute, &QPushButton::clicked, this, &TFrmDCMain::btnExecuteClick);
     connect(btnReName, &QPushButton::clicked, this, &TFrmDCMain::btnReNameClick);
     connect(tmrDriveCheck, &QTimer::timeout, this, &TFrmDCMain::tmrDriveCheckTimer);
-    // Keyboard events reach the window before its controls.
-    for (QWidget* child : findChildren<QWidget*>())
-        child->installEventFilter(this);
+    for (TItemCombo* mode : {cboMakeFolder, cboFileName}) {
+        connect(mode, &QComboBox::currentIndexChanged, this, &TFrmDCMain::cboMakeFolderClick);
+    }
+    for (TSortCombo* user : {cboUserFolder, cboUserFmt}) {
+        connect(user, &QComboBox::currentTextChanged, this, &TFrmDCMain::cboUserFmtClick);
+    }
+    // Keyboard events reach the window before its controls, also those added later.
+    qApp->installEventFilter(this);
 }
 
 void TFrmDCMain::ResetResultGrid() {
@@ -474,7 +505,7 @@ void TFrmDCMain::btnCloseClick() {
 }
 
 void TFrmDCMain::btnDestRawClick() {
-    const std::array<QPushButton*, 3> buttons{btnDestRaw, btnDestJpeg, btnDestOther};
+    const std::array<TFlatSpeedButton*, 3> buttons{btnDestRaw, btnDestJpeg, btnDestOther};
     const std::array<TPathLabel*, 3> labels{lblDestRaw, lblDestJpg, lblDestOther};
     for (std::size_t i = 0; i < buttons.size(); ++i) {
         if (sender() != buttons[i]) continue;
@@ -492,10 +523,27 @@ void TFrmDCMain::btnDestRawClick() {
     }
 }
 
-// The card detection and the copy commands connect here.
-void TFrmDCMain::btnExecuteClick() {}
-void TFrmDCMain::btnReNameClick() {}
-void TFrmDCMain::tmrDriveCheckTimer() {}
+void TFrmDCMain::cboMakeFolderClick() {
+    naming_->ModesChanged();
+}
+
+void TFrmDCMain::cboUserFmtClick() {
+    if (sender() == cboUserFolder) {
+        naming_->FolderTextChanged();
+    } else {
+        naming_->FormatTextChanged();
+    }
+}
+
+void TFrmDCMain::btnExecuteClick() {
+    commands_->Runs().ExecuteCard();
+}
+void TFrmDCMain::btnReNameClick() {
+    commands_->Runs().ExecuteFolder();
+}
+void TFrmDCMain::tmrDriveCheckTimer() {
+    commands_->Watcher().Check();
+}
 
 bool TFrmDCMain::FormKeyPress(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
@@ -513,6 +561,11 @@ void TFrmDCMain::showEvent(QShowEvent* event) {
 }
 
 void TFrmDCMain::closeEvent(QCloseEvent* event) {
+    // A run is stopped and committed before the settings are saved, or the window stays.
+    if (!closed_ && !commands_->Runs().CanClose()) {
+        event->ignore();
+        return;
+    }
     if (!closed_) {
         closed_ = true;
         FormClose();
@@ -522,7 +575,9 @@ void TFrmDCMain::closeEvent(QCloseEvent* event) {
 
 bool TFrmDCMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == splTop && event->type() == QEvent::Resize) ApplyLeftPanelWidth();
-    if (event->type() == QEvent::KeyPress && FormKeyPress(static_cast<QKeyEvent*>(event))) {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this &&
+        FormKeyPress(static_cast<QKeyEvent*>(event))) {
         return true;
     }
     return QMainWindow::eventFilter(watched, event);

@@ -21,6 +21,8 @@
 
 #include "support/dialog_service.h"
 #include "support/platform.h"
+#include "support/version.h"
+#include "ui/flat_button.h"
 #include "ui/gradient_panel.h"
 #include "ui/item_combo.h"
 #include "ui/path_label.h"
@@ -29,7 +31,9 @@
 
 namespace pelko {
 
+class TMainCommands;
 class TMainLifecycle;
+class TNamingPanel;
 
 // What the window reaches the outside world through; each empty or null member means the
 // system's own (the application folder, the computer name, Qt dialogs, the desktop shell, the
@@ -38,6 +42,7 @@ struct TMainContext {
     IDialogService* dialogs = nullptr;
     IShell* shell = nullptr;
     const IClock* clock = nullptr;
+    const IVolumeSource* volumes = nullptr;
     std::string app_folder;
     std::string computer_name;
     std::string temp_folder;
@@ -47,7 +52,7 @@ class TFrmDCMain : public QMainWindow {
     Q_OBJECT
 
   public:
-    static constexpr const char* kCaption = "Pelko File Copy  - Ver 1.41";
+    static constexpr const char* kCaption = "Pelko File Copy  - Ver " PELKO_VERSION_TEXT;
     static constexpr int kMinWidth = 820;
     static constexpr int kMinHeight = 480;
 
@@ -59,6 +64,9 @@ class TFrmDCMain : public QMainWindow {
     const IClock& Clock() const { return *clock_; }
     const TMainContext& Context() const { return context_; }
     TMainLifecycle& Lifecycle() { return *lifecycle_; }
+    TNamingPanel& Naming() { return *naming_; }
+    // The card detection and the copy and folder commands.
+    TMainCommands& Commands() { return *commands_; }
 
     // Status bar panel 0..3 (panel 0 reads "処理").
     QLabel* StatusPanel(int index) const {
@@ -82,25 +90,25 @@ class TFrmDCMain : public QMainWindow {
     TPathLabel* lblDestRaw = nullptr;
     TPathLabel* lblDestJpg = nullptr;
     TPathLabel* lblDestOther = nullptr;
-    QPushButton* btnDestRaw = nullptr;
-    QPushButton* btnDestJpeg = nullptr;
-    QPushButton* btnDestOther = nullptr;
+    TFlatSpeedButton* btnDestRaw = nullptr;
+    TFlatSpeedButton* btnDestJpeg = nullptr;
+    TFlatSpeedButton* btnDestOther = nullptr;
     QLabel* lblMakeFolderCaption = nullptr;
     TItemCombo* cboMakeFolder = nullptr;
     TSortCombo* cboUserFolder = nullptr;
-    QPushButton* btnDelFlder = nullptr;
+    TFlatSpeedButton* btnDelFlder = nullptr;
     QLabel* lblSampleFolder = nullptr;
     QLabel* lblFileNameCaption = nullptr;
     TItemCombo* cboFileName = nullptr;
     TSortCombo* cboUserFmt = nullptr;
-    QPushButton* btnDelFmt = nullptr;
+    TFlatSpeedButton* btnDelFmt = nullptr;
     QLabel* lblSampleFileName = nullptr;
     QWidget* pnlOptions = nullptr;
     QLabel* lblCopySetCaption = nullptr;
     TSortCombo* cboCopySet = nullptr;
-    QPushButton* btnAddCopySet = nullptr;
-    QPushButton* btnOverwriteCopySet = nullptr;
-    QPushButton* btnDelCopySet = nullptr;
+    TFlatSpeedButton* btnAddCopySet = nullptr;
+    TFlatSpeedButton* btnOverwriteCopySet = nullptr;
+    TFlatSpeedButton* btnDelCopySet = nullptr;
     QLabel* lblLCDateCaption = nullptr;
     QDateEdit* dtpLCDate = nullptr;
     QTimeEdit* dtpLCTime = nullptr;
@@ -148,6 +156,8 @@ class TFrmDCMain : public QMainWindow {
     void btnExecuteClick();
     void btnReNameClick();
     void tmrDriveCheckTimer();
+    void cboMakeFolderClick();
+    void cboUserFmtClick();
 
   public:
     void FormClose();
@@ -177,6 +187,10 @@ class TFrmDCMain : public QMainWindow {
     IShell* shell_ = nullptr;
     const IClock* clock_ = nullptr;
     std::unique_ptr<TMainLifecycle> lifecycle_;
+    std::unique_ptr<TNamingPanel> naming_;
+    // Before the lifecycle in destruction: a run still going is stopped and committed while the
+    // controls exist.
+    std::unique_ptr<TMainCommands> commands_;
     std::array<QLabel*, 4> status_panels_{};
     bool closed_ = false;
     int left_panel_width_ = 840;

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QIcon>
 
 #include "app/frm_dc_main.h"
 #include "app/frm_kind.h"
@@ -10,6 +11,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("PelkoCopy");
     QApplication::setApplicationDisplayName("PelkoCopy");
+    // Ties the windows to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName("pelkocopy");
+    QApplication::setWindowIcon(QIcon::fromTheme("pelkocopy"));
 
     pelko::TSingleInstance instance;
     if (!instance.Acquire()) {

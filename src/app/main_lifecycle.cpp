@@ -4,13 +4,13 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "app/frm_dc_main.h"
+#include "copy/copy_settings.h"
 #include "copy/delete_old_files.h"
 #include "naming/camera_model.h"
 #include "naming/format_help.h"
+#include "naming/list_file.h"
 #include "naming/naming_modes.h"
 #include "support/file_ops.h"
 
@@ -19,9 +19,6 @@ namespace pelko {
 namespace {
 
 constexpr const char* kSection = "FrmDCMain";
-constexpr const char* kDefaultUserFolders[] = {"ここへ作成するフォルダ名を入力して下さい",
-                                               "%Dyymmdd"};
-constexpr const char* kDefaultUserFormat = "%WK5QT %Dyyyymmdd-hhnnss(aaa)-%N";
 constexpr const char* kOldFiles[] = {"AddExif.exe", "GetExif.exe", "GetExif.ifo", "xExif.dfc"};
 
 QString Q(const std::string& text) {
@@ -29,34 +26,6 @@ QString Q(const std::string& text) {
 }
 std::string S(const QString& text) {
     return text.toStdString();
-}
-
-// Lines of a text file, CR LF or LF, at most 1 MiB read; empty when missing.
-std::vector<std::string> ReadLines(const std::string& path) {
-    std::vector<std::string> lines;
-    if (!FileExists(path)) return lines;
-    std::ifstream in(path, std::ios::binary);
-    std::string text(1 << 20, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    std::istringstream stream(text);
-    std::string line;
-    while (std::getline(stream, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-bool WriteLines(const std::string& path, const std::vector<std::string>& lines) {
-    const std::string temp = path + ".new";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        for (const std::string& line : lines)
-            out << line << "\r\n";
-        if (!out.flush()) return false;
-    }
-    return std::rename(temp.c_str(), path.c_str()) == 0;
 }
 
 QStringList ToQt(const std::vector<std::string>& lines) {
@@ -115,6 +84,8 @@ void TMainLifecycle::Create() {
     ini_mj_.IniFileKind = TIniFileKind::fnUserDefine;
     ini_mj_.SetIniFileName(app_ + "/PelkoCopy.ini");
 
+    // The application folder is made here, before its first file, not when it is looked up.
+    FolderCreate(app_);
     WriteModelAliasFile(app_);
     WriteFormatHelpFile(app_);
 
@@ -129,11 +100,11 @@ void TMainLifecycle::Create() {
         if (FileExists(path)) FileDelete(path);
     }
 
-    mode_ = ini_.ReadBool("Mode", false);
-    mode_sp_user_ = ini_.ReadBool("ModeSpUser", false);
-    const std::string prefix = data + "/" + (mode_ ? w_.Context().computer_name + "_" : "U");
-    list_paths_ = {prefix + "Folder.txt", prefix + "Format.txt", prefix + "CopySet.txt",
-                   prefix + "CopySet.ini"};
+    const MainWindowSettings switches =
+        ReadMainWindowSettings(ini_, app_, static_cast<std::vector<std::string>*>(nullptr));
+    mode_ = switches.mode;
+    mode_sp_user_ = switches.mode_sp_user;
+    list_paths_ = MakeListFilePaths(app_, mode_, w_.Context().computer_name);
     for (QWidget* statistics : {static_cast<QWidget*>(w_.lblK5), static_cast<QWidget*>(w_.lblK20D),
                                 static_cast<QWidget*>(w_.lblAkCap)}) {
         statistics->setVisible(mode_);
@@ -163,16 +134,20 @@ void TMainLifecycle::Show() {
         first_show_pending_ = false;
         w_.setWindowTitle(QString::fromUtf8(TFrmDCMain::kCaption));
         QGuiApplication::setApplicationDisplayName(QStringLiteral("PelkoCopy"));
+        std::vector<SettingsProblem> problems;
+        const MainWindowSettings settings = ReadMainWindowSettings(ini_, app_, &problems);
         RestoreHistories();
         RestoreGeometry();
-        RestoreSettings();
-        RestoreCutoff();
-        if (app_ver_ < kAppVer) {
+        RestoreSettings(settings);
+        RestoreCutoff(settings);
+        ReportProblems(problems);
+        if (app_ver_ < kAppVerCurrent) {
             // Release notes: the application folder's copy, else the one beside the program.
             std::string readme = app_ + "/Readme.txt";
             if (!FileExists(readme)) readme = FolderOf(ExecutablePath()) + "/Readme.txt";
             if (FileExists(readme)) OpenDocument(w_.Shell(), readme, "", false);
         }
+        w_.cboMakeFolderClick();
         w_.tmrDriveCheckTimer();
         w_.lblProcessTime->clear();
         w_.lblProcessTime->setVisible(false);
@@ -181,14 +156,9 @@ void TMainLifecycle::Show() {
 }
 
 void TMainLifecycle::RestoreHistories() {
-    std::vector<std::string> folders = ReadLines(list_paths_.user_folder);
-    if (!FileExists(list_paths_.user_folder)) {
-        folders.assign(std::begin(kDefaultUserFolders), std::end(kDefaultUserFolders));
-    }
-    w_.cboUserFolder->SetLines(ToQt(folders));
-    std::vector<std::string> formats = ReadLines(list_paths_.user_format);
-    if (!FileExists(list_paths_.user_format)) formats = {kDefaultUserFormat};
-    w_.cboUserFmt->SetLines(ToQt(formats));
+    w_.cboUserFolder->SetLines(
+        ToQt(LoadHistory(list_paths_.user_folder, DefaultUserFolderHistory())));
+    w_.cboUserFmt->SetLines(ToQt(LoadHistory(list_paths_.user_format, DefaultUserFormatHistory())));
 }
 
 void TMainLifecycle::RestoreGeometry() {
@@ -197,17 +167,27 @@ void TMainLifecycle::RestoreGeometry() {
     const int width = ini_.ReadInteger("FormWidth", 820);
     const int height = ini_.ReadInteger("FormHeight", 600);
     const bool maximized = ini_.ReadInteger("WindowMaxmized", 1) == 1;
-    w_.move(left, top);
-    w_.resize(std::max(width, TFrmDCMain::kMinWidth), std::max(height, TFrmDCMain::kMinHeight));
+    FormBounds bounds{top, left, std::max(width, TFrmDCMain::kMinWidth),
+                      std::max(height, TFrmDCMain::kMinHeight)};
     if (mode_ || mode_sp_user_) {
         // The shared copy of the position wins on this computer.
         const std::string name = w_.Context().computer_name;
-        const int shared_top = ini_mj_.ReadInteger(name + "_Top", 100);
-        const int shared_left = ini_mj_.ReadInteger(name + "_Left", 100);
-        const int shared_height = ini_mj_.ReadInteger(name + "_Height", 300);
-        w_.move(shared_left, shared_top);
-        w_.resize(w_.width(), std::max(shared_height, TFrmDCMain::kMinHeight));
+        bounds.top = ini_mj_.ReadInteger(name + "_Top", 100);
+        bounds.left = ini_mj_.ReadInteger(name + "_Left", 100);
+        bounds.height =
+            std::max(ini_mj_.ReadInteger(name + "_Height", 300), TFrmDCMain::kMinHeight);
     }
+    // A position stored on a screen that is gone (or a damaged value) must not hide the window:
+    // its top left corner stays on the screen with a strip of the window beside it.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        constexpr int kVisibleStrip = 100;
+        const QRect area = screen->geometry();
+        bounds.left = std::clamp(bounds.left, 0, std::max(0, area.width() - kVisibleStrip));
+        bounds.top =
+            std::clamp(bounds.top, 0, std::max(0, area.height() - kTaskbarHeight - kVisibleStrip));
+    }
+    w_.move(bounds.left, bounds.top);
+    w_.resize(bounds.width, bounds.height);
     if (maximized) w_.setWindowState(w_.windowState() | Qt::WindowMaximized);
 
     w_.SetLeftPanelWidth(ini_.ReadInteger("pnlLeft", 840));
@@ -219,26 +199,26 @@ void TMainLifecycle::RestoreGeometry() {
     w_.grdList->SetColumnWidths(widths);
 }
 
-void TMainLifecycle::RestoreSettings() {
-    const std::pair<const char*, TPathLabel*> destinations[] = {
-        {"DestRaw", w_.lblDestRaw}, {"DestJpg", w_.lblDestJpg}, {"DestOther", w_.lblDestOther}};
-    for (const auto& [key, label] : destinations) {
-        const std::string folder = ini_.ReadString(key, "");
+void TMainLifecycle::RestoreSettings(const MainWindowSettings& settings) {
+    const CopySettings& copy = settings.copy;
+    const std::pair<const std::string*, TPathLabel*> destinations[] = {
+        {&copy.dest_raw, w_.lblDestRaw},
+        {&copy.dest_jpg, w_.lblDestJpg},
+        {&copy.dest_other, w_.lblDestOther}};
+    for (const auto& [folder, label] : destinations) {
         // A folder that is gone shows empty rather than failing at the copy.
-        label->SetPath(FolderExists(folder) ? Q(folder) : QString());
+        label->SetPath(FolderExists(*folder) ? Q(*folder) : QString());
     }
-    w_.chkReMove->setChecked(ini_.ReadBool("CopyAfterReMove", false));
-    w_.chkAutoRestore->setChecked(ini_.ReadBool("AppAutoRestore", false));
-    w_.chkLastDateExec->setChecked(ini_.ReadBool("LastDateExec", false));
-    w_.chkExecExifDate->setChecked(ini_.ReadBool("ExecExifDate", false));
-    w_.chkLock->setChecked(ini_.ReadBool("SettingLock", false));
+    w_.chkReMove->setChecked(copy.remove_after_copy);
+    w_.chkAutoRestore->setChecked(settings.auto_restore);
+    w_.chkLastDateExec->setChecked(settings.skip_older);
+    w_.chkExecExifDate->setChecked(settings.exif_date);
+    w_.chkLock->setChecked(settings.setting_lock);
     w_.chkLockClick();
 
-    auto clamp_mode = [](int value, int count) { return value >= 0 && value < count ? value : 0; };
-    w_.cboMakeFolder->setCurrentIndex(
-        clamp_mode(ini_.ReadInteger("MakeFolder", 0), w_.cboMakeFolder->count()));
-    w_.cboFileName->setCurrentIndex(
-        clamp_mode(ini_.ReadInteger("FileName", 0), w_.cboFileName->count()));
+    // The loader clamps the modes to the lists' lengths.
+    w_.cboMakeFolder->setCurrentIndex(copy.folder_mode);
+    w_.cboFileName->setCurrentIndex(copy.file_name_mode);
 
     if (mode_ || mode_sp_user_) {
         ShotCounts.k5qt = ini_mj_.ReadInteger("K5QT Count", 0);
@@ -246,17 +226,16 @@ void TMainLifecycle::RestoreSettings() {
         ShotCounts.k01 = ini_mj_.ReadInteger("K-01 Count", 0);
         const std::string memo = app_ + "/Memo.txt";
         if (FileExists(memo)) {
-            w_.memBikou->setPlainText(ToQt(ReadLines(memo)).join(QLatin1Char('\n')));
+            w_.memBikou->setPlainText(ToQt(LoadListFile(memo)).join(QLatin1Char('\n')));
         }
     }
-    app_ver_ = ini_.ReadInteger("AppVer", 100);
+    app_ver_ = settings.app_ver;
 }
 
-void TMainLifecycle::RestoreCutoff() {
-    const DateTime now = w_.Clock().Now();
-    const std::optional<DateTime> stored =
-        ParseDateTimeText(ini_.ReadString("LastCopyDateTime", now.ToText()));
-    const DateTime cutoff = stored ? *stored : now;
+void TMainLifecycle::RestoreCutoff(const MainWindowSettings& settings) {
+    // Missing or unreadable: now, for the text and for both pickers.
+    const std::optional<DateTime> stored = ParseDateTimeText(settings.last_copy_date_time);
+    const DateTime cutoff = stored ? *stored : w_.Clock().Now();
     last_copy_cutoff_ = cutoff.ToText();
     newest_file_date_ = last_copy_cutoff_;
     const QDateTime shown = ToQDateTime(cutoff);
@@ -264,6 +243,16 @@ void TMainLifecycle::RestoreCutoff() {
     const QSignalBlocker block_time(w_.dtpLCTime);
     w_.dtpLCDate->setDate(shown.date());
     w_.dtpLCTime->setTime(shown.time());
+}
+
+void TMainLifecycle::ReportProblems(const std::vector<SettingsProblem>& problems) {
+    if (problems.empty()) return;
+    std::string text = "保存された設定のうち、次の項目は使用できないため空にしました。";
+    for (const SettingsProblem& problem : problems) {
+        text += "\n・" + (problem.key.empty() ? std::string("設定ファイル") : problem.key) + "：" +
+                problem.message;
+    }
+    w_.Dialogs().Information("PelkoCopy", text);
 }
 
 void TMainLifecycle::PickersChanged() {
@@ -277,11 +266,13 @@ void TMainLifecycle::CommitTypedFormats() {
 }
 
 void TMainLifecycle::Close() {
+    // Never shown, never restored: saving now would overwrite the stored settings with blanks.
+    if (first_show_pending_) return;
     if (FileExists(img_count_temp_path_)) FileCopy(img_count_temp_path_, img_count_path_, true);
 
     for (const auto& [combo, path] : {std::pair{w_.cboUserFolder, list_paths_.user_folder},
                                       std::pair{w_.cboUserFmt, list_paths_.user_format}}) {
-        if (combo->count() > 0) WriteLines(path, FromQt(combo->Lines()));
+        if (combo->count() > 0) SaveListFile(path, FromQt(combo->Lines()));
     }
     SaveSettings();
     if (newest_file_date_ > last_copy_cutoff_) {
@@ -304,12 +295,24 @@ void TMainLifecycle::Close() {
         for (const QString& line : w_.memBikou->toPlainText().split(QLatin1Char('\n'))) {
             memo.push_back(S(line));
         }
-        WriteLines(app_ + "/Memo.txt", memo);
+        SaveListFile(app_ + "/Memo.txt", memo);
     }
 }
 
 void TMainLifecycle::SaveSettings() {
-    ini_.WriteInteger("AppVer", kAppVer);
+    MainWindowSettings settings;
+    settings.copy.dest_raw = S(w_.lblDestRaw->Path());
+    settings.copy.dest_jpg = S(w_.lblDestJpg->Path());
+    settings.copy.dest_other = S(w_.lblDestOther->Path());
+    settings.copy.folder_mode = std::max(0, w_.cboMakeFolder->currentIndex());
+    settings.copy.file_name_mode = std::max(0, w_.cboFileName->currentIndex());
+    settings.copy.remove_after_copy = w_.chkReMove->isChecked();
+    settings.auto_restore = w_.chkAutoRestore->isChecked();
+    settings.skip_older = w_.chkLastDateExec->isChecked();
+    settings.exif_date = w_.chkExecExifDate->isChecked();
+    settings.setting_lock = w_.chkLock->isChecked();
+    WriteMainWindowSettings(ini_, settings);
+
     const bool maximized = w_.isMaximized();
     // A maximised window keeps its normal bounds, so un-maximising later restores them.
     const QRect bounds = maximized ? w_.normalGeometry() : QRect(w_.pos(), w_.size());
@@ -323,16 +326,6 @@ void TMainLifecycle::SaveSettings() {
         ini_.WriteInteger("GridW" + std::to_string(i), widths[i]);
     }
     ini_.WriteInteger("pnlLeft", w_.LeftPanelWidth());
-    ini_.WriteString("DestRaw", S(w_.lblDestRaw->Path()));
-    ini_.WriteString("DestJpg", S(w_.lblDestJpg->Path()));
-    ini_.WriteString("DestOther", S(w_.lblDestOther->Path()));
-    ini_.WriteBool("CopyAfterReMove", w_.chkReMove->isChecked());
-    ini_.WriteBool("AppAutoRestore", w_.chkAutoRestore->isChecked());
-    ini_.WriteBool("LastDateExec", w_.chkLastDateExec->isChecked());
-    ini_.WriteBool("ExecExifDate", w_.chkExecExifDate->isChecked());
-    ini_.WriteBool("SettingLock", w_.chkLock->isChecked());
-    ini_.WriteInteger("MakeFolder", w_.cboMakeFolder->currentIndex());
-    ini_.WriteInteger("FileName", w_.cboFileName->currentIndex());
 }
 
 }  // namespace pelko

@@ -4,20 +4,14 @@
 // its closing saves, with the files and keys of the application folder.
 
 #include <string>
+#include <vector>
 
+#include "copy/copy_settings.h"
 #include "support/setting.h"
 
 namespace pelko {
 
 class TFrmDCMain;
-
-// The history and copy-set files, by the Mode switch.
-struct TListPaths {
-    std::string user_folder;
-    std::string user_format;
-    std::string copy_set_list;
-    std::string copy_set_ini;
-};
 
 // The shot counters kept in PelkoCopy.ini with Mode or ModeSpUser.
 struct TShotCounts {
@@ -31,8 +25,6 @@ void ApplySettingLock(TFrmDCMain& window, bool locked);
 
 class TMainLifecycle {
   public:
-    static constexpr int kAppVer = 141;
-
     explicit TMainLifecycle(TFrmDCMain& window);
 
     // Creation: files of the application folder, the mode switches, the mode lists.
@@ -49,7 +41,7 @@ class TMainLifecycle {
     bool FirstShowDone() const { return !first_show_pending_; }
     bool Mode() const { return mode_; }
     bool ModeSpUser() const { return mode_sp_user_; }
-    const TListPaths& ListPaths() const { return list_paths_; }
+    const ListFilePaths& ListPaths() const { return list_paths_; }
     TSetting& Ini() { return ini_; }
     TSetting& IniMJ() { return ini_mj_; }
 
@@ -68,8 +60,10 @@ class TMainLifecycle {
   private:
     void RestoreHistories();
     void RestoreGeometry();
-    void RestoreSettings();
-    void RestoreCutoff();
+    void RestoreSettings(const MainWindowSettings& settings);
+    void RestoreCutoff(const MainWindowSettings& settings);
+    // Tells the user once which stored settings could not be used.
+    void ReportProblems(const std::vector<SettingsProblem>& problems);
     void SaveSettings();
 
     TFrmDCMain& w_;
@@ -80,7 +74,7 @@ class TMainLifecycle {
     bool mode_ = false;
     bool mode_sp_user_ = false;
     int app_ver_ = 100;
-    TListPaths list_paths_;
+    ListFilePaths list_paths_;
     std::string last_copy_cutoff_;
     std::string newest_file_date_;
     std::string img_count_path_;

@@ -1,5 +1,8 @@
 #include "app/qt_dialog_service.h"
 
+#include "app/frm_kind.h"
+#include "app/frm_sel_card.h"
+
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -84,6 +87,14 @@ std::optional<std::string> TQtDialogService::OpenFile(const std::string& title,
 
 bool TQtShell::Open(const std::string& file_name, const std::string& /*params*/) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(Q(file_name)));
+}
+
+std::string TQtDialogService::SelectCard() {
+    return ExecSelCard({}, owner_);
+}
+
+int TQtDialogService::SelectProcessing() {
+    return ExecKind(owner_);
 }
 
 }  // namespace pelko

@@ -25,6 +25,9 @@ class TQtDialogService final : public IDialogService {
                                           const std::string& start_folder) override;
     std::optional<std::string> OpenFile(const std::string& title, const std::string& start_folder,
                                         const std::string& filter) override;
+    // TFrmSelCard over CardInfo.ini of the application folder; TFrmKind.
+    std::string SelectCard() override;
+    int SelectProcessing() override;
 
   private:
     QPointer<QWidget> owner_;

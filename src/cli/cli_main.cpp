@@ -4,12 +4,11 @@
 
 #include "cli/commands.h"
 #include "cli/usage.h"
+#include "support/version.h"
 
 namespace pelko::cli {
 
 namespace {
-
-constexpr std::string_view kVersion = "1.41";
 
 struct Runner {
     std::string_view name;
@@ -40,7 +39,7 @@ int Main(const Args& args, std::ostream& out, std::ostream& err) {
         return 0;
     }
     if (command == "--version") {
-        out << "pelkocopy-cli " << kVersion << "\n";
+        out << "pelkocopy-cli " << kVersionText << "\n";
         return 0;
     }
     const CommandUsage* usage = FindCommand(command);

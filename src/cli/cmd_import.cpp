@@ -64,6 +64,8 @@ struct ImportOptions {
     bool settings = false;
     bool dry_run = false;
     bool json = false;
+    // Extensions added to a kind, in the order given.
+    std::vector<std::pair<TFileKind, std::string>> extensions;
 };
 
 // Options followed by a text, and what the text is.
@@ -79,6 +81,17 @@ constexpr TextOption kTextOptions[] = {
     {"--user-folder", &ImportOptions::user_folder, "a text"},
     {"--user-format", &ImportOptions::user_format, "a format"},
     {"--cutoff", &ImportOptions::cutoff, "a date-time"},
+};
+
+// Options followed by extensions to add to a kind.
+struct ExtensionOption {
+    std::string_view name;
+    TFileKind kind;
+};
+constexpr ExtensionOption kExtensionOptions[] = {
+    {"--raw-ext", TFileKind::fkRaw},
+    {"--jpeg-ext", TFileKind::fkJpeg},
+    {"--other-ext", TFileKind::fkOther},
 };
 
 // Options followed by a mode from 0 to 5.
@@ -136,17 +149,19 @@ bool LoadWindowSettings(CopyRunContext& context, const ImportOptions& o, const D
     TSetting ini("FrmDCMain", FormBounds{});
     ini.IniFileKind = TIniFileKind::fnComputerName;
     std::vector<SettingsProblem> problems;
-    const MainWindowSettings stored = ReadMainWindowSettings(ini, AppFolder(), &problems);
+    const MainWindowSettings stored = ReadMainWindowSettings(ini, AppFolder(), problems);
     bool usable = true;
     for (const SettingsProblem& problem : problems) {
         // In place the destinations are not used; a destination given here replaces the stored.
-        const bool replaced = (problem.key == "DestRaw" && o.dest_raw) ||
-                              (problem.key == "DestJpg" && o.dest_jpg) ||
-                              (problem.key == "DestOther" && o.dest_other);
-        if (!problem.key.empty() && (replaced || o.rename)) continue;
+        const std::optional<std::string>* given = problem.key == "DestRaw"     ? &o.dest_raw
+                                                  : problem.key == "DestJpg"   ? &o.dest_jpg
+                                                  : problem.key == "DestOther" ? &o.dest_other
+                                                                               : nullptr;
+        if (given != nullptr && (given->has_value() || o.rename)) continue;
         err << "pelkocopy-cli import: " << problem.message << "\n";
-        usable = false;
+        usable = usable && !problem.stops_run;
     }
+    context.file_kinds = stored.file_kinds;
 
     CopyRunSettings& s = context.settings;
     NamingSettings& n = context.naming.settings;
@@ -315,6 +330,9 @@ int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
             o.*flag->field = true;
         } else if (const SwitchOption* option = FindOption(kSwitchOptions, arg)) {
             o.*option->field = option->value;
+        } else if (const ExtensionOption* ext = FindOption(kExtensionOptions, arg)) {
+            if (!has_value) return Usage(err, arg + " needs extensions such as .cr3,.srw");
+            o.extensions.emplace_back(ext->kind, args[++i]);
         } else {
             return Usage(err, "unknown option " + arg);
         }
@@ -328,6 +346,11 @@ int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
     context.naming.clock = &clock;
     context.naming.state.last_copy_cutoff = now.ToText();
     if (o.settings && !LoadWindowSettings(context, o, now, err)) return 1;
+
+    for (const auto& [kind, list] : o.extensions) {
+        const std::vector<std::string> refused = context.file_kinds.Add(kind, list);
+        if (!refused.empty()) return Usage(err, "not a file extension: " + refused.front());
+    }
 
     CopyRunSettings& s = context.settings;
     NamingSettings& n = context.naming.settings;

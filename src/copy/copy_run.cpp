@@ -145,7 +145,7 @@ void CopyRun::ProcessFile(const std::string& path, int row) {
     const std::int64_t size = info.Size();
 
     std::string root;
-    const TFileKind kind = FileKind(ext);
+    const TFileKind kind = context_.file_kinds.KindOf(ext);
     switch (kind) {
         case TFileKind::fkRaw:
             // Tallied before the cut-off is applied, so an older RAW file counts too.

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "copy/card_statistics_hooks.h"
+#include "copy/file_kind.h"
 #include "copy/result_row.h"
 #include "copy/transfer_stats.h"
 #include "naming/destination.h"
@@ -59,7 +60,7 @@ class ICopyRunObserver {
     virtual void RowAdded(int /*row*/) {}
     // The row's outcome changed; GridCells gives its texts.
     virtual void RowChanged(int /*row*/, const TResultRow& /*result*/) {}
-    // lblProcessTime; `finished` is true for the last change of a run (light pink background).
+    // The speed line; `finished` is true for the last change of a run (the window marks it).
     virtual void SpeedTextChanged(const std::string& /*text*/, bool /*finished*/) {}
     // Status panel 2.
     virtual void StatusChanged(const std::string& /*text*/) {}
@@ -67,10 +68,10 @@ class ICopyRunObserver {
 
 // Settings of the main window that the run reads; fixed for the length of a run.
 struct CopyRunSettings {
-    std::string dest_raw;            // lblDestRaw
-    std::string dest_jpg;            // lblDestJpg
-    std::string dest_other;          // lblDestOther
-    bool remove_after_copy = false;  // chkReMove
+    std::string dest_raw;            // DestRaw
+    std::string dest_jpg;            // DestJpg
+    std::string dest_other;          // DestOther
+    bool remove_after_copy = false;  // CopyAfterReMove
     bool mode = false;               // Mode: statistics and the compact-camera JPEG folder
     bool mode_sp_user = false;       // ModeSpUser: shot counters only
     // Print what would happen: nothing is created, copied, renamed or deleted.
@@ -79,6 +80,8 @@ struct CopyRunSettings {
 
 struct CopyRunContext {
     CopyRunSettings settings;
+    // The extensions of each kind.
+    FileKindTable file_kinds;
     // Naming settings and the date texts (LastCopyCutoff, NewestFileDate, CurrentShotDate,
     // CurrentSourceFolder) that the run carries from file to file.
     NamingContext naming;
@@ -88,7 +91,7 @@ struct CopyRunContext {
     // first file comes.
     std::map<std::string, std::shared_ptr<const HeldFolder>> source_folders;
     bool copy_to_destinations = true;  // CopyToDestinations
-    // lblProcessTime's text; kept from run to run.
+    // The speed line's text; kept from run to run.
     std::string speed_text;
     const IClock* clock = nullptr;          // null: the system clock
     ICardStatistics* statistics = nullptr;  // null: no statistics

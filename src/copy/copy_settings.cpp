@@ -35,25 +35,6 @@ std::string TakeDestination(std::string_view key, std::string value,
     return value;
 }
 
-// 1 to `max_digits` digits at pos as a number.
-bool ReadDigits(std::string_view text, std::size_t* pos, std::size_t max_digits, int* out) {
-    std::size_t count = 0;
-    int value = 0;
-    while (*pos < text.size() && text[*pos] >= '0' && text[*pos] <= '9' && count < max_digits) {
-        value = value * 10 + (text[*pos] - '0');
-        ++*pos;
-        ++count;
-    }
-    *out = value;
-    return count > 0;
-}
-
-bool ReadChar(std::string_view text, std::size_t* pos, char c) {
-    if (*pos >= text.size() || text[*pos] != c) return false;
-    ++*pos;
-    return true;
-}
-
 }  // namespace
 
 ListFilePaths MakeListFilePaths(const std::string& app_folder, bool mode,
@@ -85,27 +66,12 @@ std::vector<std::string> LoadHistory(const std::string& path,
 
 std::optional<DateTime> ParseStoredDateTime(std::string_view text) {
     text = TrimControl(text);
-    DateTime dt;
-    dt.hour = dt.minute = dt.second = 0;
-    std::size_t pos = 0;
-    if (!ReadDigits(text, &pos, 4, &dt.year) || pos != 4 || !ReadChar(text, &pos, '/') ||
-        !ReadDigits(text, &pos, 2, &dt.month) || !ReadChar(text, &pos, '/') ||
-        !ReadDigits(text, &pos, 2, &dt.day)) {
-        return std::nullopt;
-    }
-    if (pos < text.size()) {
-        if (!ReadChar(text, &pos, ' ') || !ReadDigits(text, &pos, 2, &dt.hour) ||
-            !ReadChar(text, &pos, ':') || !ReadDigits(text, &pos, 2, &dt.minute)) {
-            return std::nullopt;
-        }
-        if (pos < text.size() &&
-            (!ReadChar(text, &pos, ':') || !ReadDigits(text, &pos, 2, &dt.second))) {
-            return std::nullopt;
-        }
-        if (pos != text.size()) return std::nullopt;
-    }
-    if (!IsValidDateTime(dt)) return std::nullopt;
-    return dt;
+    // The year has its four digits; month, day and the time may lack their leading zeros.
+    if (text.find('/') != 4) return std::nullopt;
+    const std::size_t space = text.find(' ');
+    const std::string_view time =
+        space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
+    return ParseLooseDateTime(text.substr(0, space), time);
 }
 
 std::optional<std::string> CheckStoredDestination(std::string_view key, std::string_view value) {
@@ -123,20 +89,20 @@ std::optional<std::string> CheckStoredDestination(std::string_view key, std::str
 }
 
 MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_folder,
-                                          std::vector<SettingsProblem>* problems) {
+                                          std::vector<SettingsProblem>& problems) {
     if (ini.IniFileName().empty()) ini.SetIniFileName("");
-    if (ini.SaveTo == TSaveTo::stIniFile && problems != nullptr &&
+    if (ini.SaveTo == TSaveTo::stIniFile &&
         ReadTextFilePrefix(ini.IniFileName(), kIniMaxFileBytes).status == TextFileStatus::kFailed) {
-        problems->push_back({"", "cannot read the settings file " + ini.IniFileName()});
+        problems.push_back({"", "cannot read the settings file " + ini.IniFileName()});
     }
 
     MainWindowSettings s;
     s.mode = ini.ReadBool("Mode", false);
     s.mode_sp_user = ini.ReadBool("ModeSpUser", false);
     CopySettings& c = s.copy;
-    c.dest_raw = TakeDestination("DestRaw", ini.ReadString("DestRaw", ""), problems);
-    c.dest_jpg = TakeDestination("DestJpg", ini.ReadString("DestJpg", ""), problems);
-    c.dest_other = TakeDestination("DestOther", ini.ReadString("DestOther", ""), problems);
+    c.dest_raw = TakeDestination("DestRaw", ini.ReadString("DestRaw", ""), &problems);
+    c.dest_jpg = TakeDestination("DestJpg", ini.ReadString("DestJpg", ""), &problems);
+    c.dest_other = TakeDestination("DestOther", ini.ReadString("DestOther", ""), &problems);
     c.remove_after_copy = ini.ReadBool("CopyAfterReMove", false);
     s.auto_restore = ini.ReadBool("AppAutoRestore", false);
     s.skip_older = ini.ReadBool("LastDateExec", false);
@@ -148,6 +114,10 @@ MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_
         s.last_copy_date_time = cutoff->ToText();
     }
     s.app_ver = ini.ReadInteger("AppVer", 100);
+
+    if (ini.SaveTo == TSaveTo::stIniFile) {
+        s.file_kinds = ReadFileKindSettings(IniFile(ini.IniFileName()), &problems);
+    }
 
     const ListFilePaths paths = MakeListFilePaths(app_folder, s.mode, ini.Places().computer_name);
     const std::vector<std::string> folders =
@@ -162,12 +132,32 @@ MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_
 MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_folder,
                                           std::vector<std::string>* problems) {
     std::vector<SettingsProblem> found;
-    MainWindowSettings settings = ReadMainWindowSettings(ini, app_folder, &found);
+    MainWindowSettings settings = ReadMainWindowSettings(ini, app_folder, found);
     if (problems != nullptr) {
         for (SettingsProblem& problem : found)
             problems->push_back(std::move(problem.message));
     }
     return settings;
+}
+
+FileKindTable ReadFileKindSettings(const IniFile& ini, std::vector<SettingsProblem>* problems) {
+    struct Key {
+        std::string_view name;
+        TFileKind kind;
+    };
+    static constexpr Key kKeys[] = {
+        {"Raw", TFileKind::fkRaw}, {"Jpeg", TFileKind::fkJpeg}, {"Other", TFileKind::fkOther}};
+    FileKindTable table;
+    for (const Key& key : kKeys) {
+        for (const std::string& item :
+             table.Add(key.kind, ini.ReadString("FileKinds", key.name, ""))) {
+            if (problems == nullptr) continue;
+            const std::string name = "FileKinds/" + std::string(key.name);
+            problems->push_back(
+                {name, name + ": \"" + item + "\" is not a file extension; ignored", false});
+        }
+    }
+    return table;
 }
 
 void WriteMainWindowSettings(TSetting& ini, const MainWindowSettings& settings) {

@@ -10,14 +10,16 @@
 #include <string_view>
 #include <vector>
 
+#include "copy/file_kind.h"
 #include "support/date_time.h"
 #include "support/ini_file.h"
 #include "support/setting.h"
+#include "support/version.h"
 
 namespace pelko {
 
 // The release written as "AppVer" at close.
-inline constexpr int kAppVerCurrent = 141;
+inline constexpr int kAppVerCurrent = kVersionNumber;
 
 // The destination and naming settings a copy set stores and the main window persists.
 struct CopySettings {
@@ -41,6 +43,8 @@ struct MainWindowSettings {
     std::string last_copy_date_time;  // LastCopyDateTime normalised "yyyy/mm/dd hh:nn:ss";
                                       // empty when missing or unparsable
     int app_ver = 100;                // AppVer
+    // Section "FileKinds" of the same file: extensions added to each kind.
+    FileKindTable file_kinds;
 };
 
 // The four list files (history and copy-set files) for the Mode switch.
@@ -54,16 +58,24 @@ ListFilePaths MakeListFilePaths(const std::string& app_folder, bool mode,
 struct SettingsProblem {
     std::string key;
     std::string message;
+    // False for a value that is only left out (an extension that cannot be one): the rest of the
+    // settings are sound. True when copying with these settings could file pictures wrongly.
+    bool stops_run = true;
 };
 
 // Reads the keys (and the first history entries into copy.user_folder/user_format). A stored
 // destination that is refused (not absolute, cut at the value limit) is left empty and one
 // message naming the key is appended to *problems; so is a settings file that exists but cannot
-// be read. problems may be null.
+// be read, and an extension of section "FileKinds" that cannot be one. problems may be null.
 MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_folder,
                                           std::vector<std::string>* problems);
+// The same, with each problem's key and whether it stops a run.
 MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_folder,
-                                          std::vector<SettingsProblem>* problems);
+                                          std::vector<SettingsProblem>& problems);
+
+// Section "FileKinds" (keys "Raw", "Jpeg", "Other": comma-separated extensions added to each
+// kind). An item that cannot be an extension is left out with a problem that does not stop a run.
+FileKindTable ReadFileKindSettings(const IniFile& ini, std::vector<SettingsProblem>* problems);
 
 // Writes every key the window writes at close except Mode, ModeSpUser, LastCopyDateTime
 // (written by the caller only when newer) and the geometry keys. "AppVer" is always the current

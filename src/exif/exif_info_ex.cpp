@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <type_traits>
 #include <variant>
 
@@ -46,7 +47,7 @@ std::uint64_t UnitSize(std::int8_t type) {
     }
 }
 
-// A decoded value; raw holds the bytes of ASCII and UNDEFINED values.
+// A decoded value; raw holds the bytes of an UNDEFINED value decoded without its hexadecimal text.
 struct Value {
     TDatas datas;
     std::string raw;
@@ -90,7 +91,7 @@ namespace {
 
 // Decodes the first value of an entry (all of an ASCII or UNDEFINED one, as far as *budget
 // allows; what it takes is subtracted). hex_text asks for the hexadecimal Text of an UNDEFINED
-// value.
+// value; without it the value's bytes are kept in raw.
 Value ReadValue(BoundedReader& reader, std::int8_t type, std::uint32_t count,
                 std::uint64_t value_field, std::uint64_t tiff, bool big, bool hex_text,
                 std::uint64_t* budget) {
@@ -107,15 +108,18 @@ Value ReadValue(BoundedReader& reader, std::int8_t type, std::uint32_t count,
         }
         case kTiffAscii:
         case kTiffUndefined: {
-            v.raw = std::string(reader.View(pos, std::min({size, kMaxValueBytes, *budget})));
-            *budget -= v.raw.size();
+            const std::string_view bytes =
+                reader.View(pos, std::min({size, kMaxValueBytes, *budget}));
+            *budget -= bytes.size();
             if (type == kTiffAscii) {
-                d.Text.reserve(v.raw.size());
-                for (char c : v.raw) {
+                d.Text.reserve(bytes.size());
+                for (char c : bytes) {
                     if (c != '\0') d.Text += c;  // a NUL does not end the text
                 }
             } else if (hex_text) {
-                d.Text = ExifHexText(v.raw);
+                d.Text = ExifHexText(bytes);
+            } else {
+                v.raw = std::string(bytes);
             }
             break;
         }
@@ -407,24 +411,18 @@ constexpr bool TableIsSound() {
 }
 static_assert(TableIsSound());
 
-// Row numbers ordered by tag (table order among the rows of one tag), for a binary search.
-constexpr std::array<std::uint8_t, kRowCount> kRowOrder = [] {
-    std::array<std::uint8_t, kRowCount> order{};
+// The rows in tag order (table order among the rows of one tag), so a tag's rows lie together.
+constexpr std::array<TagRow, kRowCount> kRowsByTag = [] {
+    std::array<TagRow, kRowCount> rows{};
     for (std::size_t i = 0; i < kRowCount; ++i) {
         std::size_t k = i;  // insertion sort: stable and plenty for a table this size
-        while (k > 0 && kTagTable[order[k - 1]].tag > kTagTable[i].tag) {
-            order[k] = order[k - 1];
+        while (k > 0 && rows[k - 1].tag > kTagTable[i].tag) {
+            rows[k] = rows[k - 1];
             --k;
         }
-        order[k] = static_cast<std::uint8_t>(i);
+        rows[k] = kTagTable[i];
     }
-    return order;
-}();
-constexpr std::array<std::uint16_t, kRowCount> kSortedTags = [] {
-    std::array<std::uint16_t, kRowCount> tags{};
-    for (std::size_t i = 0; i < kRowCount; ++i)
-        tags[i] = kTagTable[kRowOrder[i]].tag;
-    return tags;
+    return rows;
 }();
 
 // Rows listed as properties: those that name one not named by an earlier row.
@@ -439,16 +437,41 @@ constexpr std::array<bool, kRowCount> kListed = [] {
     return listed;
 }();
 
-struct RowRange {
-    std::size_t first;
-    std::size_t last;
+// Every entry of a block is looked up, most of them tags the reader skips, so the lookup is a
+// small open-addressed hash from a tag to its rows in kRowsByTag.
+struct Slot {
+    std::uint8_t first = 0;
+    std::uint8_t last = 0;  // first == last: an empty slot
 };
+constexpr std::size_t kSlots = 256;  // a power of two, a few times the number of tags
+static_assert(kRowCount < 256);
 
-// The rows of a tag, as positions in kRowOrder (an empty range for a tag the reader skips).
-RowRange RowsOf(std::uint16_t tag) {
-    const auto begin = kSortedTags.begin();
-    const auto [lo, hi] = std::equal_range(begin, kSortedTags.end(), tag);
-    return {static_cast<std::size_t>(lo - begin), static_cast<std::size_t>(hi - begin)};
+constexpr std::size_t SlotOf(std::uint16_t tag) {
+    return ((tag * 0x9E37u) >> 8) & (kSlots - 1);
+}
+
+constexpr std::array<Slot, kSlots> kTagSlots = [] {
+    std::array<Slot, kSlots> slots{};
+    for (std::size_t first = 0, last = 0; first < kRowCount; first = last) {
+        for (last = first + 1; last < kRowCount && kRowsByTag[last].tag == kRowsByTag[first].tag;)
+            ++last;
+        std::size_t h = SlotOf(kRowsByTag[first].tag);
+        while (slots[h].first != slots[h].last)
+            h = (h + 1) & (kSlots - 1);
+        slots[h] = {static_cast<std::uint8_t>(first), static_cast<std::uint8_t>(last)};
+    }
+    return slots;
+}();
+
+// The rows of a tag: an empty range for a tag the reader skips.
+std::span<const TagRow> RowsOf(std::uint16_t tag) {
+    for (std::size_t h = SlotOf(tag);; h = (h + 1) & (kSlots - 1)) {
+        const Slot slot = kTagSlots[h];
+        if (slot.first == slot.last) return {};
+        if (kRowsByTag[slot.first].tag == tag) {
+            return std::span(kRowsByTag).subspan(slot.first, slot.last - slot.first);
+        }
+    }
 }
 
 }  // namespace
@@ -569,18 +592,17 @@ void TExifInfoEx::ReadExif(BoundedReader& reader, std::uint64_t tiff) {
 
 void TExifInfoEx::ApplyEntry(BoundedReader& reader, const Entry& e, std::uint64_t tiff,
                              bool first_ifd, std::vector<std::uint64_t>& queue) {
-    const RowRange rows = RowsOf(e.tag);
-    if (rows.first == rows.last) return;
+    const std::span<const TagRow> rows = RowsOf(e.tag);
+    if (rows.empty()) return;
     const bool big = byte_order_ == TByteOrder::boMotorola;
-    const Take lead = kTagTable[kRowOrder[rows.first]].take;
+    const Take lead = rows.front().take;
     // The maker note's rows take the entry itself; its value is not decoded (it may be long).
     const Value v = TakesEntryOnly(lead) ? Value{}
                                          : ReadValue(reader, e.type, e.count, e.value_field, tiff,
                                                      big, WantsHexText(lead), &value_budget_);
     const TDatas& d = v.datas;
     Tags& t = t_;
-    for (std::size_t r = rows.first; r < rows.last; ++r) {
-        const TagRow& row = kTagTable[kRowOrder[r]];
+    for (const TagRow& row : rows) {
         switch (row.where) {
             case Where::kAny:
                 break;

@@ -44,17 +44,6 @@ bool SplitNumbers(std::string_view text, char separator, int minimum, int count,
     return n >= minimum;
 }
 
-// "y/m/d h:n:s", "y/m/d h:n" or "y/m/d" as a valid date-time.
-std::optional<DateTime> ParseLooseDateTime(std::string_view date_part, std::string_view time_part) {
-    int date[3] = {0, 0, 0};
-    int time[3] = {0, 0, 0};
-    if (!SplitNumbers(date_part, '/', 3, 3, date)) return std::nullopt;
-    if (!time_part.empty() && !SplitNumbers(time_part, ':', 2, 3, time)) return std::nullopt;
-    DateTime dt{date[0], date[1], date[2], time[0], time[1], time[2], 0};
-    if (!IsValidDateTime(dt)) return std::nullopt;
-    return dt;
-}
-
 // folder + "/" + child; an empty folder never turns the child into a path below the root.
 std::string JoinPath(std::string_view folder, std::string_view child) {
     std::string path(folder);
@@ -152,6 +141,16 @@ std::string DestinationName(const NamingContext& context, const std::string& fol
 }
 
 }  // namespace
+
+std::optional<DateTime> ParseLooseDateTime(std::string_view date_part, std::string_view time_part) {
+    int date[3] = {0, 0, 0};
+    int time[3] = {0, 0, 0};
+    if (!SplitNumbers(date_part, '/', 3, 3, date)) return std::nullopt;
+    if (!time_part.empty() && !SplitNumbers(time_part, ':', 2, 3, time)) return std::nullopt;
+    DateTime dt{date[0], date[1], date[2], time[0], time[1], time[2], 0};
+    if (!IsValidDateTime(dt)) return std::nullopt;
+    return dt;
+}
 
 std::string ConfinedSubFolder(std::string_view text) {
     std::string sub;

@@ -17,7 +17,7 @@ namespace pelko {
 
 class IClock;
 
-// Folder modes (cboMakeFolder indexes, stored as "MakeFolder").
+// Folder modes (stored as "MakeFolder").
 inline constexpr int kFolderModeNone = 0;
 inline constexpr int kFolderModeUser = 1;
 inline constexpr int kFolderModeUserFormat = 2;
@@ -26,7 +26,7 @@ inline constexpr int kFolderModeYearMonth = 4;
 inline constexpr int kFolderModeYearMonthDay = 5;
 inline constexpr int kFolderModeCount = 6;
 
-// File-name modes (cboFileName indexes, stored as "FileName").
+// File-name modes (stored as "FileName").
 inline constexpr int kFileNameModeOriginal = 0;
 inline constexpr int kFileNameModeUserFormat = 1;
 inline constexpr int kFileNameModeDateTimeNumber = 2;
@@ -41,12 +41,12 @@ using ExifDateReader = std::function<std::optional<std::string>(const std::strin
 
 // The naming settings of the main window (also what a copy set stores, destinations aside).
 struct NamingSettings {
-    int folder_mode = kFolderModeNone;           // cboMakeFolder
-    std::string user_folder;                     // cboUserFolder text
-    int file_name_mode = kFileNameModeOriginal;  // cboFileName
-    std::string user_format;                     // cboUserFmt text
-    bool exif_date = false;                      // chkExecExifDate
-    bool skip_older = false;                     // chkLastDateExec
+    int folder_mode = kFolderModeNone;           // MakeFolder
+    std::string user_folder;                     // the folder history's current entry
+    int file_name_mode = kFileNameModeOriginal;  // FileName
+    std::string user_format;                     // the format history's current entry
+    bool exif_date = false;                      // ExecExifDate
+    bool skip_older = false;                     // LastDateExec
 };
 
 // Date texts and the current folder that the builder reads and updates across a run.
@@ -111,6 +111,10 @@ std::string ConfinedSubFolder(std::string_view text);
 // EXIF block the capture date (the file time again when that lies before 1990/01/01 00:00:30).
 DateTime ChooseFileDate(const NamingContext& context, const std::string& path, std::string_view ext,
                         const std::optional<DateTime>& time_stamp);
+
+// "y/m/d" and "h:n:s" or "h:n" (empty: midnight), each number of 1 to 4 digits, as a valid
+// date-time; nothing otherwise.
+std::optional<DateTime> ParseLooseDateTime(std::string_view date_part, std::string_view time_part);
 
 // An EXIF date text "yyyy:mm:dd hh:nn:ss" as a date; 2000/01/01 00:00:00 when it does not parse.
 DateTime ExifTextToDateTime(std::string_view text);

@@ -15,10 +15,10 @@ struct ModeItem {
     std::string description;
 };
 
-// cboMakeFolder entries, index = folder mode.
+// The folder-mode list, index = folder mode.
 std::vector<ModeItem> FolderModeItems();
 
-// cboFileName entries, index = file-name mode; the samples are computed from `filled_at`, the
+// The file-name-mode list, index = file-name mode; the samples are computed from `filled_at`, the
 // date-time at which the list is filled.
 std::vector<ModeItem> FileNameModeItems(const DateTime& filled_at);
 

@@ -33,6 +33,12 @@ class IDialogService {
     virtual std::optional<std::string> OpenFile(const std::string& title,
                                                 const std::string& start_folder,
                                                 const std::string& filter) = 0;
+    // The card choice: the identifier of the card the user says is in the reader; empty when no
+    // card is known.
+    virtual std::string SelectCard() = 0;
+    // The processing choice of the folder command: 0 copy to the destinations, 1 new names in
+    // place, -1 cancel (also when the dialog is closed).
+    virtual int SelectProcessing() = 0;
 
     void Information(const std::string& title, const std::string& text) {
         MessageBox(MsgKind::kInformation, title, text, MsgButtons::kOk);
@@ -54,7 +60,14 @@ class IDialogService {
 // closes the dialog would (OK for OK-only boxes, otherwise No/Cancel or nothing).
 class ScriptedDialogService final : public IDialogService {
   public:
-    enum class Dialog { kMessageBox, kInputBox, kPickFolder, kOpenFile };
+    enum class Dialog {
+        kMessageBox,
+        kInputBox,
+        kPickFolder,
+        kOpenFile,
+        kSelectCard,
+        kSelectProcessing
+    };
     struct Asked {
         Dialog dialog;
         MsgKind kind = MsgKind::kInformation;
@@ -68,6 +81,8 @@ class ScriptedDialogService final : public IDialogService {
     void QueueInput(std::optional<std::string> text) { inputs_.push_back(std::move(text)); }
     void QueueFolder(std::optional<std::string> folder) { folders_.push_back(std::move(folder)); }
     void QueueFile(std::optional<std::string> file) { files_.push_back(std::move(file)); }
+    void QueueCard(std::string card) { cards_.push_back(std::move(card)); }
+    void QueueProcessing(int choice) { processing_.push_back(choice); }
 
     const std::vector<Asked>& asked() const { return asked_; }
     void ClearAsked() { asked_.clear(); }
@@ -108,6 +123,21 @@ class ScriptedDialogService final : public IDialogService {
                           start_folder, filter});
         return Next(files_);
     }
+    std::string SelectCard() override {
+        asked_.push_back({Dialog::kSelectCard, MsgKind::kInformation, MsgButtons::kOk, {}, {}, {}});
+        if (cards_.empty()) return {};
+        std::string card = std::move(cards_.front());
+        cards_.pop_front();
+        return card;
+    }
+    int SelectProcessing() override {
+        asked_.push_back(
+            {Dialog::kSelectProcessing, MsgKind::kInformation, MsgButtons::kOk, {}, {}, {}});
+        if (processing_.empty()) return -1;
+        const int choice = processing_.front();
+        processing_.pop_front();
+        return choice;
+    }
 
   private:
     static std::optional<std::string> Next(std::deque<std::optional<std::string>>& queue) {
@@ -121,6 +151,8 @@ class ScriptedDialogService final : public IDialogService {
     std::deque<std::optional<std::string>> inputs_;
     std::deque<std::optional<std::string>> folders_;
     std::deque<std::optional<std::string>> files_;
+    std::deque<std::string> cards_;
+    std::deque<int> processing_;
     std::vector<Asked> asked_;
 };
 

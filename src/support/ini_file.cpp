@@ -83,62 +83,12 @@ std::string ValueFromRaw(std::string_view raw) {
     return std::string(raw.substr(0, pos));
 }
 
-enum class ReadStatus { kOk, kMissing, kFailed };
+using ReadStatus = TextFileStatus;
+using FileBytes = TextFileBytes;
 
-struct FileBytes {
-    ReadStatus status = ReadStatus::kFailed;
-    std::string bytes;
-    bool trimmed = false;  // longer than kIniMaxFileBytes; bytes end at a line break
-    mode_t mode = 0;
-};
-
-// The bytes of a regular file, at most kIniMaxFileBytes. Opening without blocking keeps a FIFO
-// or device under the name from hanging the caller.
+// The bytes of a regular file, at most kIniMaxFileBytes, opened without blocking.
 FileBytes ReadFileBytes(const std::string& path) {
-    FileBytes result;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        result.status =
-            (errno == ENOENT || errno == ENOTDIR) ? ReadStatus::kMissing : ReadStatus::kFailed;
-        return result;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return result;
-    }
-    result.mode = st.st_mode & 07777;
-    std::size_t want = st.st_size > static_cast<off_t>(kIniMaxFileBytes)
-                           ? kIniMaxFileBytes + 1
-                           : static_cast<std::size_t>(st.st_size) + 1;
-    // One byte more than expected tells a file that grew, or one past the limit.
-    result.bytes.resize(want);
-    std::size_t got = 0;
-    bool failed = false;
-    while (got < want) {
-        ssize_t n = ::read(fd, result.bytes.data() + got, want - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            failed = true;
-            break;
-        }
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    if (failed) {
-        result.bytes.clear();
-        return result;
-    }
-    result.bytes.resize(got);
-    if (got > kIniMaxFileBytes) {
-        result.trimmed = true;
-        result.bytes.resize(kIniMaxFileBytes);
-        std::size_t last_break = result.bytes.rfind('\n');
-        result.bytes.resize(last_break == std::string::npos ? 0 : last_break + 1);
-    }
-    result.status = ReadStatus::kOk;
-    return result;
+    return ReadTextFilePrefix(path, kIniMaxFileBytes);
 }
 
 // Puts bytes under path atomically, so the name always holds either the old or the whole new

@@ -179,6 +179,52 @@ class TestMainWindow : public QObject {
         QCOMPARE(window->dtpLCDate->date(), QDate(2026, 12, 6));
     }
 
+    void damagedSettingsAreToldAndLeftEmpty() {
+        WindowFixture::WriteIni(f.IniPath(), {{"DestRaw", "photos/raw"},
+                                              {"DestJpg", f.Folder("JPG")},
+                                              {"MakeFolder", "9"},
+                                              {"FileName", "-1"},
+                                              {"AppVer", "141"}});
+        auto window = f.MakeWindow();
+        ShowAndWait(*window);
+        QVERIFY(window->lblDestRaw->Path().isEmpty());
+        QCOMPARE(window->lblDestJpg->Path(), QString::fromStdString(f.Path("JPG")));
+        QCOMPARE(window->cboMakeFolder->currentIndex(), 0);
+        QCOMPARE(window->cboFileName->currentIndex(), 0);
+        QCOMPARE(f.dialogs.asked().size(), std::size_t{1});
+        QVERIFY(f.dialogs.asked()[0].text.find("DestRaw") != std::string::npos);
+        QVERIFY(f.dialogs.asked()[0].text.find("DestJpg") == std::string::npos);
+    }
+
+    void closedUnshownSavesNothing() {
+        WindowFixture::WriteIni(f.IniPath(), {{"DestRaw", f.Folder("RAW")}});
+        {
+            auto window = f.MakeWindow();
+            QVERIFY(window->close());
+        }
+        QCOMPARE(f.Key("DestRaw"), f.Path("RAW"));
+        QCOMPARE(f.Key("AppVer"), std::string("<missing>"));
+    }
+
+    void storedPositionOffTheScreenIsBroughtBack() {
+        WindowFixture::WriteIni(
+            f.IniPath(), {{"FormLeft", "50000"}, {"FormTop", "-300"}, {"WindowMaxmized", "0"}});
+        auto window = f.MakeWindow();
+        ShowAndWait(*window);
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QVERIFY(screen.contains(window->pos()));
+    }
+
+    void raiseRestoresAMinimisedWindow() {
+        auto window = f.MakeWindow();
+        ShowAndWait(*window);
+        window->showMinimized();
+        QTRY_VERIFY(window->isMinimized());
+        window->RestoreAndRaise();
+        QTRY_VERIFY(!window->isMinimized());
+        QVERIFY(window->isVisible());
+    }
+
     void lockRestoredAndApplied() {
         const auto locked_state = [](TFrmDCMain& w) {
             QStringList wrong;
@@ -204,6 +250,9 @@ class TestMainWindow : public QObject {
         {
             auto window = f.MakeWindow();
             ShowAndWait(*window);
+            // Modes whose user combos and delete buttons are in use.
+            window->cboMakeFolder->setCurrentIndex(2);
+            window->cboFileName->setCurrentIndex(1);
             QCOMPARE(locked_state(*window), QStringList());
             window->chkLock->click();
             QVERIFY(window->chkLock->isChecked());
@@ -221,6 +270,28 @@ class TestMainWindow : public QObject {
         QVERIFY(window->cboCopySet->isEnabled());
         QVERIFY(!window->btnDelFmt->isHidden());
         QCOMPARE(locked_state(*window), QStringList());
+        // Without a user format the format combo and its delete button stay hidden, unlocked.
+        window->cboFileName->setCurrentIndex(0);
+        QVERIFY(window->btnDelFmt->isHidden());
+        QVERIFY(window->cboUserFmt->isHidden());
+    }
+
+    void samplesFollowTheModes() {
+        auto window = f.MakeWindow();
+        ShowAndWait(*window);
+        QCOMPARE(window->lblSampleFolder->text(), U("指定フォルダへコピーします"));
+        QVERIFY(window->cboUserFolder->isHidden());
+        window->cboMakeFolder->setCurrentIndex(2);
+        window->cboUserFolder->setEditText("%Dyymmdd");
+        QCOMPARE(window->lblSampleFolder->text(), U("フォルダ名生成のサンプル　：　261206"));
+        window->cboMakeFolder->setCurrentIndex(1);
+        QCOMPARE(window->lblSampleFolder->text(),
+                 U("指定フォルダ以下へ設定したフォルダを作成してコピーします"));
+        QVERIFY(!window->cboUserFolder->isHidden());
+        window->cboFileName->setCurrentIndex(1);
+        window->cboUserFmt->setEditText("%P-Num%N");
+        QCOMPARE(window->lblSampleFileName->text(),
+                 U("ファイル名生成のサンプル　(例 IMGP0123.JPG)　→　IMGP-Num0123.JPG"));
     }
 
     void destinationChoiceFillsOnlyEmptyOnes_data() {

@@ -29,9 +29,9 @@ class CopySettingsTest : public ::testing::Test {
     }
     MainWindowSettings Read(std::vector<SettingsProblem>* problems = nullptr) {
         TSetting ini = Ini();
-        return ReadMainWindowSettings(ini, dir_.str(), problems);
+        if (problems == nullptr) return ReadMainWindowSettings(ini, dir_.str(), nullptr);
+        return ReadMainWindowSettings(ini, dir_.str(), *problems);
     }
-    void WriteIni(const std::string& body) { WriteFile(dir_ / "HOST.ini", body); }
 
     TempDir dir_;
 };
@@ -49,26 +49,13 @@ TEST(CopySettings, StoredCutOffsParseAsDatesAndNormalise) {
         {"2026/09/01 24:00:00", ""},
         {"26/09/01 00:00:00", ""},
         {"2026/09/01 00:00:00x", ""},
-        {"2026/009/01 00:00:00", ""},
+        {"2026/09/01  00:00:00", ""},
         {"", ""},
     };
     for (const auto& [text, expected] : cases) {
         const auto parsed = ParseStoredDateTime(text);
         EXPECT_EQ(parsed ? parsed->ToText() : "", expected) << text;
     }
-}
-
-TEST(CopySettings, ListPathsFollowTheModeSwitch) {
-    const ListFilePaths plain = MakeListFilePaths("/app", false, "HOST");
-    EXPECT_EQ(plain.user_folder, "/app/Data/UFolder.txt");
-    EXPECT_EQ(plain.user_format, "/app/Data/UFormat.txt");
-    EXPECT_EQ(plain.copy_set_list, "/app/Data/UCopySet.txt");
-    EXPECT_EQ(plain.copy_set_ini, "/app/Data/UCopySet.ini");
-    const ListFilePaths mode = MakeListFilePaths("/app", true, "HOST");
-    EXPECT_EQ(mode.user_folder, "/app/Data/HOST_Folder.txt");
-    EXPECT_EQ(mode.user_format, "/app/Data/HOST_Format.txt");
-    EXPECT_EQ(mode.copy_set_list, "/app/Data/HOST_CopySet.txt");
-    EXPECT_EQ(mode.copy_set_ini, "/app/Data/HOST_CopySet.ini");
 }
 
 TEST_F(CopySettingsTest, AFreshInstallGetsTheDefaults) {
@@ -240,6 +227,19 @@ TEST_F(CopySettingsTest, DamagedSettingsAndListFiles) {
         {"a section header followed by a comment is read",
          [](const TempDir& d) { WriteFile(d / "HOST.ini", "[FrmDCMain] ; v2\r\nFileName=2\r\n"); },
          [](const MainWindowSettings& s, auto&) { EXPECT_EQ(s.copy.file_name_mode, 2); }},
+        {"extensions that cannot be extensions are left out without stopping a run",
+         [](const TempDir& d) {
+             WriteFile(d / "HOST.ini",
+                       "[FrmDCMain]\r\nDestRaw=/r\r\n[FileKinds]\r\nRaw=.cr3,.a/b\r\n"
+                       "Jpeg=heic\r\nOther=\r\n");
+         },
+         [&](const MainWindowSettings& s, const std::vector<SettingsProblem>& problems) {
+             EXPECT_EQ(s.file_kinds.KindOf(".CR3"), TFileKind::fkRaw);
+             EXPECT_EQ(s.file_kinds.KindOf(".heic"), TFileKind::fkJpeg);
+             EXPECT_EQ(problem_keys(problems), "FileKinds/Raw");
+             EXPECT_FALSE(problems[0].stops_run);
+             EXPECT_EQ(s.copy.dest_raw, "/r");
+         }},
         {"modes out of range fall back to 0",
          [](const TempDir& d) {
              WriteFile(d / "HOST.ini", "[FrmDCMain]\r\nMakeFolder=6\r\nFileName=-1\r\n");

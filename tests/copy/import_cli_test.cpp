@@ -271,6 +271,13 @@ TEST(ImportCli, CommandLineOptionsOverrideStoredSettingsBothWays) {
         EXPECT_EQ(fs::exists(tmp / "raw/IMGP0007.PEF"), c.new_copied);
         EXPECT_EQ(fs::exists(tmp / "card/DCIM/IMGP0007.PEF"), c.new_on_card);
     }
+    // A settings file that cannot be read is named, and nothing is copied.
+    fs::remove(ini);
+    fs::create_directories(ini);
+    std::string out;
+    EXPECT_EQ(RunCli("import " + tmp / "card/DCIM --settings --no-remove 2>&1", &out), 1);
+    EXPECT_NE(out.find(ini), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(tmp / "raw/IMGP0007.PEF"));
     ::unsetenv("PELKOCOPY_HOME");
 }
 
@@ -294,6 +301,34 @@ TEST(ImportCli, ADryRunPreviewsTheRunAndCreatesNothing) {
     EXPECT_NE(preview.find(row), std::string::npos) << preview;
     EXPECT_NE(run.find(row), std::string::npos) << run;
     EXPECT_TRUE(fs::exists(home + "/ChangeModelName.txt"));
+}
+
+// Extensions beyond the described lists, from the settings and from the command line.
+TEST(ImportCli, AddedExtensionsGiveFilesTheirKind) {
+    TempDir tmp;
+    for (const char* name : {"A.CR3", "B.HEIC", "C.MTS", "D.ARW", "E.XYZ"})
+        WriteFile(tmp / "card/DCIM/" + name, name);
+    WriteFile(tmp / "home" + "/" + ComputerName() + ".ini",
+              "[FrmDCMain]\r\nDestRaw=" + tmp / "raw" + "\r\nDestJpg=" + tmp / "jpg" +
+                  "\r\nDestOther=" + tmp / "other" + "\r\n[FileKinds]\r\nJpeg=.heic\r\n");
+    ::setenv("PELKOCOPY_HOME", (tmp / "home").c_str(), 1);
+    std::string out;
+    EXPECT_EQ(RunCli("import " + tmp / "card/DCIM --settings --raw-ext .cr3 --other-ext mts", &out),
+              0)
+        << out;
+    ::unsetenv("PELKOCOPY_HOME");
+    const std::map<std::string, std::string> copied = {{"raw/A.CR3", "A.CR3"},
+                                                       {"raw/D.ARW", "D.ARW"},
+                                                       {"jpg/DSLR/B.HEIC", "B.HEIC"},
+                                                       {"other/C.MTS", "C.MTS"}};
+    std::map<std::string, std::string> found;
+    for (const char* dest : {"raw", "jpg", "other"})
+        for (const auto& [name, bytes] : Tree(tmp / dest))
+            found[std::string(dest) + "/" + name] = bytes;
+    EXPECT_EQ(found, copied);
+    EXPECT_TRUE(fs::exists(tmp / "card/DCIM/E.XYZ"));
+    EXPECT_EQ(RunCli(Import(tmp / "card/DCIM", tmp.str(), "--raw-ext .a/b 2>/dev/null"), &out), 2);
+    EXPECT_EQ(RunCli(Import(tmp / "card/DCIM", tmp.str(), "--raw-ext 2>/dev/null"), &out), 2);
 }
 
 TEST(ImportCli, FullFileSystemFailsTheRowsAndLeavesNothingPartial) {

@@ -1,7 +1,5 @@
 #include "naming/list_file.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
 #include "common/test_util.h"
@@ -33,8 +31,6 @@ TEST(ListFile, LinesDecodeOneByOne) {
         EXPECT_EQ(LoadListFile(dir / "list.txt"), lines) << bytes;
     }
     EXPECT_EQ(LoadListFile(dir / "missing.txt"), Lines{});
-    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-    EXPECT_EQ(LoadListFile(dir / "fifo"), Lines{});
 }
 
 TEST(ListFile, SavedListsReadBackWithCrLf) {

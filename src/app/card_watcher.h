@@ -1,0 +1,90 @@
+#pragma once
+
+// The card watcher: looks for a camera card among the mounted volumes, decides whether the copy
+// command may start, what the status bar says and whether a minimised window comes back.
+
+#include <QObject>
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "support/platform.h"
+
+class QAbstractButton;
+class QLabel;
+class QTimer;
+class QWidget;
+
+namespace pelko {
+
+// Panel 3 of the status bar, from the weakest to the strongest reason.
+inline constexpr std::string_view kHintEscAborts = "　コピー処理時 [ESC] キーで処理を中止できます";
+inline constexpr std::string_view kHintNoOtherFolder =
+    "　フォルダが存在しません　その他動画などのコピー先を指定して下さい";
+inline constexpr std::string_view kHintNoJpegFolder =
+    "　フォルダが存在しません　JPEGファイルのコピー先を指定して下さい";
+inline constexpr std::string_view kHintNoRawFolder =
+    "　フォルダが存在しません　RAWファイルのコピー先を指定して下さい";
+inline constexpr std::string_view kHintInsertCard = "　メディアを挿入して下さい";
+
+inline constexpr int kDriveCheckIntervalMs = 5000;
+
+// The DCIM folder of the first ready removable volume that has one, in mount-point order, with
+// the folder's own spelling ("/media/u/CARD/dcim"); nothing when no card is in.
+std::optional<std::string> FindMediaDrive(const IVolumeSource& volumes);
+
+// Which of the three destination folders exist.
+struct DestinationPresence {
+    bool raw = false;
+    bool jpeg = false;
+    bool other = false;
+};
+
+// The outcome of one drive check.
+struct DriveCheck {
+    std::string source_path;  // lblSourcePath: the card's DCIM folder, or empty
+    bool ready = false;       // btnExecute enabled; normal status-bar colour, else yellow
+    std::string_view hint;    // status panel 3
+};
+
+DriveCheck EvaluateDriveCheck(const std::optional<std::string>& card, DestinationPresence dests);
+
+// A found card brings the window back from the taskbar when the user asked for it.
+inline bool ShouldAutoRestore(bool auto_restore, bool card_found, bool minimized) {
+    return auto_restore && card_found && minimized;
+}
+
+// Runs the periodic check on the window's controls. The window keeps its timer and handler; the
+// handler calls Check().
+class TCardWatcher : public QObject {
+    Q_OBJECT
+
+  public:
+    struct Controls {
+        QWidget* window = nullptr;
+        // Shows the card's folder (lblSourcePath).
+        std::function<void(const std::string&)> show_source;
+        QAbstractButton* execute = nullptr;       // btnExecute
+        QAbstractButton* auto_restore = nullptr;  // chkAutoRestore
+        QWidget* status_bar = nullptr;            // stbInfo, coloured
+        QLabel* hint = nullptr;                   // panel 3 of stbInfo
+        // The three destination folders as the window shows them.
+        std::function<std::array<std::string, 3>()> destinations;
+    };
+
+    TCardWatcher(const IVolumeSource& volumes, Controls controls, QObject* parent = nullptr);
+
+    // One check: finds the card, restores a minimised window, sets the source path, the copy
+    // command, the hint and the status-bar colour.
+    DriveCheck Check();
+    const DriveCheck& Last() const { return last_; }
+
+  private:
+    const IVolumeSource& volumes_;
+    Controls controls_;
+    DriveCheck last_;
+};
+
+}  // namespace pelko

@@ -1,0 +1,99 @@
+#include "app/main_commands.h"
+
+#include "app/frm_dc_main.h"
+#include "app/main_lifecycle.h"
+#include "support/volumes.h"
+
+namespace pelko {
+
+namespace {
+
+std::string S(const QString& text) {
+    return text.toStdString();
+}
+
+}  // namespace
+
+TMainCommands::TMainCommands(TFrmDCMain& window, const IVolumeSource* volumes) : w_(window) {
+    if (volumes == nullptr) {
+        own_volumes_ = std::make_unique<SystemVolumeSource>();
+        volumes = own_volumes_.get();
+    }
+
+    TCardWatcher::Controls watch;
+    watch.window = &w_;
+    watch.show_source = [this](const std::string& path) {
+        w_.lblSourcePath->SetPath(QString::fromStdString(path));
+    };
+    watch.execute = w_.btnExecute;
+    watch.auto_restore = w_.chkAutoRestore;
+    watch.status_bar = w_.stbInfo;
+    watch.hint = w_.StatusPanel(3);
+    watch.destinations = [this] {
+        return std::array<std::string, 3>{S(w_.lblDestRaw->Path()), S(w_.lblDestJpg->Path()),
+                                          S(w_.lblDestOther->Path())};
+    };
+    watcher_ = std::make_unique<TCardWatcher>(*volumes, std::move(watch));
+
+    TRunCommands::Controls run;
+    run.window = &w_;
+    run.settings_panel = w_.pnlCtrl;
+    run.execute = w_.btnExecute;
+    run.rename = w_.btnReName;
+    run.drive_check = w_.tmrDriveCheck;
+    run.progress = w_.pbBar;
+    run.progress_text = w_.StatusPanel(1);
+    run.status = w_.StatusPanel(2);
+    run.speed = w_.lblProcessTime;
+    run.reset_grid = [this] { w_.ResetResultGrid(); };
+    run.add_row = [this](int row) {
+        const int missing = row + 1 - w_.grdListModel->RowCount();
+        if (missing > 0) {
+            w_.grdListModel->AppendRows(std::vector<TResultRow>(static_cast<std::size_t>(missing)));
+        }
+    };
+    run.set_row = [this](int row, const TResultRow& cells) { w_.grdListModel->SetRow(row, cells); };
+    run.card_folder = [this] { return S(w_.lblSourcePath->Path()); };
+    run.make_context = [this] { return MakeContext(); };
+    run.take_context = [this](const CopyRunContext& context) { TakeContext(context); };
+    run.commit_formats = [this] { w_.Lifecycle().CommitTypedFormats(); };
+    run.check_drives = [this] { watcher_->Check(); };
+    runs_ = std::make_unique<TRunCommands>(w_.Dialogs(), w_.Lifecycle().Ini(), std::move(run));
+}
+
+TMainCommands::~TMainCommands() = default;
+
+CopyRunContext TMainCommands::MakeContext() const {
+    TMainLifecycle& life = w_.Lifecycle();
+    CopyRunContext context;
+    CopyRunSettings& s = context.settings;
+    s.dest_raw = S(w_.lblDestRaw->Path());
+    s.dest_jpg = S(w_.lblDestJpg->Path());
+    s.dest_other = S(w_.lblDestOther->Path());
+    s.remove_after_copy = w_.chkReMove->isChecked();
+    s.mode = life.Mode();
+    s.mode_sp_user = life.ModeSpUser();
+    NamingSettings& n = context.naming.settings;
+    n.folder_mode = std::max(0, w_.cboMakeFolder->currentIndex());
+    n.user_folder = S(w_.cboUserFolder->currentText());
+    n.file_name_mode = std::max(0, w_.cboFileName->currentIndex());
+    n.user_format = S(w_.cboUserFmt->currentText());
+    n.exif_date = w_.chkExecExifDate->isChecked();
+    n.skip_older = w_.chkLastDateExec->isChecked();
+    context.naming.state.last_copy_cutoff = life.LastCopyCutoff();
+    context.naming.state.newest_file_date = life.NewestFileDate();
+    context.naming.state.current_shot_date = life.CurrentShotDate;
+    context.naming.clock = &w_.Clock();
+    context.clock = &w_.Clock();
+    context.speed_text = speed_text_;
+    return context;
+}
+
+void TMainCommands::TakeContext(const CopyRunContext& context) {
+    TMainLifecycle& life = w_.Lifecycle();
+    life.SetNewestFileDate(context.naming.state.newest_file_date);
+    life.CurrentShotDate = context.naming.state.current_shot_date;
+    speed_text_ = context.speed_text;
+}
+
+}  // namespace pelko

@@ -1,0 +1,43 @@
+#pragma once
+
+// The main window's card detection and its two run commands, wired to its controls: the card
+// watcher behind tmrDriveCheckTimer, the copy and folder commands behind btnExecuteClick and
+// btnReNameClick, and the run's settings taken from the window and its dates given back.
+
+#include <QObject>
+#include <memory>
+#include <string>
+
+#include "app/card_watcher.h"
+#include "app/run_commands.h"
+
+namespace pelko {
+
+class TFrmDCMain;
+
+class TMainCommands : public QObject {
+    Q_OBJECT
+
+  public:
+    // volumes: the mounted volumes to search; null for the system's.
+    TMainCommands(TFrmDCMain& window, const IVolumeSource* volumes);
+    ~TMainCommands() override;
+
+    TCardWatcher& Watcher() { return *watcher_; }
+    TRunCommands& Runs() { return *runs_; }
+
+    // The run's context from the window's settings as they stand.
+    CopyRunContext MakeContext() const;
+
+  private:
+    void TakeContext(const CopyRunContext& context);
+
+    TFrmDCMain& w_;
+    std::unique_ptr<IVolumeSource> own_volumes_;
+    std::unique_ptr<TCardWatcher> watcher_;
+    std::unique_ptr<TRunCommands> runs_;
+    // lblProcessTime's text, carried from run to run.
+    std::string speed_text_;
+};
+
+}  // namespace pelko

@@ -1,0 +1,149 @@
+#include "app/run_commands.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QShortcut>
+#include <QTimer>
+#include <QWidget>
+
+#include "support/dialog_service.h"
+#include "support/setting.h"
+
+namespace pelko {
+
+namespace {
+
+constexpr const char* kDirSelUserKey = "DirSelUser";
+
+}  // namespace
+
+TRunCommands::TRunCommands(IDialogService& dialogs, TSetting& settings, Controls controls,
+                           QObject* parent)
+    : QObject(parent), dialogs_(dialogs), settings_(settings), controls_(std::move(controls)) {
+    if (controls_.window != nullptr) {
+        esc_ = new QShortcut(QKeySequence(Qt::Key_Escape), controls_.window);
+        esc_->setContext(Qt::WindowShortcut);
+        esc_->setEnabled(false);
+        connect(esc_, &QShortcut::activated, this, &TRunCommands::Abort);
+    }
+
+    connect(&job_, &TCopyJob::runStarting, this, [this] {
+        if (controls_.reset_grid) controls_.reset_grid();
+        if (controls_.speed != nullptr) controls_.speed->setVisible(true);
+    });
+    connect(&job_, &TCopyJob::progressMaximum, this, [this](int maximum) {
+        if (controls_.progress != nullptr) controls_.progress->setMaximum(maximum);
+    });
+    connect(&job_, &TCopyJob::progressPosition, this, [this](int position) {
+        if (controls_.progress != nullptr) controls_.progress->setValue(position);
+    });
+    connect(&job_, &TCopyJob::progressText, this, [this](const QString& text) {
+        if (controls_.progress_text != nullptr) controls_.progress_text->setText(text);
+    });
+    connect(&job_, &TCopyJob::titleChanged, this,
+            [](const QString& title) { QGuiApplication::setApplicationDisplayName(title); });
+    connect(&job_, &TCopyJob::rowAdded, this, [this](int row) {
+        if (controls_.add_row) controls_.add_row(row);
+    });
+    connect(&job_, &TCopyJob::rowChanged, this, [this](int row, const TResultRow& cells) {
+        if (controls_.set_row) controls_.set_row(row, cells);
+    });
+    connect(&job_, &TCopyJob::speedTextChanged, this, [this](const QString& text, bool finished) {
+        QLabel* speed = controls_.speed;
+        if (speed == nullptr) return;
+        speed->setText(text);
+        if (finished) {
+            QPalette palette = speed->palette();
+            palette.setColor(QPalette::Window, QColor::fromRgb(kSpeedFinishedRgb));
+            speed->setAutoFillBackground(true);
+            speed->setPalette(palette);
+        }
+    });
+    connect(&job_, &TCopyJob::statusChanged, this, [this](const QString& text) {
+        if (controls_.status != nullptr) controls_.status->setText(text);
+    });
+    connect(&job_, &TCopyJob::finished, this, &TRunCommands::OnFinished);
+}
+
+void TRunCommands::ExecuteCard() {
+    if (Running() || !controls_.make_context) return;
+    CopyRunContext context = controls_.make_context();
+    context.copy_to_destinations = true;
+    const std::string card = controls_.card_folder ? controls_.card_folder() : std::string();
+    StartRun(std::move(context), card, RunSourceKind::rsCard);
+}
+
+void TRunCommands::ExecuteFolder() {
+    if (Running() || !controls_.make_context) return;
+    const int kind = dialogs_.SelectProcessing();
+    if (kind != 0 && kind != 1) return;
+    const bool copy = kind == 0;
+    if (!dialogs_.ConfirmYesNo(kConfirmTitle, FolderCommandConfirmation(copy))) return;
+
+    if (controls_.drive_check != nullptr) controls_.drive_check->stop();
+    const std::optional<std::string> folder = dialogs_.PickFolder(
+        FolderCommandPickerTitle(copy), settings_.ReadString(kDirSelUserKey, ""));
+    if (!folder || folder->empty()) {
+        if (controls_.drive_check != nullptr) controls_.drive_check->start();
+        return;
+    }
+    settings_.WriteString(kDirSelUserKey, *folder);
+
+    CopyRunContext context = controls_.make_context();
+    context.copy_to_destinations = copy;
+    StartRun(std::move(context), *folder, RunSourceKind::rsFolder);
+}
+
+void TRunCommands::StartRun(CopyRunContext context, const std::string& source, RunSourceKind kind) {
+    if (controls_.commit_formats) controls_.commit_formats();
+    SetIdle(false);
+    job_.Start(std::move(context), source, kind);
+}
+
+void TRunCommands::SetIdle(bool idle) {
+    if (idle) {
+        QApplication::restoreOverrideCursor();
+    } else {
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    }
+    if (controls_.drive_check != nullptr) {
+        if (idle) {
+            controls_.drive_check->start();
+        } else {
+            controls_.drive_check->stop();
+        }
+    }
+    for (QWidget* widget : {controls_.settings_panel, static_cast<QWidget*>(controls_.execute),
+                            static_cast<QWidget*>(controls_.rename)}) {
+        if (widget != nullptr) widget->setEnabled(idle);
+    }
+    if (esc_ != nullptr) esc_->setEnabled(!idle);
+}
+
+void TRunCommands::OnFinished() {
+    if (controls_.take_context) controls_.take_context(job_.Context());
+    SetIdle(true);
+    // The copy command follows the card and the destinations again.
+    if (controls_.check_drives) controls_.check_drives();
+    const std::string& message = job_.Result().message;
+    if (!message.empty()) dialogs_.Information(kInformationTitle, message);
+    emit runFinished();
+}
+
+void TRunCommands::Abort() {
+    if (Running()) job_.Abort();
+}
+
+bool TRunCommands::CanClose() {
+    if (!Running()) return true;
+    if (!dialogs_.ConfirmYesNo(kConfirmTitle, kCloseDuringRunText)) return false;
+    job_.Abort();
+    // Whatever was copied is committed and shown before the settings are saved.
+    job_.Wait();
+    return true;
+}
+
+}  // namespace pelko

@@ -1,0 +1,163 @@
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+#include <chrono>
+#include <cstdlib>
+
+#include "app/card_watcher.h"
+#include "common/test_util.h"
+#include "support/volumes.h"
+
+using namespace pelko;
+
+namespace {
+
+MountedVolume Removable(const std::string& mount_point, bool removable = true) {
+    MountedVolume volume;
+    volume.mount_point = mount_point;
+    volume.removable = removable;
+    return volume;
+}
+
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+class TestCardWatcher : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void statusPrecedence_data() {
+        QTest::addColumn<bool>("card");
+        QTest::addColumn<bool>("raw");
+        QTest::addColumn<bool>("jpeg");
+        QTest::addColumn<bool>("other");
+        QTest::addColumn<QString>("hint");
+        const QString insert = Q(kHintInsertCard);
+        QTest::newRow("ready") << true << true << true << true << Q(kHintEscAborts);
+        QTest::newRow("no card, all folders") << false << true << true << true << insert;
+        QTest::newRow("no card, no folders") << false << false << false << false << insert;
+        QTest::newRow("raw and jpeg missing")
+            << true << false << false << true << Q(kHintNoRawFolder);
+        QTest::newRow("raw missing") << true << false << true << true << Q(kHintNoRawFolder);
+        QTest::newRow("jpeg and other missing")
+            << true << true << false << false << Q(kHintNoJpegFolder);
+        QTest::newRow("other missing") << true << true << true << false << Q(kHintNoOtherFolder);
+    }
+    // The strongest missing item is reported; the copy command waits for all four.
+    void statusPrecedence() {
+        QFETCH(bool, card);
+        QFETCH(bool, raw);
+        QFETCH(bool, jpeg);
+        QFETCH(bool, other);
+        QFETCH(QString, hint);
+        const std::optional<std::string> found =
+            card ? std::optional<std::string>("/media/u/CARD/DCIM") : std::nullopt;
+        const DriveCheck check = EvaluateDriveCheck(found, {raw, jpeg, other});
+        QCOMPARE(Q(check.hint), hint);
+        QCOMPARE(check.ready, card && raw && jpeg && other);
+        QCOMPARE(QString::fromStdString(check.source_path),
+                 card ? QStringLiteral("/media/u/CARD/DCIM") : QString());
+    }
+
+    void findsTheFirstReadyRemovableCard() {
+        test::TempDir dir;
+        test::WriteFile(dir / "a-fixed/DCIM/100PENTX/IMGP0001.JPG", "x");
+        test::WriteFile(dir / "b-empty/readme.txt", "x");
+        test::WriteFile(dir / "c-file/DCIM", "not a folder");
+        test::WriteFile(dir / "d-lower/dcim/100PENTX/IMGP0002.JPG", "x");
+        test::WriteFile(dir / "e-upper/DCIM/100PENTX/IMGP0003.JPG", "x");
+        FixedVolumeSource volumes({Removable(dir / "a-fixed", false), Removable(dir / "b-empty"),
+                                   Removable(dir / "c-file"), Removable(dir / "gone"),
+                                   Removable(dir / "d-lower"), Removable(dir / "e-upper")});
+        // Lower case is found and shown as it is spelt on the card.
+        QCOMPARE(FindMediaDrive(volumes).value_or("none"), dir / "d-lower/dcim");
+        volumes.SetVolumes({Removable(dir / "e-upper"), Removable(dir / "d-lower")});
+        QCOMPARE(FindMediaDrive(volumes).value_or("none"), dir / "e-upper/DCIM");
+        volumes.SetVolumes({Removable(dir / "a-fixed", false), Removable(dir / "b-empty")});
+        QVERIFY(!FindMediaDrive(volumes).has_value());
+    }
+
+    // Folders of $PELKOCOPY_EXTRA_MEDIA count as cards on the running system's volume list.
+    void extraMediaCountAsRemovable() {
+        test::TempDir dir;
+        test::WriteFile(dir / "card1/Dcim/x.jpg", "x");
+        test::WriteFile(dir / "card2/DCIM/x.jpg", "x");
+        qputenv("PELKOCOPY_EXTRA_MEDIA",
+                QByteArray::fromStdString(dir / "card2" + ":" + dir / "card1"));
+        const SystemVolumeSource system;
+        const std::optional<std::string> found = FindMediaDrive(system);
+        // Two cards: the first mount point wins, not the first listed.
+        QCOMPARE(found.value_or("none"), dir / "card1/Dcim");
+
+        // A check costs well under the 10 ms budget.
+        TCardWatcher watcher(system, {});
+        const auto started = std::chrono::steady_clock::now();
+        constexpr int kChecks = 50;
+        for (int i = 0; i < kChecks; ++i)
+            watcher.Check();
+        const double each_ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+                .count() /
+            kChecks;
+        qInfo("one drive check: %.3f ms", each_ms);
+        QVERIFY2(each_ms < 5.0, qPrintable(QString::number(each_ms)));
+        qunsetenv("PELKOCOPY_EXTRA_MEDIA");
+    }
+
+    // The controls follow a check: source path, copy command, hint, bar colour, restore.
+    void checkUpdatesTheWindow() {
+        test::TempDir dir;
+        test::WriteFile(dir / "card/DCIM/x.jpg", "x");
+        for (const char* folder : {"raw", "jpg", "other"})
+            std::filesystem::create_directories(dir / folder);
+        FixedVolumeSource volumes;
+        QWidget window;
+        auto* source = new QLabel(&window);
+        auto* execute = new QPushButton(&window);
+        auto* restore = new QCheckBox(&window);
+        auto* bar = new QWidget(&window);
+        auto* hint = new QLabel(bar);
+        std::array<std::string, 3> dests = {dir / "raw", dir / "jpg", dir / "other"};
+        TCardWatcher watcher(volumes, {&window,
+                                       [&](const std::string& path) {
+                                           source->setText(QString::fromStdString(path));
+                                       },
+                                       execute, restore, bar, hint, [&] { return dests; }});
+        const QColor normal = QApplication::palette().color(QPalette::Button);
+
+        window.showMinimized();
+        restore->setChecked(true);
+        watcher.Check();  // no card: stays down, yellow
+        QVERIFY(window.isMinimized());
+        QVERIFY(!execute->isEnabled());
+        QCOMPARE(hint->text(), Q(kHintInsertCard));
+        QCOMPARE(bar->palette().color(QPalette::Window), QColor(Qt::yellow));
+        QVERIFY(source->text().isEmpty());
+
+        volumes.SetVolumes({Removable(dir / "card")});
+        restore->setChecked(false);
+        watcher.Check();  // card, but the user did not ask for the restore
+        QVERIFY(window.isMinimized());
+        QVERIFY(execute->isEnabled());
+        QCOMPARE(source->text(), QString::fromStdString(dir / "card/DCIM"));
+        QCOMPARE(hint->text(), Q(kHintEscAborts));
+        QCOMPARE(bar->palette().color(QPalette::Window), normal);
+
+        restore->setChecked(true);
+        watcher.Check();
+        QVERIFY(!window.isMinimized());
+
+        dests[1] = dir / "missing";
+        watcher.Check();
+        QVERIFY(!execute->isEnabled());
+        QCOMPARE(hint->text(), Q(kHintNoJpegFolder));
+        QCOMPARE(bar->palette().color(QPalette::Window), QColor(Qt::yellow));
+    }
+};
+
+QTEST_MAIN(TestCardWatcher)
+#include "tst_card_watcher.moc"

@@ -1,0 +1,281 @@
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "app/card_fixture.h"
+#include "app/copy_job.h"
+#include "support/platform.h"
+
+using namespace pelko;
+namespace fs = std::filesystem;
+
+namespace {
+
+// What a window would show of a run.
+struct Screen {
+    std::vector<TResultRow> rows;
+    int maximum = -1, position = -1;
+    QString progress, title, speed, status;
+    bool speed_finished = false;
+    int started = 0, finished = 0;
+
+    void Watch(TCopyJob& job) {
+        QObject::connect(&job, &TCopyJob::runStarting, [this] {
+            ++started;
+            rows.clear();
+        });
+        QObject::connect(&job, &TCopyJob::progressMaximum, [this](int m) { maximum = m; });
+        QObject::connect(&job, &TCopyJob::progressPosition, [this](int p) { position = p; });
+        QObject::connect(&job, &TCopyJob::progressText, [this](const QString& t) { progress = t; });
+        QObject::connect(&job, &TCopyJob::titleChanged, [this](const QString& t) { title = t; });
+        QObject::connect(&job, &TCopyJob::rowAdded,
+                         [this](int row) { rows.resize(static_cast<std::size_t>(row) + 1); });
+        QObject::connect(&job, &TCopyJob::rowChanged, [this](int row, const TResultRow& cells) {
+            rows.at(static_cast<std::size_t>(row)) = cells;
+        });
+        QObject::connect(&job, &TCopyJob::speedTextChanged, [this](const QString& t, bool f) {
+            speed = t;
+            speed_finished = f;
+        });
+        QObject::connect(&job, &TCopyJob::statusChanged, [this](const QString& t) { status = t; });
+        QObject::connect(&job, &TCopyJob::finished, [this] { ++finished; });
+    }
+    QStringList Lines() const {
+        QStringList lines;
+        for (const TResultRow& row : rows)
+            lines << test::RowLine(row);
+        return lines;
+    }
+};
+
+CopyRunContext MakeContext(const std::string& out) {
+    CopyRunContext context;
+    context.settings.dest_raw = out + "/raw";
+    context.settings.dest_jpg = out + "/jpg";
+    context.settings.dest_other = out + "/other";
+    context.naming.settings.folder_mode = 3;
+    context.naming.settings.file_name_mode = 2;
+    context.naming.state.last_copy_cutoff = "2026/01/01 00:00:00";
+    context.naming.state.newest_file_date = context.naming.state.last_copy_cutoff;
+    context.naming.state.current_shot_date = "2026/12/07";
+    return context;
+}
+
+std::string CliArgs(const std::string& source, const std::string& out) {
+    return source + " --raw " + out + "/raw --jpeg " + out + "/jpg --other " + out +
+           "/other --folder-mode 3 --name-mode 2";
+}
+
+// The number of files below a folder.
+int CountFiles(const std::string& folder) {
+    int n = 0;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(folder, ec); it != fs::end(it); ++it) {
+        if (it->is_regular_file()) ++n;
+    }
+    return n;
+}
+
+}  // namespace
+
+class TestCopyJob : public QObject {
+    Q_OBJECT
+
+    test::TempDir home_;
+
+  private slots:
+    void initTestCase() { qputenv("PELKOCOPY_HOME", QByteArray::fromStdString(home_.str())); }
+
+    // A card run and a folder run with new names in place give the tool's rows.
+    void rowsMatchTheTool_data() {
+        QTest::addColumn<bool>("rename");
+        QTest::newRow("card copy") << false;
+        QTest::newRow("folder rename") << true;
+    }
+    void rowsMatchTheTool() {
+        QFETCH(bool, rename);
+        test::TempDir dir;
+        test::MakeCard(dir / "a");
+        test::MakeCard(dir / "b");
+        TCopyJob job;
+        Screen screen;
+        screen.Watch(job);
+        CopyRunContext context = MakeContext(dir / "a-out");
+        context.copy_to_destinations = !rename;
+        QVERIFY(job.Start(std::move(context), rename ? dir / "a" : dir / "a/DCIM",
+                          rename ? RunSourceKind::rsFolder : RunSourceKind::rsCard));
+        QVERIFY(!job.Start(MakeContext(dir / "x"), dir / "a", RunSourceKind::rsFolder));
+        QTRY_COMPARE_WITH_TIMEOUT(screen.finished, 1, 20000);
+        QVERIFY(!job.Running());
+
+        const std::string args = rename ? dir / "b" + " --rename" : dir / "b/DCIM";
+        const QStringList expected = test::CliRows(CliArgs(args, dir / "b-out"));
+        QStringList lines = screen.Lines();
+        lines.replaceInStrings(QString::fromStdString(dir / "a"),
+                               QString::fromStdString(dir / "b"));
+        QCOMPARE(lines, expected);
+        QCOMPARE(lines.size(), 11);  // six pictures, three RAW, a movie, a thumbnail
+        QCOMPARE(screen.status, QString::fromUtf8("　　処理が終了しました"));
+        QCOMPARE(screen.position, 11);
+        QCOMPARE(screen.maximum, 11);
+        QCOMPARE(screen.progress, QString("11 / 11"));
+        QCOMPARE(screen.title, QString("PelkoCopy"));
+        QVERIFY(screen.speed_finished);
+        QCOMPARE(QString::fromStdString(job.Context().speed_text), screen.speed);
+        QVERIFY(job.Result().message.empty());
+        QCOMPARE(job.Result().run.rows, 11);
+    }
+
+    // Esc stops the run before the next file; what was copied and deleted is committed.
+    void abortStopsBeforeTheNextFile() {
+        test::TempDir dir;
+        test::MakeCard(dir / "card", 20);
+        TCopyJob job;
+        Screen screen;
+        screen.Watch(job);
+        CopyRunContext context = MakeContext(dir / "out");
+        context.settings.remove_after_copy = true;
+        context.naming.settings.exif_date = true;
+        // Each picture takes a while, so the stop lands in the middle.
+        context.naming.exif_date_reader = [](const std::string&) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            return std::optional<std::string>();
+        };
+        QObject::connect(&job, &TCopyJob::rowChanged, [&](int row, const TResultRow&) {
+            if (row == 4) job.Abort();
+        });
+        QVERIFY(job.Start(std::move(context), dir / "card/DCIM", RunSourceKind::rsCard));
+        QTRY_COMPARE_WITH_TIMEOUT(screen.finished, 1, 20000);
+
+        QVERIFY(job.Result().run.aborted);
+        QCOMPARE(screen.status, QString::fromUtf8("　　コピー処理を中止しました"));
+        const int rows = static_cast<int>(screen.rows.size());
+        QVERIFY2(rows >= 5 && rows <= 6, qPrintable(QString::number(rows)));
+        QCOMPARE(job.Result().run.rows, rows);
+        QCOMPARE(screen.progress, QString("%1 / 25").arg(rows));
+        int copied = 0;
+        for (const TResultRow& row : screen.rows) {
+            QVERIFY(row.Final());
+            if (row.copy == TCopyOutcome::coCopied) {
+                ++copied;
+                QCOMPARE(row.removal, TDeleteOutcome::doDeleted);
+                QVERIFY(!fs::exists(row.source));
+                QVERIFY(fs::exists(row.dest));
+            }
+        }
+        QVERIFY(copied >= 4);
+        QCOMPARE(CountFiles(dir / "out"), copied);
+        QCOMPARE(CountFiles(dir / "card/DCIM"), 26 - copied);
+    }
+
+    // With removal every row ends "OK | OK" and the card is empty but for what has no kind.
+    void removalRowsAllEndDeleted() {
+        test::TempDir dir;
+        test::MakeCard(dir / "card", 150);
+        TCopyJob job;
+        Screen screen;
+        screen.Watch(job);
+        CopyRunContext context = MakeContext(dir / "out");
+        context.settings.remove_after_copy = true;
+        QVERIFY(job.Start(std::move(context), dir / "card/DCIM", RunSourceKind::rsCard));
+        QTRY_COMPARE_WITH_TIMEOUT(screen.finished, 1, 30000);
+        QCOMPARE(screen.rows.size(), std::size_t{155});
+        for (const TResultRow& row : screen.rows) {
+            if (row.kind == TFileKind::fkNone) continue;
+            QCOMPARE(GridCells(row)[2] + " | " + GridCells(row)[3], std::string("OK | OK"));
+        }
+        QCOMPARE(CountFiles(dir / "card/DCIM"), 2);  // the thumbnail and the PHOT file
+    }
+
+    // A slow copy never holds up the event loop; the destructor waits for the committed state.
+    void eventLoopKeepsTicking() {
+        test::TempDir dir;
+        test::MakeCard(dir / "card", 8);
+        // A movie large enough to take a while to copy and to read back.
+        {
+            std::FILE* file = std::fopen((dir / "card/DCIM/100PENTX/MOVI0002.MOV").c_str(), "wb");
+            QVERIFY(file != nullptr);
+            std::vector<char> block(1 << 20, 'v');
+            for (int i = 0; i < 256; ++i)
+                std::fwrite(block.data(), 1, block.size(), file);
+            std::fclose(file);
+        }
+        qint64 largest_gap_ms = 0;
+        QElapsedTimer clock;
+        QTimer ticker;
+        ticker.setInterval(5);
+        QObject::connect(&ticker, &QTimer::timeout,
+                         [&] { largest_gap_ms = std::max(largest_gap_ms, clock.restart()); });
+        int finished = 0;
+        {
+            TCopyJob job;
+            Screen screen;
+            screen.Watch(job);
+            QObject::connect(&job, &TCopyJob::finished, [&] { ++finished; });
+            CopyRunContext context = MakeContext(dir / "out");
+            context.settings.remove_after_copy = true;
+            context.naming.settings.exif_date = true;
+            context.naming.exif_date_reader = [](const std::string&) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(150));
+                return std::optional<std::string>();
+            };
+            clock.start();
+            ticker.start();
+            QVERIFY(job.Start(std::move(context), dir / "card/DCIM", RunSourceKind::rsCard));
+            QTRY_COMPARE_WITH_TIMEOUT(finished, 1, 60000);
+            ticker.stop();
+            QVERIFY(!job.Result().run.aborted);
+            QVERIFY(!fs::exists(dir / "card/DCIM/100PENTX/MOVI0002.MOV"));
+
+            // Leaving scope in the middle of a run stops it and waits for the commit.
+            test::MakeCard(dir / "card2", 20);
+            CopyRunContext second = MakeContext(dir / "out2");
+            second.settings.remove_after_copy = true;
+            second.naming.settings.exif_date = true;
+            second.naming.exif_date_reader = [](const std::string&) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                return std::optional<std::string>();
+            };
+            QVERIFY(job.Start(std::move(second), dir / "card2/DCIM", RunSourceKind::rsCard));
+            QTRY_VERIFY(screen.rows.size() >= 2);
+        }
+        qInfo("largest event-loop gap during a slow run: %lld ms",
+              static_cast<long long>(largest_gap_ms));
+        QVERIFY2(largest_gap_ms < 100, qPrintable(QString::number(largest_gap_ms)));
+        // Every copied file left the card, every other one stayed: nothing half-done.
+        const int copied = CountFiles(dir / "out2");
+        QVERIFY(copied < 20);
+        QCOMPARE(CountFiles(dir / "card2/DCIM"), 26 - copied);
+    }
+
+    // Many small files: the job costs little over the tool.
+    void manySmallFiles() {
+        const int files = qEnvironmentVariableIntValue("PELKO_JOB_FILES") > 0
+                              ? qEnvironmentVariableIntValue("PELKO_JOB_FILES")
+                              : 2000;
+        test::TempDir dir;
+        test::MakeCard(dir / "a", files);
+        test::MakeCard(dir / "b", files);
+        QElapsedTimer timer;
+        timer.start();
+        TCopyJob job;
+        Screen screen;
+        screen.Watch(job);
+        QVERIFY(job.Start(MakeContext(dir / "a-out"), dir / "a/DCIM", RunSourceKind::rsCard));
+        QTRY_COMPARE_WITH_TIMEOUT(screen.finished, 1, 300000);
+        const qint64 job_ms = timer.restart();
+        int status = -1;
+        const QStringList expected = test::CliRows(CliArgs(dir / "b/DCIM", dir / "b-out"), &status);
+        const qint64 cli_ms = timer.elapsed();
+        qInfo("%d files: job %lld ms, tool %lld ms", files, job_ms, cli_ms);
+        QCOMPARE(status, 0);
+        QCOMPARE(static_cast<int>(screen.rows.size()), expected.size());
+    }
+};
+
+QTEST_MAIN(TestCopyJob)
+#include "tst_copy_job.moc"

@@ -1,0 +1,291 @@
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QtTest>
+#include <filesystem>
+#include <memory>
+
+#include "app/card_fixture.h"
+#include "app/card_watcher.h"
+#include "app/frm_dc_main.h"
+#include "app/main_commands.h"
+#include "support/dialog_service.h"
+#include "support/ini_file.h"
+#include "support/volumes.h"
+
+using namespace pelko;
+namespace fs = std::filesystem;
+
+namespace {
+
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+// The main window's card detection and its two commands, with a fake volume list and scripted
+// dialogs.
+class TestMainWindowRun : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::TempDir> dir_;
+    ScriptedDialogService dialogs_;
+    FixedVolumeSource volumes_;
+
+    std::string Home() const { return *dir_ / "home"; }
+    std::string Out() const { return *dir_ / "out"; }
+
+    // A window as a returning user left it: destinations chosen, year folders, date-time names.
+    std::unique_ptr<TFrmDCMain> MakeWindow(const std::string& extra_ini = {}) {
+        const std::string ini =
+            "[FrmDCMain]\r\nWindowMaxmized=0\r\nAppVer=141\r\nDestRaw=" + Out() +
+            "/raw\r\nDestJpg=" + Out() + "/jpg\r\nDestOther=" + Out() +
+            "/other\r\nMakeFolder=3\r\nFileName=2\r\n" + extra_ini;
+        if (!fs::exists(Home() + "/TESTPC.ini")) test::WriteFile(Home() + "/TESTPC.ini", ini);
+        TMainContext context;
+        context.dialogs = &dialogs_;
+        context.volumes = &volumes_;
+        context.app_folder = Home();
+        context.temp_folder = Home();
+        context.computer_name = "TESTPC";
+        auto window = std::make_unique<TFrmDCMain>(context);
+        window->show();
+        return window;
+    }
+    QStringList GridLines(const TFrmDCMain& window) const {
+        QStringList lines;
+        for (int i = 0; i < window.grdListModel->RowCount(); ++i)
+            lines << test::RowLine(window.grdListModel->Row(i));
+        return lines;
+    }
+    std::string CliArgs(const std::string& source) const {
+        return source + " --raw " + *dir_ / "cli-out/raw" + " --jpeg " + *dir_ / "cli-out/jpg" +
+               " --other " + *dir_ / "cli-out/other --folder-mode 3 --name-mode 2";
+    }
+    static bool Busy(const TFrmDCMain& w) {
+        return !w.pnlCtrl->isEnabled() && !w.btnExecute->isEnabled() && !w.btnReName->isEnabled() &&
+               !w.tmrDriveCheck->isActive();
+    }
+    static bool Idle(const TFrmDCMain& w) {
+        return w.pnlCtrl->isEnabled() && w.btnReName->isEnabled() && w.tmrDriveCheck->isActive();
+    }
+
+  private slots:
+    void init() {
+        dir_ = std::make_unique<test::TempDir>();
+        for (const char* folder : {"out/raw", "out/jpg", "out/other", "home"})
+            fs::create_directories(*dir_ / folder);
+        qputenv("PELKOCOPY_HOME", QByteArray::fromStdString(Home()));
+        dialogs_ = ScriptedDialogService();
+        volumes_.SetVolumes({});
+    }
+
+    // The first show checks the drives; the timer keeps checking every five seconds.
+    void driveCheckAtFirstShow() {
+        test::MakeCard(*dir_ / "card");
+        auto w = MakeWindow();
+        QCOMPARE(w->tmrDriveCheck->interval(), 5000);
+        QVERIFY(w->tmrDriveCheck->isActive());
+        QVERIFY(!w->btnExecute->isEnabled());
+        QCOMPARE(w->StatusPanel(3)->text(), Q(kHintInsertCard));
+        QCOMPARE(w->stbInfo->palette().color(QPalette::Window), QColor(Qt::yellow));
+
+        MountedVolume card;
+        card.mount_point = *dir_ / "card";
+        card.removable = true;
+        volumes_.SetVolumes({card});
+        w->tmrDriveCheckTimer();
+        QVERIFY(w->btnExecute->isEnabled());
+        QCOMPARE(w->lblSourcePath->Path(), QString::fromStdString(*dir_ / "card/DCIM"));
+        QCOMPARE(w->StatusPanel(3)->text(), Q(kHintEscAborts));
+        QVERIFY(w->stbInfo->palette().color(QPalette::Window) != QColor(Qt::yellow));
+        w->close();
+    }
+
+    // The copy button runs the card: the tool's rows, coloured by outcome; busy while it runs.
+    void cardRunThroughTheWindow() {
+        test::MakeCard(*dir_ / "a");
+        test::MakeCard(*dir_ / "b");
+        MountedVolume card;
+        card.mount_point = *dir_ / "a";
+        card.removable = true;
+        volumes_.SetVolumes({card});
+        auto w = MakeWindow();
+        QVERIFY(w->btnExecute->isEnabled());
+        QSignalSpy finished(&w->Commands().Runs(), &TRunCommands::runFinished);
+        QTest::mouseClick(w->btnExecute, Qt::LeftButton);
+        QVERIFY(Busy(*w));
+        QVERIFY(finished.wait(20000));
+        QVERIFY(Idle(*w));
+        QVERIFY(w->btnExecute->isEnabled());
+
+        QStringList lines = GridLines(*w);
+        lines.replaceInStrings(QString::fromStdString(*dir_ / "a/"),
+                               QString::fromStdString(*dir_ / "b/"));
+        lines.replaceInStrings(QString::fromStdString(Out()),
+                               QString::fromStdString(*dir_ / "cli-out"));
+        QCOMPARE(lines, test::CliRows(CliArgs(*dir_ / "b/DCIM")));
+        QCOMPARE(w->StatusPanel(2)->text(), QString::fromUtf8("　　処理が終了しました"));
+        QCOMPARE(w->StatusPanel(1)->text(), QString("11 / 11"));
+        QCOMPARE(w->pbBar->value(), 11);
+        QVERIFY(w->lblProcessTime->isVisible());
+        QVERIFY(!w->lblProcessTime->text().isEmpty());
+
+        // Cells take their colours from the outcome, the blank row none.
+        const TResultStyles styles = TResultStyles::Defaults();
+        for (int i = 0; i < w->grdListModel->RowCount(); ++i) {
+            const TResultRow& row = w->grdListModel->Row(i);
+            const QVariant background =
+                w->grdListModel->data(w->grdListModel->index(i, 2), Qt::BackgroundRole);
+            if (row.kind == TFileKind::fkNone) {
+                QVERIFY(!background.value<QColor>().isValid() || !background.isValid());
+            } else {
+                QCOMPARE(row.copy, TCopyOutcome::coCopied);
+                QCOMPARE(background.value<QColor>(),
+                         styles.CopyStyle(TCopyOutcome::coCopied).background);
+            }
+        }
+        w->close();
+    }
+
+    // The folder command renames in place and remembers its folder across a restart.
+    void folderRunThroughTheWindow() {
+        test::MakeCard(*dir_ / "a");
+        test::MakeCard(*dir_ / "b");
+        {
+            auto w = MakeWindow();
+            QSignalSpy finished(&w->Commands().Runs(), &TRunCommands::runFinished);
+            dialogs_.QueueProcessing(1);
+            dialogs_.QueueAnswer(MsgAnswer::kYes);
+            dialogs_.QueueFolder(*dir_ / "a");
+            QTest::mouseClick(w->btnReName, Qt::LeftButton);
+            QVERIFY(Busy(*w));
+            QVERIFY(finished.wait(20000));
+            QVERIFY(Idle(*w));
+            QStringList lines = GridLines(*w);
+            lines.replaceInStrings(QString::fromStdString(*dir_ / "a/"),
+                                   QString::fromStdString(*dir_ / "b/"));
+            QCOMPARE(lines, test::CliRows(CliArgs(*dir_ / "b") + " --rename"));
+            QCOMPARE(Q(dialogs_.asked().at(1).text), Q(FolderCommandConfirmation(false)));
+            QCOMPARE(Q(dialogs_.asked().at(2).title), Q(FolderCommandPickerTitle(false)));
+            w->close();
+        }
+        dialogs_.ClearAsked();
+        auto w = MakeWindow();
+        dialogs_.QueueProcessing(0);
+        dialogs_.QueueAnswer(MsgAnswer::kYes);
+        QTest::mouseClick(w->btnReName, Qt::LeftButton);  // the picker is cancelled
+        QCOMPARE(dialogs_.asked().size(), std::size_t{3});
+        QCOMPARE(Q(dialogs_.asked()[2].title), Q(FolderCommandPickerTitle(true)));
+        QCOMPARE(Q(dialogs_.asked()[2].text), QString::fromStdString(*dir_ / "a"));
+        QVERIFY(Idle(*w));
+        w->close();
+    }
+
+    // Esc stops a run through the window; closing during a run asks and commits first.
+    void escAndCloseDuringARun() {
+        test::MakeCard(*dir_ / "card", 400);
+        MountedVolume card;
+        card.mount_point = *dir_ / "card";
+        card.removable = true;
+        volumes_.SetVolumes({card});
+        auto w = MakeWindow("CopyAfterReMove=1\r\n");
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QSignalSpy finished(&w->Commands().Runs(), &TRunCommands::runFinished);
+        // Each removal batch waits for its flush, so the run is still going when Esc comes.
+        w->btnExecuteClick();
+        QTest::keyClick(w.get(), Qt::Key_Escape);
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(w->StatusPanel(2)->text(), QString::fromUtf8("　　コピー処理を中止しました"));
+        const int stopped_at = w->grdListModel->RowCount();
+        QVERIFY(stopped_at < 405);
+        for (int i = 0; i < stopped_at; ++i) {
+            const TResultRow& row = w->grdListModel->Row(i);
+            QVERIFY(row.Final());
+            if (row.kind != TFileKind::fkNone) {
+                QCOMPARE(Q(GridCells(row)[2] + " | " + GridCells(row)[3]), QString("OK | OK"));
+            }
+        }
+
+        // Closing: No keeps the run and the window; Yes stops, commits, then saves.
+        w->btnExecuteClick();
+        dialogs_.QueueAnswer(MsgAnswer::kNo);
+        QVERIFY(!w->close());
+        QVERIFY(w->Commands().Runs().Running());
+        dialogs_.QueueAnswer(MsgAnswer::kYes);
+        QVERIFY(w->close());
+        QVERIFY(!w->Commands().Runs().Running());
+        for (int i = 0; i < w->grdListModel->RowCount(); ++i)
+            QVERIFY(w->grdListModel->Row(i).Final());
+        // The newest date the runs saw went into the settings.
+        QCOMPARE(Q(IniFile(Home() + "/TESTPC.ini").ReadString("FrmDCMain", "AppVer", "")),
+                 QString("141"));
+    }
+
+    // A run of many small files costs the window little over the tool. The machine may be
+    // busy, so each side's best of a few alternating rounds counts.
+    void manySmallFiles() {
+        const auto setting = [](const char* name, int fallback) {
+            const int value = qEnvironmentVariableIntValue(name);
+            return value > 0 ? value : fallback;
+        };
+        const int files = setting("PELKO_WINDOW_FILES", 2000);
+        const int rounds = setting("PELKO_WINDOW_ROUNDS", 2);
+        test::MakeCard(*dir_ / "card", files);
+        MountedVolume card;
+        card.mount_point = *dir_ / "card";
+        card.removable = true;
+        volumes_.SetVolumes({card});
+        auto w = MakeWindow();
+        qint64 best_window = -1, best_cli = -1;
+        for (int round = 0; round < rounds; ++round) {
+            const std::string window_out = *dir_ / ("w" + std::to_string(round));
+            const std::string cli_out = *dir_ / ("c" + std::to_string(round));
+            const std::array<TPathLabel*, 3> labels = {w->lblDestRaw, w->lblDestJpg,
+                                                       w->lblDestOther};
+            const std::array<const char*, 3> kinds = {"/raw", "/jpg", "/other"};
+            for (std::size_t i = 0; i < 3; ++i) {
+                fs::create_directories(window_out + kinds[i]);
+                labels[i]->SetPath(QString::fromStdString(window_out + kinds[i]));
+            }
+            const auto run_window = [&] {
+                QSignalSpy finished(&w->Commands().Runs(), &TRunCommands::runFinished);
+                QElapsedTimer timer;
+                timer.start();
+                w->btnExecuteClick();
+                QVERIFY(finished.wait(600000));
+                const qint64 ms = timer.elapsed();
+                best_window = best_window < 0 ? ms : std::min(best_window, ms);
+            };
+            const auto run_cli = [&] {
+                QElapsedTimer timer;
+                timer.start();
+                int status = -1;
+                const QStringList rows = test::CliRows(
+                    *dir_ / "card/DCIM" + " --raw " + cli_out + "/raw --jpeg " + cli_out +
+                        "/jpg --other " + cli_out + "/other --folder-mode 3 --name-mode 2",
+                    &status);
+                const qint64 ms = timer.elapsed();
+                best_cli = best_cli < 0 ? ms : std::min(best_cli, ms);
+                QCOMPARE(status, 0);
+                QCOMPARE(rows.size(), files + 5);
+            };
+            if (round % 2 == 0) {
+                run_window();
+                run_cli();
+            } else {
+                run_cli();
+                run_window();
+            }
+            QCOMPARE(w->grdListModel->RowCount(), files + 5);
+        }
+        qInfo(
+            "%d files, best of %d: window %lld ms, tool %lld ms (%.2fx)", files + 5, rounds,
+            static_cast<long long>(best_window), static_cast<long long>(best_cli),
+            static_cast<double>(best_window) / static_cast<double>(std::max<qint64>(1, best_cli)));
+        w->close();
+    }
+};
+
+QTEST_MAIN(TestMainWindowRun)
+#include "tst_main_window_run.moc"
