@@ -10,7 +10,7 @@
 namespace pelko {
 
 class TFileIfo {
-public:
+  public:
     // Reads the file's information at once; every property is cleared when it is not found.
     void SetFileName(const std::string& file_name);
 
@@ -32,7 +32,7 @@ public:
     bool AttrArchive() const { return found_ && !directory_; }
     bool AttrAnyFile() const { return found_; }
 
-private:
+  private:
     std::string file_name_;
     std::string short_name_;
     std::string dir_;

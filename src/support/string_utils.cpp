@@ -11,8 +11,8 @@ std::string ReplaceText(std::string_view s, std::string_view old_pattern,
     out.reserve(s.size());
     std::size_t pos = 0;
     while (pos < s.size()) {
-        std::size_t hit = ignore_case ? FindIgnoreAsciiCase(s, old_pattern, pos)
-                                      : s.find(old_pattern, pos);
+        std::size_t hit =
+            ignore_case ? FindIgnoreAsciiCase(s, old_pattern, pos) : s.find(old_pattern, pos);
         // A plain find may land inside a multi-byte character only when the text is not valid
         // UTF-8; the case-insensitive one never does.
         if (hit == std::string_view::npos) break;

@@ -8,7 +8,7 @@ namespace pelko::test {
 // A fresh folder below the system's temporary folder, removed with everything in it at the end
 // of the scope.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -19,7 +19,7 @@ public:
     // Path of a child, as a string.
     std::string operator/(const std::string& child) const { return (path_ / child).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
