@@ -5,6 +5,7 @@
 #include <chrono>
 #include <exception>
 #include <functional>
+#include <system_error>
 #include <unordered_set>
 
 namespace pelko {
@@ -15,6 +16,7 @@ namespace {
 // event loop run before the next.
 constexpr std::size_t kDeliverySliceEvents = 4000;
 constexpr auto kDeliverySliceTime = std::chrono::milliseconds(20);
+constexpr const char* kRunFailed = "処理を続けられませんでした";
 // Events reach the window this often while a run goes on: often enough to look live, seldom
 // enough that many small files cost the window little.
 constexpr int kDeliveryIntervalMs = 100;
@@ -95,18 +97,25 @@ bool TCopyJob::Start(CopyRunContext context, std::string source_folder, RunSourc
     context_.abort = &engine_abort_;
     delivery_timer_.start();
     result_ = {};
-    worker_ = std::thread([this, source = std::move(source_folder), kind] {
+    const auto run = [this, source = std::move(source_folder), kind] {
         Relay relay(*this);
         try {
             result_ = RunCopyCommand(context_, relay, source, kind);
         } catch (const std::exception& error) {
             // Nothing may cross the thread as an exception; what was committed stays committed.
-            result_.message = std::string("処理を続けられませんでした: ") + error.what();
+            result_.message = std::string(kRunFailed) + ": " + error.what();
         } catch (...) {
-            result_.message = "処理を続けられませんでした";
+            result_.message = kRunFailed;
         }
         Push({Event::kFinished, 0, {}});
-    });
+    };
+    try {
+        worker_ = std::thread(run);
+    } catch (const std::system_error&) {
+        // No thread to be had: nothing was copied; the window says so and becomes idle again.
+        result_.message = kRunFailed;
+        Push({Event::kFinished, 0, {}});
+    }
     return true;
 }
 

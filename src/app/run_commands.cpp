@@ -17,6 +17,7 @@ namespace pelko {
 namespace {
 
 constexpr const char* kDirSelUserKey = "DirSelUser";
+constexpr std::size_t kUnreadableFoldersShown = 10;
 
 }  // namespace
 
@@ -128,8 +129,21 @@ void TRunCommands::OnFinished() {
     SetIdle(true);
     // The copy command follows the card and the destinations again.
     if (controls_.check_drives) controls_.check_drives();
-    const std::string& message = job_.Result().message;
-    if (!message.empty()) dialogs_.Information(kInformationTitle, message);
+    const CommandResult& result = job_.Result();
+    if (!result.message.empty()) dialogs_.Information(kInformationTitle, result.message);
+    if (!result.unreadable_folders.empty()) {
+        // Files below them were never seen: the run is not complete, whatever the grid shows.
+        std::string text = kUnreadableFoldersText;
+        std::size_t shown = 0;
+        for (const std::string& folder : result.unreadable_folders) {
+            if (++shown > kUnreadableFoldersShown) {
+                text += "\r\n…";
+                break;
+            }
+            text += "\r\n" + folder;
+        }
+        dialogs_.Error(kErrorTitle, text);
+    }
     emit runFinished();
 }
 

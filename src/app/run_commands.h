@@ -27,6 +27,8 @@ class TSetting;
 
 inline constexpr const char* kConfirmTitle = "確認";
 inline constexpr const char* kInformationTitle = "情報";
+inline constexpr const char* kErrorTitle = "エラー";
+inline constexpr const char* kUnreadableFoldersText = "読み込めないフォルダがありました";
 inline constexpr const char* kCloseDuringRunText =
     "コピー処理中です。\r\n処理を中止して終了しますか？";
 
