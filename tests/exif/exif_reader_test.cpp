@@ -202,6 +202,15 @@ TEST(ExifReader, EachTagLandsInItsPropertyOnly) {
         if (*c.property != '\0') expected[c.property] = c.shown;
         EXPECT_EQ(Properties(ReadBytes(b.Jpeg())), expected);
     }
+    // In a thumbnail (THM) file the related image size is the thumbnail's.
+    ExifBlockBuilder thm(true);
+    thm.Ascii(0, 0x0001, "thm");
+    thm.Long(0, 0x1001, 160);
+    thm.Long(0, 0x1002, 120);
+    auto expected = cleared;
+    expected["ThumbnailWidth"] = "160";
+    expected["ThumbnailHeight"] = "120";
+    EXPECT_EQ(Properties(ReadBytes(thm.Jpeg())), expected);
 }
 
 TEST(ExifReader, HeaderSearch) {
