@@ -109,6 +109,13 @@ class TestMainWindowRun : public QObject {
         QCOMPARE(w->lblSourcePath->Path(), QString::fromStdString(*dir_ / "card/DCIM"));
         QCOMPARE(w->StatusPanel(3)->text(), Q(kHintEscAborts));
         QVERIFY(w->stbInfo->palette().color(QPalette::Window) != QColor(Qt::yellow));
+
+        // With the option ticked, a card brings the minimised window back.
+        w->chkAutoRestore->setChecked(true);
+        w->showMinimized();
+        QVERIFY(w->isMinimized());
+        w->tmrDriveCheckTimer();
+        QVERIFY(!w->isMinimized());
         w->close();
     }
 
