@@ -29,22 +29,9 @@ bool MakeStaleSocket(const QString& path) {
     return bound;
 }
 
-// Asks the instance behind `name` to raise its window; true when it confirmed.
+// Asks the instance behind `name` to raise its window; true when it confirmed. Events run while
+// the answer is awaited, since the instance under test may be served by this process.
 bool AskToRaise(const QString& name) {
-    QLocalSocket socket;
-    socket.connectToServer(name);
-    if (!socket.waitForConnected(200)) return false;
-    socket.write("raise\n");
-    socket.waitForBytesWritten(1000);
-    while (socket.waitForReadyRead(1000)) {
-        if (socket.readAll().startsWith("raised")) return true;
-    }
-    return false;
-}
-
-// The same from this process, whose event loop serves the instance under test: the answer is
-// awaited while events run.
-bool AskToRaiseHere(const QString& name) {
     QLocalSocket socket;
     socket.connectToServer(name);
     if (!socket.waitForConnected(200)) return false;
@@ -90,7 +77,7 @@ class TestSingleInstance : public QObject {
         TSingleInstance first("pelko-test-a");
         QVERIFY(first.Acquire());
         QSignalSpy raised(&first, &TSingleInstance::raiseRequested);
-        QVERIFY(AskToRaiseHere("pelko-test-a"));
+        QVERIFY(AskToRaise("pelko-test-a"));
         QCOMPARE(raised.count(), 1);
         // Garbage on the socket is not a request.
         QLocalSocket noise;
@@ -111,7 +98,7 @@ class TestSingleInstance : public QObject {
         QVERIFY(instance.Acquire());
         QVERIFY(timer.elapsed() < 1500);
         QSignalSpy raised(&instance, &TSingleInstance::raiseRequested);
-        QVERIFY(AskToRaiseHere("pelko-test-stale"));
+        QVERIFY(AskToRaise("pelko-test-stale"));
         QCOMPARE(raised.count(), 1);
     }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/frm_dc_main.h"
+#include "common/test_util.h"
 #include "support/ini_file.h"
 
 namespace pelko::test {
@@ -61,27 +62,22 @@ struct WindowFixture {
         return Path(name);
     }
 
+    bool Exists(const std::string& name) const {
+        return QFile::exists(QString::fromStdString(Path(name)));
+    }
+
     static IniDocument ReadIni(const std::string& path) {
-        QFile file(QString::fromStdString(path));
-        if (!file.open(QIODevice::ReadOnly)) return {};
-        return IniDocument::Parse(file.readAll().toStdString());
+        return IniDocument::Parse(ReadFile(path));
     }
     static void WriteIni(const std::string& path,
                          const std::vector<std::pair<std::string, std::string>>& keys) {
         IniDocument ini = ReadIni(path);
         for (const auto& [key, value] : keys)
             ini.Write("FrmDCMain", key, value);
-        QFile file(QString::fromStdString(path));
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            file.write(QByteArray::fromStdString(ini.Text()));
-        }
+        WriteFile(path, ini.Text());
     }
     std::string Key(const std::string& key) const {
         return ReadIni(IniPath()).Read("FrmDCMain", key).value_or("<missing>");
-    }
-    static void WriteFile(const std::string& path, const QByteArray& bytes) {
-        QFile file(QString::fromStdString(path));
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(bytes);
     }
 };
 

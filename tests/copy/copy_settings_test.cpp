@@ -6,8 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <functional>
-
 #include <gtest/gtest.h>
 
 #include "common/test_util.h"
@@ -31,6 +29,35 @@ class CopySettingsTest : public ::testing::Test {
         TSetting ini = Ini();
         if (problems == nullptr) return ReadMainWindowSettings(ini, dir_.str(), nullptr);
         return ReadMainWindowSettings(ini, dir_.str(), *problems);
+    }
+
+    // Settings read, as "key=value" for each value that differs from a fresh install's, then the
+    // keys of the problems told ("!" when the run may go on).
+    std::string Summary(const MainWindowSettings& s,
+                        const std::vector<SettingsProblem>& problems = {}) {
+        const std::string ini_path = dir_ / "HOST.ini";
+        std::string out;
+        const auto add = [&](const char* key, const std::string& value, bool changed) {
+            if (changed) out += std::string(out.empty() ? "" : " ") + key + "=" + value;
+        };
+        add("raw", s.copy.dest_raw, !s.copy.dest_raw.empty());
+        add("jpg", s.copy.dest_jpg, !s.copy.dest_jpg.empty());
+        add("other", s.copy.dest_other, !s.copy.dest_other.empty());
+        add("folder", std::to_string(s.copy.folder_mode), s.copy.folder_mode != 0);
+        add("ufolder", s.copy.user_folder,
+            s.copy.user_folder != DefaultUserFolderHistory().front());
+        add("name", std::to_string(s.copy.file_name_mode), s.copy.file_name_mode != 0);
+        add("ufmt", s.copy.user_format, s.copy.user_format != DefaultUserFormatHistory().front());
+        add("remove", "1", s.copy.remove_after_copy);
+        add("cutoff", s.last_copy_date_time, !s.last_copy_date_time.empty());
+        for (const SettingsProblem& p : problems) {
+            // Every message names what it is about: the key, or else the file.
+            const std::string& named = p.key.empty() ? ini_path : p.key;
+            out += std::string(out.empty() ? "" : " ") +
+                   "problem=" + (p.key.empty() ? "<file>" : p.key) + (p.stops_run ? "" : "!") +
+                   (p.message.find(named) == std::string::npos ? "<unnamed>" : "");
+        }
+        return out;
     }
 
     TempDir dir_;
@@ -61,11 +88,7 @@ TEST(CopySettings, StoredCutOffsParseAsDatesAndNormalise) {
 TEST_F(CopySettingsTest, AFreshInstallGetsTheDefaults) {
     std::vector<SettingsProblem> problems;
     const MainWindowSettings s = Read(&problems);
-    EXPECT_TRUE(problems.empty());
-    EXPECT_EQ(s.copy.dest_raw, "");
-    EXPECT_EQ(s.copy.user_folder, DefaultUserFolderHistory().front());
-    EXPECT_EQ(s.copy.user_format, "%WK5QT %Dyyyymmdd-hhnnss(aaa)-%N");
-    EXPECT_EQ(s.last_copy_date_time, "");
+    EXPECT_EQ(Summary(s, problems), "");
     EXPECT_EQ(s.app_ver, 100);
     EXPECT_FALSE(s.copy.remove_after_copy || s.exif_date || s.skip_older || s.mode);
 }
@@ -81,13 +104,8 @@ TEST_F(CopySettingsTest, WrittenSettingsReadBackAndTheModeChoosesTheHistories) {
     WriteFile(dir_ / "Data/HOST_Format.txt", "%F\r\n");
 
     const MainWindowSettings back = Read();
-    EXPECT_EQ(back.copy.dest_raw, "/r");
-    EXPECT_EQ(back.copy.dest_jpg, "/j");
-    EXPECT_EQ(back.copy.dest_other, "/o");
-    EXPECT_EQ(back.copy.folder_mode, 2);
-    EXPECT_EQ(back.copy.file_name_mode, 5);
-    EXPECT_EQ(back.copy.user_folder, "%Dyyyy");
-    EXPECT_EQ(back.copy.user_format, "%F");
+    EXPECT_EQ(Summary(back),
+              "raw=/r jpg=/j other=/o folder=2 ufolder=%Dyyyy name=5 ufmt=%F remove=1");
     EXPECT_TRUE(back.copy.remove_after_copy && back.exif_date && back.skip_older &&
                 back.auto_restore && back.setting_lock && back.mode);
     EXPECT_EQ(back.app_ver, kAppVerCurrent);
@@ -116,156 +134,89 @@ TEST_F(CopySettingsTest, CopySetsKeepSkippedKeysAndRefuseRelativeFolders) {
 }
 
 // Files in the application folder come from other computers, older versions and editors. Each
-// case writes a damaged file and says what the settings read from it must be.
+// case writes damaged files ("<fifo>", "<zero>" and "<folder>" stand for a FIFO, a link to
+// /dev/zero and a folder under the name) and says what the settings read from them come to.
 TEST_F(CopySettingsTest, DamagedSettingsAndListFiles) {
-    const std::string long_folder = "/" + std::string(2100, 'a');
+    std::string huge = "%Dyyyy\r\n";
+    while (huge.size() < 3 * kListMaxFileBytes)
+        huge += std::string(1000, 'x') + "\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : std::string("[FrmDCMain]\r\nDestRaw=/r\r\nMakeFolder=3\r\n"))
+        utf16 += std::string{c, '\0'};
+    const std::string ini = "HOST.ini", folders = "Data/UFolder.txt", formats = "Data/UFormat.txt";
     struct Case {
         const char* what;
-        std::function<void(const TempDir&)> make;
-        std::function<void(const MainWindowSettings&, const std::vector<SettingsProblem>&)> check;
-    };
-    auto problem_keys = [](const std::vector<SettingsProblem>& problems) {
-        std::string keys;
-        for (const auto& p : problems)
-            keys += (keys.empty() ? "" : ",") + p.key;
-        return keys;
+        std::vector<std::pair<std::string, std::string>> files;
+        std::string expected;
     };
     const Case cases[] = {
         {"NUL inside a history entry ends the entry",
-         [](const TempDir& d) {
-             WriteFile(d / "Data/UFormat.txt", std::string("%F\0junk.JPG\r\n", 14));
-         },
-         [](const MainWindowSettings& s, auto&) { EXPECT_EQ(s.copy.user_format, "%F"); }},
-        {"a history file that is a FIFO does not hang",
-         [](const TempDir& d) {
-             std::filesystem::create_directories(d / "Data");
-             ASSERT_EQ(::mkfifo((d / "Data/UFormat.txt").c_str(), 0600), 0);
-         },
-         [](const MainWindowSettings& s, auto&) {
-             EXPECT_EQ(s.copy.user_format, DefaultUserFormatHistory().front());
-         }},
-        {"a history file linked to /dev/zero does not grow without end",
-         [](const TempDir& d) {
-             std::filesystem::create_directories(d / "Data");
-             ASSERT_EQ(::symlink("/dev/zero", (d / "Data/UFolder.txt").c_str()), 0);
-         },
-         [](const MainWindowSettings& s, auto&) {
-             EXPECT_EQ(s.copy.user_folder, DefaultUserFolderHistory().front());
-         }},
-        {"a huge history file is read as its bounded prefix",
-         [](const TempDir& d) {
-             std::string big = "%Dyyyy\r\n";
-             while (big.size() < 3 * kListMaxFileBytes)
-                 big += std::string(1000, 'x') + "\r\n";
-             WriteFile(d / "Data/UFolder.txt", big);
-         },
-         [](const MainWindowSettings& s, auto&) { EXPECT_EQ(s.copy.user_folder, "%Dyyyy"); }},
+         {{formats, std::string("%F\0junk.JPG\r\n", 14)}},
+         "ufmt=%F"},
+        {"a history file that is a FIFO does not hang", {{formats, "<fifo>"}}, ""},
+        {"a history file linked to /dev/zero does not grow without end", {{folders, "<zero>"}}, ""},
+        {"a huge history file is read as its bounded prefix", {{folders, huge}}, "ufolder=%Dyyyy"},
         {"a stray Shift-JIS line leaves the UTF-8 lines alone",
-         [](const TempDir& d) {
-             WriteFile(d / "HOST.ini",
-                       "[FrmDCMain]\r\nDestJpg=/写真/jpg\r\nMemo=\x8E\x42\x89\x65\r\n");
-             WriteFile(d / "Data/UFolder.txt", "写真\r\n\x8E\x42\x89\x65\r\n");
-         },
-         [](const MainWindowSettings& s, auto&) {
-             EXPECT_EQ(s.copy.dest_jpg, "/写真/jpg");
-             EXPECT_EQ(s.copy.user_folder, "写真");
-         }},
+         {{ini, "[FrmDCMain]\r\nDestJpg=/写真/jpg\r\nMemo=\x8E\x42\x89\x65\r\n"},
+          {folders, "写真\r\n\x8E\x42\x89\x65\r\n"}},
+         "jpg=/写真/jpg ufolder=写真"},
         {"a history file of the Windows program decodes from Shift-JIS",
-         [](const TempDir& d) { WriteFile(d / "Data/UFolder.txt", "\x8E\x42\x89\x65\r\n"); },
-         [](const MainWindowSettings& s, auto&) { EXPECT_EQ(s.copy.user_folder, "撮影"); }},
+         {{folders, "\x8E\x42\x89\x65\r\n"}},
+         "ufolder=撮影"},
         {"an unparsable cut-off counts as missing",
-         [](const TempDir& d) {
-             WriteFile(d / "HOST.ini", "[FrmDCMain]\r\nLastCopyDateTime=9999/99/99 99:99:99\r\n");
-         },
-         [](const MainWindowSettings& s, auto&) { EXPECT_EQ(s.last_copy_date_time, ""); }},
+         {{ini, "[FrmDCMain]\r\nLastCopyDateTime=9999/99/99 99:99:99\r\n"}},
+         ""},
         {"an unpadded cut-off is normalised",
-         [](const TempDir& d) {
-             WriteFile(d / "HOST.ini", "[FrmDCMain]\r\nLastCopyDateTime=2026/9/1 00:00:00\r\n");
-         },
-         [](const MainWindowSettings& s, auto&) {
-             EXPECT_EQ(s.last_copy_date_time, "2026/09/01 00:00:00");
-         }},
+         {{ini, "[FrmDCMain]\r\nLastCopyDateTime=2026/9/1 00:00:00\r\n"}},
+         "cutoff=2026/09/01 00:00:00"},
         {"a relative destination (an unbalanced quote) is refused by its key",
-         [](const TempDir& d) {
-             WriteFile(d / "HOST.ini", "[FrmDCMain]\r\nDestRaw=\"/photos/raw\r\nDestJpg=/j\r\n");
-         },
-         [&](const MainWindowSettings& s, const std::vector<SettingsProblem>& problems) {
-             EXPECT_EQ(s.copy.dest_raw, "");
-             EXPECT_EQ(s.copy.dest_jpg, "/j");
-             EXPECT_EQ(problem_keys(problems), "DestRaw");
-             EXPECT_NE(problems[0].message.find("DestRaw"), std::string::npos);
-         }},
+         {{ini, "[FrmDCMain]\r\nDestRaw=\"/photos/raw\r\nDestJpg=/j\r\n"}},
+         "jpg=/j problem=DestRaw"},
         {"a destination cut at the value limit is refused by its key",
-         [&](const TempDir& d) {
-             WriteFile(d / "HOST.ini", "[FrmDCMain]\r\nDestOther=" + long_folder + "\r\n");
-         },
-         [&](const MainWindowSettings& s, const std::vector<SettingsProblem>& problems) {
-             EXPECT_EQ(s.copy.dest_other, "");
-             EXPECT_EQ(problem_keys(problems), "DestOther");
-         }},
+         {{ini, "[FrmDCMain]\r\nDestOther=/" + std::string(2100, 'a') + "\r\n"}},
+         "problem=DestOther"},
         {"a settings file with a UTF-16 byte order mark is read",
-         [](const TempDir& d) {
-             std::string bytes = "\xFF\xFE";
-             for (const char c : std::string("[FrmDCMain]\r\nDestRaw=/r\r\nMakeFolder=3\r\n"))
-                 bytes += std::string{c, '\0'};
-             WriteFile(d / "HOST.ini", bytes);
-         },
-         [](const MainWindowSettings& s, auto&) {
-             EXPECT_EQ(s.copy.dest_raw, "/r");
-             EXPECT_EQ(s.copy.folder_mode, 3);
-         }},
+         {{ini, utf16}},
+         "raw=/r folder=3"},
         {"CR-only line ends are read",
-         [](const TempDir& d) {
-             WriteFile(d / "HOST.ini", "[FrmDCMain]\rDestRaw=/r\rCopyAfterReMove=1\r");
-             WriteFile(d / "Data/UFormat.txt", "%F\r%N\r");
-         },
-         [](const MainWindowSettings& s, auto&) {
-             EXPECT_EQ(s.copy.dest_raw, "/r");
-             EXPECT_TRUE(s.copy.remove_after_copy);
-             EXPECT_EQ(s.copy.user_format, "%F");
-         }},
+         {{ini, "[FrmDCMain]\rDestRaw=/r\rCopyAfterReMove=1\r"}, {formats, "%F\r%N\r"}},
+         "raw=/r ufmt=%F remove=1"},
         {"a section header followed by a comment is read",
-         [](const TempDir& d) { WriteFile(d / "HOST.ini", "[FrmDCMain] ; v2\r\nFileName=2\r\n"); },
-         [](const MainWindowSettings& s, auto&) { EXPECT_EQ(s.copy.file_name_mode, 2); }},
+         {{ini, "[FrmDCMain] ; v2\r\nFileName=2\r\n"}},
+         "name=2"},
         {"extensions that cannot be extensions are left out without stopping a run",
-         [](const TempDir& d) {
-             WriteFile(d / "HOST.ini",
-                       "[FrmDCMain]\r\nDestRaw=/r\r\n[FileKinds]\r\nRaw=.cr3,.a/b\r\n"
-                       "Jpeg=heic\r\nOther=\r\n");
-         },
-         [&](const MainWindowSettings& s, const std::vector<SettingsProblem>& problems) {
-             EXPECT_EQ(s.file_kinds.KindOf(".CR3"), TFileKind::fkRaw);
-             EXPECT_EQ(s.file_kinds.KindOf(".heic"), TFileKind::fkJpeg);
-             EXPECT_EQ(problem_keys(problems), "FileKinds/Raw");
-             EXPECT_FALSE(problems[0].stops_run);
-             EXPECT_EQ(s.copy.dest_raw, "/r");
-         }},
+         {{ini,
+           "[FrmDCMain]\r\nDestRaw=/r\r\n[FileKinds]\r\nRaw=.cr3,.a/b\r\nJpeg=heic\r\nOther=\r\n"}},
+         "raw=/r problem=FileKinds/Raw!"},
         {"modes out of range fall back to 0",
-         [](const TempDir& d) {
-             WriteFile(d / "HOST.ini", "[FrmDCMain]\r\nMakeFolder=6\r\nFileName=-1\r\n");
-         },
-         [](const MainWindowSettings& s, auto&) {
-             EXPECT_EQ(s.copy.folder_mode, 0);
-             EXPECT_EQ(s.copy.file_name_mode, 0);
-         }},
+         {{ini, "[FrmDCMain]\r\nMakeFolder=6\r\nFileName=-1\r\n"}},
+         ""},
         {"a settings file that cannot be read is reported by name",
-         [](const TempDir& d) {
-             std::filesystem::create_directories(d / "HOST.ini");  // a folder under the name
-         },
-         [&](const MainWindowSettings&, const std::vector<SettingsProblem>& problems) {
-             ASSERT_EQ(problem_keys(problems), "");
-             ASSERT_EQ(problems.size(), 1u);
-             EXPECT_NE(problems[0].message.find(dir_ / "HOST.ini"), std::string::npos);
-         }},
+         {{ini, "<folder>"}},
+         "problem=<file>"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove_all(dir_.path());
-        std::filesystem::create_directories(dir_.path());
-        c.make(dir_);
+        std::filesystem::create_directories(dir_ / "Data");
+        for (const auto& [name, bytes] : c.files) {
+            const std::string path = dir_ / name;
+            if (bytes == "<fifo>")
+                ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+            else if (bytes == "<zero>")
+                ASSERT_EQ(::symlink("/dev/zero", path.c_str()), 0);
+            else if (bytes == "<folder>")
+                std::filesystem::create_directories(path);
+            else
+                WriteFile(path, bytes);
+        }
         std::vector<SettingsProblem> problems;
         const MainWindowSettings s = Read(&problems);
-        c.check(s, problems);
+        EXPECT_EQ(Summary(s, problems), c.expected);
+        if (std::string(c.what).starts_with("extensions")) {
+            EXPECT_EQ(s.file_kinds.KindOf(".CR3"), TFileKind::fkRaw);
+            EXPECT_EQ(s.file_kinds.KindOf(".heic"), TFileKind::fkJpeg);
+        }
     }
 }
 

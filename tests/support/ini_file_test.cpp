@@ -105,7 +105,6 @@ TEST(IniDocument, JunkInputIsReadWithoutHarm) {
 TEST(IniDocument, DamagedAndForeignFilesAreReadLineByLine) {
     const std::pair<std::string, const char*> cases[] = {
         {"[S]\rK=v\r", "v"},  // CR-only line ends
-        {"[S] ; v2\r\nK=v\r\n", "v"},
         {"[S] ; v2 [old]\r\nK=v\r\n", "v"},
         {"[S]\tjunk]\r\nK=v\r\n", nullptr},  // text without ";" after "]" stays in the name
         // One stray Shift-JIS line leaves every UTF-8 line as it is.
