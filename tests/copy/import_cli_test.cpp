@@ -1,7 +1,6 @@
 // The import command as a separate process: its output, its settings file, and what a kill at
 // any moment or a full disk leaves behind.
 
-#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mount.h>
@@ -57,16 +56,6 @@ std::string WriteSettings(const TempDir& tmp, const std::string& keys,
     WriteFile(ini, "[FrmDCMain]\r\n" + keys + "DestRaw=" + tmp / "raw" + "\r\nDestJpg=" +
                        tmp / "jpg" + "\r\nDestOther=" + tmp / "other" + "\r\n" + sections);
     return ini;
-}
-
-// Starts the tool through a shell that execs it, so that a signal lands on the tool itself.
-pid_t StartCli(const std::string& args, const posix_spawn_file_actions_t* actions = nullptr) {
-    const std::string line = std::string("exec ") + PELKO_CLI_PATH + " " + args;
-    const char* argv[] = {"/bin/sh", "-c", line.c_str(), nullptr};
-    pid_t pid = -1;
-    return ::posix_spawn(&pid, argv[0], actions, nullptr, const_cast<char**>(argv), environ) == 0
-               ? pid
-               : -1;
 }
 
 TEST(ImportCli, PrintsOneRowPerFileAndRefusesBadOptions) {
@@ -129,24 +118,13 @@ TEST(ImportCli, UnwritableOutputStopsTheRun) {
         TempDir tmp;
         for (int i = 1; i <= 5; ++i)
             DatedFile(tmp / ("card/DCIM/IMGP000" + std::to_string(i) + ".JPG"), "picture");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        int ends[2] = {-1, -1};
-        if (pipe_gone) {
-            ASSERT_EQ(::pipe(ends), 0);
-            ::close(ends[0]);
-            posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
-        } else {
-            posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0);
-        }
-        const pid_t pid = StartCli(Import(tmp, "2>" + tmp / "err"), &actions);
-        posix_spawn_file_actions_destroy(&actions);
-        ASSERT_GT(pid, 0);
-        if (ends[1] >= 0) ::close(ends[1]);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
-        EXPECT_EQ(WEXITSTATUS(status), 1);
+        int ends[2];
+        ASSERT_EQ(::pipe(ends), 0);
+        ::close(ends[0]);  // a reader that is gone; the tool inherits the writing end
+        const std::string to = pipe_gone ? ">&" + std::to_string(ends[1]) : ">/dev/full";
+        const int status = RunCli(Import(tmp, to + " 2>" + tmp / "err"), nullptr);
+        ::close(ends[1]);
+        EXPECT_EQ(status, 1) << "141 is a death by SIGPIPE";
         EXPECT_NE(ReadFile(tmp / "err").find("cannot write the output"), std::string::npos)
             << ReadFile(tmp / "err");
         // The first file listed, whose row could not be written, and no other.
@@ -389,9 +367,15 @@ TEST_P(KilledImports, NeverLoseAFileNorLeaveTemporaries) {
         };
 
         std::uniform_int_distribution<int> delay_us(5'000, 120'000);  // past the exec
+        // The shell execs the tool, so the kill lands on the tool itself, which is reaped before
+        // the next run looks for the temporaries of dead writers.
+        const std::string line = std::string("exec ") + PELKO_CLI_PATH + " " + args + " >/dev/null";
+        const char* argv[] = {"/bin/sh", "-c", line.c_str(), nullptr};
         for (bool finished = false; !finished && kills < 20;) {
-            const pid_t pid = StartCli(args + " >/dev/null");
-            ASSERT_GT(pid, 0);
+            pid_t pid = -1;
+            ASSERT_EQ(
+                ::posix_spawn(&pid, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ),
+                0);
             std::this_thread::sleep_for(std::chrono::microseconds(delay_us(random)));
             ::kill(pid, SIGKILL);
             int status = 0;
