@@ -73,18 +73,28 @@ std::string SamplesDir() {
     return dir;
 }
 
-int RunCli(const std::string& args, std::string* out) {
-    std::string command = std::string(PELKO_CLI_PATH) + " " + args;
-    FILE* pipe = ::popen(command.c_str(), "r");
+int RunShell(const std::string& line, std::string* out) {
+    FILE* pipe = ::popen(line.c_str(), "r");
     if (pipe == nullptr) return -1;
     std::string text;
     char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
         text.append(buffer, n);
-    int status = ::pclose(pipe);
+    const int status = ::pclose(pipe);
     if (out != nullptr) *out = text;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int RunCli(const std::string& args, std::string* out) {
+    return RunShell(std::string(PELKO_CLI_PATH) + " " + args, out);
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    ::setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+    ::unsetenv(name_);
 }
 
 }  // namespace pelko::test

@@ -34,7 +34,21 @@ void SetMTime(const std::string& path, int year, int month, int day, int hour, i
 // Folder of the real camera sample files, or empty when they are not on this machine.
 std::string SamplesDir();
 
+// Runs a shell line and returns its exit status, or -1 after a signal; stdout goes to *out.
+int RunShell(const std::string& line, std::string* out);
 // Runs the command-line tool with arguments and returns its exit status; stdout goes to *out.
 int RunCli(const std::string& args, std::string* out);
+
+// Sets an environment variable for the scope, and unsets it at its end.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    const char* name_;
+};
 
 }  // namespace pelko::test
