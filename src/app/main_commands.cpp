@@ -85,6 +85,7 @@ CopyRunContext TMainCommands::MakeContext() const {
     context.naming.state.current_shot_date = life.CurrentShotDate;
     context.naming.clock = &w_.Clock();
     context.clock = &w_.Clock();
+    context.file_kinds = life.FileKinds();
     context.speed_text = speed_text_;
     return context;
 }

@@ -200,6 +200,7 @@ void TMainLifecycle::RestoreGeometry() {
 }
 
 void TMainLifecycle::RestoreSettings(const MainWindowSettings& settings) {
+    file_kinds_ = settings.file_kinds;
     const CopySettings& copy = settings.copy;
     const std::pair<const std::string*, TPathLabel*> destinations[] = {
         {&copy.dest_raw, w_.lblDestRaw},

@@ -42,6 +42,8 @@ class TMainLifecycle {
     bool Mode() const { return mode_; }
     bool ModeSpUser() const { return mode_sp_user_; }
     const ListFilePaths& ListPaths() const { return list_paths_; }
+    // The kinds of file extensions, with what the settings file adds to each.
+    const FileKindTable& FileKinds() const { return file_kinds_; }
     TSetting& Ini() { return ini_; }
     TSetting& IniMJ() { return ini_mj_; }
 
@@ -75,6 +77,7 @@ class TMainLifecycle {
     bool mode_sp_user_ = false;
     int app_ver_ = 100;
     ListFilePaths list_paths_;
+    FileKindTable file_kinds_;
     std::string last_copy_cutoff_;
     std::string newest_file_date_;
     std::string img_count_path_;

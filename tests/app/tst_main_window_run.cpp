@@ -165,6 +165,29 @@ class TestMainWindowRun : public QObject {
         w->close();
     }
 
+    // Extensions the settings file adds to a kind reach the window's runs too.
+    void settingsAddFileKinds() {
+        test::MakeCard(*dir_ / "a", 1);
+        MountedVolume card;
+        card.mount_point = *dir_ / "a";
+        card.removable = true;
+        volumes_.SetVolumes({card});
+        auto w = MakeWindow("[FileKinds]\r\nOther=.thm\r\n");
+        QSignalSpy finished(&w->Commands().Runs(), &TRunCommands::runFinished);
+        w->btnExecuteClick();
+        QVERIFY(finished.wait(20000));
+        bool thumbnail_copied = false;
+        for (int i = 0; i < w->grdListModel->RowCount(); ++i) {
+            const TResultRow& row = w->grdListModel->Row(i);
+            if (!QString::fromStdString(row.source).endsWith(".THM")) continue;
+            thumbnail_copied = row.kind == TFileKind::fkOther &&
+                               row.copy == TCopyOutcome::coCopied &&
+                               row.dest.rfind(Out() + "/other/", 0) == 0;
+        }
+        QVERIFY(thumbnail_copied);
+        w->close();
+    }
+
     // The folder command renames in place and remembers its folder across a restart.
     void folderRunThroughTheWindow() {
         test::MakeCard(*dir_ / "a");
