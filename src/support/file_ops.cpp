@@ -357,6 +357,28 @@ bool DeleteIfUnchanged(const SourceFile& file, const FileIdentity& identity) {
     return ::unlinkat(file.folder->Fd(), file.name.c_str(), 0) == 0;
 }
 
+namespace {
+
+// A writer that exited but was not reaped yet (its parent busy or gone in a container without a
+// reaping init) still answers kill(); its temporary is as stale as that of a reaped one.
+bool ProcessAlive(pid_t pid) {
+    if (::kill(pid, 0) != 0 && errno == ESRCH) return false;
+    char path[32];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+    Fd stat_fd(::open(path, O_RDONLY | O_CLOEXEC));
+    if (!stat_fd.valid()) return true;
+    char text[512];
+    const ssize_t n = ::read(stat_fd.get(), text, sizeof text - 1);
+    if (n <= 0) return true;
+    text[n] = '\0';
+    // "pid (comm) S ...": the state follows the last ')', since comm may hold one.
+    const char* close = std::strrchr(text, ')');
+    if (close == nullptr || close[1] != ' ') return true;
+    return close[2] != 'Z' && close[2] != 'X';
+}
+
+}  // namespace
+
 int RemoveStaleTemporaries(const std::string& folder) {
     Fd dir_fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir_fd.valid()) return 0;
@@ -369,7 +391,7 @@ int RemoveStaleTemporaries(const std::string& folder) {
         const pid_t owner = TemporaryOwner(name);
         // Only a temporary whose writer is gone; a pid alive (ours included) keeps it.
         if (owner <= 0 || owner == ::getpid()) continue;
-        if (::kill(owner, 0) == 0 || errno != ESRCH) continue;
+        if (ProcessAlive(owner)) continue;
         stale.emplace_back(name);
     }
     ::closedir(dir);

@@ -219,10 +219,17 @@ TEST(FileOpsPlainTest, RemoveStaleTemporariesSparesLiveWriters) {
     if (child == 0) ::_exit(0);
     ASSERT_GT(child, 0);
     ::waitpid(child, nullptr, 0);  // now a pid of nobody
+    // A writer that exited but is not reaped yet is gone too.
+    const pid_t zombie = ::fork();
+    if (zombie == 0) ::_exit(0);
+    ASSERT_GT(zombie, 0);
+    siginfo_t info{};
+    ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(zombie), &info, WEXITED | WNOWAIT), 0);
     const std::string dead = std::string(kCopyTemporaryPrefix) + std::to_string(child) + "-";
     const std::string self = std::string(kCopyTemporaryPrefix) + std::to_string(::getpid()) + "-";
     const std::pair<std::string, bool> rows[] = {
         {dead + "aaaaaaaaaaaa", true},
+        {std::string(kCopyTemporaryPrefix) + std::to_string(zombie) + "-cccccccccccc", true},
         {dead + "locked", false},
         {self + "bbbbbbbbbbbb", false},
         {std::string(kCopyTemporaryPrefix) + "1-init", false},
@@ -233,8 +240,9 @@ TEST(FileOpsPlainTest, RemoveStaleTemporariesSparesLiveWriters) {
     const int fd = ::open((dir / (dead + "locked")).c_str(), O_RDONLY);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
     // The lock is taken through another open file description, as another process would hold it.
-    EXPECT_EQ(RemoveStaleTemporaries(dir.str()), 1);
+    EXPECT_EQ(RemoveStaleTemporaries(dir.str()), 2);
     ::close(fd);
+    ::waitpid(zombie, nullptr, 0);
     for (const auto& [name, removed] : rows)
         EXPECT_NE(FileExists(dir / name), removed) << name;
 }
