@@ -249,14 +249,21 @@ TEST(Cli, BadUsageIsOneLineWhateverTheArguments) {
 
 // The options the usage lists are the ones the commands take.
 TEST(Cli, CommandsTakeTheOptionsTheirUsageLists) {
-    for (const char* name : {"exif", "model", "name"}) {
+    for (const char* name : {"exif", "model", "name", "import"}) {
         const CommandUsage& command = *FindCommand(name);
         for (const OptionUsage& option : command.options) {
-            Args args = {name, std::string(option.names)};
-            if (!option.value.empty()) args.push_back("2009/04/10 12:45:10");
-            args.push_back("/nonexistent.JPG");
-            const Result r = Cli(args);
-            EXPECT_FALSE(Has(r.err, "unknown option")) << name << " " << option.names;
+            // "--a / --no-a" names two spellings.
+            std::string_view names = option.names;
+            for (std::size_t split = 0; split != std::string_view::npos;
+                 names.remove_prefix(split + 3)) {
+                split = names.find(" / ");
+                Args args = {name, std::string(names.substr(0, split))};
+                if (!option.value.empty()) args.push_back("2009/04/10 12:45:10");
+                args.push_back("/nonexistent.JPG");
+                const Result r = Cli(args);
+                EXPECT_FALSE(Has(r.err, "unknown option")) << name << " " << args[1];
+                if (split == std::string_view::npos) break;
+            }
         }
     }
 }
