@@ -58,6 +58,16 @@ TFlatSpeedButton* MakeSmallButton(QWidget* parent, const char* name, const char*
 const QColor kDeleteColor(150, 20, 20);
 const QColor kSaveColor(20, 70, 140);
 
+// A caption column and a field column that takes the spare width.
+QGridLayout* MakeFormGrid(QWidget* owner, int right_margin) {
+    auto* grid = new QGridLayout(owner);
+    grid->setContentsMargins(8, 6, right_margin, 6);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+    grid->setColumnStretch(1, 1);
+    return grid;
+}
+
 QLabel* MakeCaption(QWidget* parent, const char* name, const char* caption) {
     auto* label = Named(new QLabel(U(caption), parent), name, U(caption));
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -151,11 +161,7 @@ QWidget* TFrmDCMain::BuildDestinations() {
     pnlLeft->setObjectName("pnlLeft");
     pnlLeft->SetGradient(
         {QColor(252, 252, 253), QColor(236, 240, 246), Qt::Vertical, QColor(200, 206, 216)});
-    auto* grid = new QGridLayout(pnlLeft);
-    grid->setContentsMargins(8, 6, 8, 6);
-    grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(4);
-    grid->setColumnStretch(1, 1);
+    QGridLayout* grid = MakeFormGrid(pnlLeft, 8);
 
     lblSourceCaption = MakeCaption(pnlLeft, "lblSourceCaption", "コピー元メディア");
     lblSourcePath = Named(new TPathLabel(pnlLeft), "lblSourcePath", U("コピー元メディア"));
@@ -238,11 +244,7 @@ QWidget* TFrmDCMain::BuildDestinations() {
 QWidget* TFrmDCMain::BuildOptions() {
     pnlOptions = new QWidget(pnlCtrl);
     pnlOptions->setObjectName("pnlOptions");
-    auto* grid = new QGridLayout(pnlOptions);
-    grid->setContentsMargins(8, 6, 4, 6);
-    grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(4);
-    grid->setColumnStretch(1, 1);
+    QGridLayout* grid = MakeFormGrid(pnlOptions, 4);
 
     lblCopySetCaption = MakeCaption(pnlOptions, "lblCopySetCaption", "転送設定");
     cboCopySet = Named(new TSortCombo(pnlOptions), "cboCopySet", U("転送設定"));
