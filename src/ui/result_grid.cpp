@@ -2,7 +2,6 @@
 
 #include <QHeaderView>
 #include <QScrollBar>
-#include <QTimer>
 #include <algorithm>
 
 namespace pelko {
@@ -150,6 +149,14 @@ TGridView::TGridView(QWidget* parent) : QTableView(parent) {
     // No stretched last column: every width the user sets is kept and saved as it is.
     horizontalHeader()->setStretchLastSection(false);
     horizontalHeader()->setHighlightSections(false);
+    // Arriving rows (and a view made shorter) keep the last row in view, unless the user has
+    // scrolled away from it; scrolling back to the end follows again. The range changes once per
+    // layout, not per row, so this costs nothing per row.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
+            [this](int value) { at_end_ = value >= verticalScrollBar()->maximum(); });
+    connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, [this](int, int maximum) {
+        if (follow_ && at_end_) verticalScrollBar()->setValue(maximum);
+    });
 }
 
 std::vector<int> TGridView::ColumnWidths() const {
@@ -164,21 +171,6 @@ void TGridView::SetColumnWidths(const std::vector<int>& widths) {
     const int count = model() ? model()->columnCount() : 0;
     for (int i = 0; i < count && i < static_cast<int>(widths.size()); ++i) {
         setColumnWidth(i, std::max(kMinColumnWidth, widths[static_cast<std::size_t>(i)]));
-    }
-}
-
-void TGridView::rowsInserted(const QModelIndex& parent, int start, int end) {
-    QScrollBar* bar = verticalScrollBar();
-    const bool at_end = bar->value() >= bar->maximum();
-    QTableView::rowsInserted(parent, start, end);
-    // One scroll per turn of the event loop, however many rows arrived: scrolling per row would
-    // cost more than the rows themselves.
-    if (follow_ && at_end && !scroll_pending_) {
-        scroll_pending_ = true;
-        QTimer::singleShot(0, this, [this] {
-            scroll_pending_ = false;
-            scrollToBottom();
-        });
     }
 }
 

@@ -90,12 +90,12 @@ class TGridView : public QTableView {
     // Keeps the last row in view while rows arrive, unless the user scrolled away.
     void FollowNewRows(bool follow) { follow_ = follow; }
 
-  protected:
-    void rowsInserted(const QModelIndex& parent, int start, int end) override;
-
   private:
     bool follow_ = true;
-    bool scroll_pending_ = false;
+    // The last row was in view when the bar last moved. Kept as a flag, since the bar's range
+    // changes later than the rows (it is laid out once per event-loop turn) and also when the
+    // view is resized.
+    bool at_end_ = true;
 };
 
 }  // namespace pelko

@@ -135,6 +135,37 @@ class TestWidgets : public QObject {
         QCOMPARE(model.rowCount(), 0);
     }
 
+    // Arriving rows and a shorter view keep the last row in view until the user scrolls away, and
+    // again once the user scrolls back to the end.
+    void gridFollowsNewRowsUnlessScrolledAway() {
+        TResultGridModel model;
+        TGridView view;
+        view.setModel(&model);
+        view.resize(400, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QScrollBar* bar = view.verticalScrollBar();
+        auto arrive = [&](int rows) {
+            for (int i = 0; i < rows; ++i)
+                model.AppendRow(Row(TCopyOutcome::coCopied, TDeleteOutcome::doNotAsked));
+            QCoreApplication::processEvents();
+        };
+        for (int batch = 0; batch < 5; ++batch)
+            arrive(30);
+        QTRY_VERIFY(bar->maximum() > 0);
+        QTRY_COMPARE(bar->value(), bar->maximum());
+        bar->setValue(0);
+        arrive(30);
+        QCOMPARE(bar->value(), 0);
+        bar->setValue(bar->maximum());
+        arrive(30);
+        QTRY_COMPARE(bar->value(), bar->maximum());
+        // A view made shorter (the speed line appearing below it) keeps the last row in view.
+        view.resize(400, 120);
+        QTRY_COMPARE(bar->value(), bar->maximum());
+        QCOMPARE(view.rowAt(view.viewport()->height() - 1), model.rowCount() - 1);
+    }
+
     void gridHoldsAHundredThousandRowsSmoothly() {
         TResultGridModel model;
         TGridView view;
