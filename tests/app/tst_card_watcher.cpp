@@ -30,37 +30,27 @@ class TestCardWatcher : public QObject {
     Q_OBJECT
 
   private slots:
-    void statusPrecedence_data() {
-        QTest::addColumn<bool>("card");
-        QTest::addColumn<bool>("raw");
-        QTest::addColumn<bool>("jpeg");
-        QTest::addColumn<bool>("other");
-        QTest::addColumn<QString>("hint");
-        const QString insert = Q(kHintInsertCard);
-        QTest::newRow("ready") << true << true << true << true << Q(kHintEscAborts);
-        QTest::newRow("no card, all folders") << false << true << true << true << insert;
-        QTest::newRow("no card, no folders") << false << false << false << false << insert;
-        QTest::newRow("raw and jpeg missing")
-            << true << false << false << true << Q(kHintNoRawFolder);
-        QTest::newRow("raw missing") << true << false << true << true << Q(kHintNoRawFolder);
-        QTest::newRow("jpeg and other missing")
-            << true << true << false << false << Q(kHintNoJpegFolder);
-        QTest::newRow("other missing") << true << true << true << false << Q(kHintNoOtherFolder);
-    }
     // The strongest missing item is reported; the copy command waits for all four.
     void statusPrecedence() {
-        QFETCH(bool, card);
-        QFETCH(bool, raw);
-        QFETCH(bool, jpeg);
-        QFETCH(bool, other);
-        QFETCH(QString, hint);
-        const std::optional<std::string> found =
-            card ? std::optional<std::string>("/media/u/CARD/DCIM") : std::nullopt;
-        const DriveCheck check = EvaluateDriveCheck(found, {raw, jpeg, other});
-        QCOMPARE(Q(check.hint), hint);
-        QCOMPARE(check.ready, card && raw && jpeg && other);
-        QCOMPARE(QString::fromStdString(check.source_path),
-                 card ? QStringLiteral("/media/u/CARD/DCIM") : QString());
+        const struct {
+            bool card, raw, jpeg, other;
+            std::string_view hint;
+        } cases[] = {
+            {true, true, true, true, kHintEscAborts},
+            {false, true, true, true, kHintInsertCard},
+            {false, false, false, false, kHintInsertCard},
+            {true, false, false, true, kHintNoRawFolder},
+            {true, true, false, false, kHintNoJpegFolder},
+            {true, true, true, false, kHintNoOtherFolder},
+        };
+        for (const auto& c : cases) {
+            const std::optional<std::string> found =
+                c.card ? std::optional<std::string>("/media/u/CARD/DCIM") : std::nullopt;
+            const DriveCheck check = EvaluateDriveCheck(found, {c.raw, c.jpeg, c.other});
+            QCOMPARE(Q(check.hint), Q(c.hint));
+            QCOMPARE(check.ready, c.card && c.raw && c.jpeg && c.other);
+            QCOMPARE(check.source_path, found.value_or(""));
+        }
     }
 
     void findsTheFirstReadyRemovableCard() {

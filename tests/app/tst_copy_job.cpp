@@ -18,36 +18,29 @@ namespace {
 // What a window would show of a run.
 struct Screen {
     std::vector<TResultRow> rows;
-    int maximum = -1, position = -1;
-    QString progress, title, speed, status;
-    bool speed_finished = false;
-    int started = 0, finished = 0;
+    int position = -1, finished = 0;
+    QString progress, status;
 
     void Watch(TCopyJob& job) {
-        QObject::connect(&job, &TCopyJob::runStarting, [this] {
-            ++started;
-            rows.clear();
-        });
-        QObject::connect(&job, &TCopyJob::progressMaximum, [this](int m) { maximum = m; });
+        QObject::connect(&job, &TCopyJob::runStarting, [this] { rows.clear(); });
         QObject::connect(&job, &TCopyJob::progressPosition, [this](int p) { position = p; });
         QObject::connect(&job, &TCopyJob::progressText, [this](const QString& t) { progress = t; });
-        QObject::connect(&job, &TCopyJob::titleChanged, [this](const QString& t) { title = t; });
         QObject::connect(&job, &TCopyJob::rowAdded,
                          [this](int row) { rows.resize(static_cast<std::size_t>(row) + 1); });
         QObject::connect(&job, &TCopyJob::rowChanged, [this](int row, const TResultRow& cells) {
             rows.at(static_cast<std::size_t>(row)) = cells;
-        });
-        QObject::connect(&job, &TCopyJob::speedTextChanged, [this](const QString& t, bool f) {
-            speed = t;
-            speed_finished = f;
         });
         QObject::connect(&job, &TCopyJob::statusChanged, [this](const QString& t) { status = t; });
         QObject::connect(&job, &TCopyJob::finished, [this] { ++finished; });
     }
 };
 
-CopyRunContext MakeContext(const std::string& out) {
+// A run that removes what it copied; `reader`, when given, stands in for the EXIF date reads.
+CopyRunContext MakeContext(const std::string& out, ExifDateReader reader = nullptr) {
     CopyRunContext context;
+    context.settings.remove_after_copy = true;
+    context.naming.settings.exif_date = reader != nullptr;
+    context.naming.exif_date_reader = std::move(reader);
     context.settings.dest_raw = out + "/raw";
     context.settings.dest_jpg = out + "/jpg";
     context.settings.dest_other = out + "/other";
@@ -86,19 +79,16 @@ class TestCopyJob : public QObject {
         TCopyJob job;
         Screen screen;
         screen.Watch(job);
-        CopyRunContext context = MakeContext(dir / "out");
-        context.settings.remove_after_copy = true;
-        context.naming.settings.exif_date = true;
         // The stop comes while the fifth picture is worked on, as Esc would.
         int pictures = 0;
         std::string stopped_in;
-        context.naming.exif_date_reader = [&](const std::string& path) {
+        CopyRunContext context = MakeContext(dir / "out", [&](const std::string& path) {
             if (++pictures == 5) {
                 stopped_in = path;
                 job.Abort();
             }
             return std::optional<std::string>();
-        };
+        });
         QVERIFY(job.Start(std::move(context), dir / "card/DCIM", RunSourceKind::rsCard));
         QTRY_COMPARE_WITH_TIMEOUT(screen.finished, 1, 20000);
 
@@ -133,9 +123,7 @@ class TestCopyJob : public QObject {
         TCopyJob job;
         Screen screen;
         screen.Watch(job);
-        CopyRunContext context = MakeContext(dir / "out");
-        context.settings.remove_after_copy = true;
-        QVERIFY(job.Start(std::move(context), dir / "card/DCIM", RunSourceKind::rsCard));
+        QVERIFY(job.Start(MakeContext(dir / "out"), dir / "card/DCIM", RunSourceKind::rsCard));
         QTRY_COMPARE_WITH_TIMEOUT(screen.finished, 1, 30000);
         QCOMPARE(screen.rows.size(), std::size_t{155});
         for (const TResultRow& row : screen.rows) {
@@ -150,51 +138,36 @@ class TestCopyJob : public QObject {
         test::TempDir dir;
         test::MakeCard(dir / "card", 8);
         // A movie large enough to take a while to copy and to read back.
-        {
-            std::FILE* file = std::fopen((dir / "card/DCIM/100PENTX/MOVI0002.MOV").c_str(), "wb");
-            QVERIFY(file != nullptr);
-            std::vector<char> block(1 << 20, 'v');
-            for (int i = 0; i < 256; ++i)
-                std::fwrite(block.data(), 1, block.size(), file);
-            std::fclose(file);
-        }
+        test::WriteFile(dir / "card/DCIM/100PENTX/MOVI0002.MOV", std::string(256 << 20, 'v'));
         qint64 largest_gap_ms = 0;
         QElapsedTimer clock;
         QTimer ticker;
         ticker.setInterval(5);
         QObject::connect(&ticker, &QTimer::timeout,
                          [&] { largest_gap_ms = std::max(largest_gap_ms, clock.restart()); });
-        int finished = 0;
+        const auto slow_reader = [](int ms) {
+            return [ms](const std::string&) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+                return std::optional<std::string>();
+            };
+        };
         {
             TCopyJob job;
             Screen screen;
             screen.Watch(job);
-            QObject::connect(&job, &TCopyJob::finished, [&] { ++finished; });
-            CopyRunContext context = MakeContext(dir / "out");
-            context.settings.remove_after_copy = true;
-            context.naming.settings.exif_date = true;
-            context.naming.exif_date_reader = [](const std::string&) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(150));
-                return std::optional<std::string>();
-            };
             clock.start();
             ticker.start();
-            QVERIFY(job.Start(std::move(context), dir / "card/DCIM", RunSourceKind::rsCard));
-            QTRY_COMPARE_WITH_TIMEOUT(finished, 1, 60000);
+            QVERIFY(job.Start(MakeContext(dir / "out", slow_reader(150)), dir / "card/DCIM",
+                              RunSourceKind::rsCard));
+            QTRY_COMPARE_WITH_TIMEOUT(screen.finished, 1, 60000);
             ticker.stop();
             QVERIFY(!job.Result().run.aborted);
             QVERIFY(!fs::exists(dir / "card/DCIM/100PENTX/MOVI0002.MOV"));
 
             // Leaving scope in the middle of a run stops it and waits for the commit.
             test::MakeCard(dir / "card2", 20);
-            CopyRunContext second = MakeContext(dir / "out2");
-            second.settings.remove_after_copy = true;
-            second.naming.settings.exif_date = true;
-            second.naming.exif_date_reader = [](const std::string&) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                return std::optional<std::string>();
-            };
-            QVERIFY(job.Start(std::move(second), dir / "card2/DCIM", RunSourceKind::rsCard));
+            QVERIFY(job.Start(MakeContext(dir / "out2", slow_reader(50)), dir / "card2/DCIM",
+                              RunSourceKind::rsCard));
             QTRY_VERIFY(screen.rows.size() >= 2);
         }
         qInfo("largest event-loop gap during a slow run: %lld ms",
