@@ -19,30 +19,11 @@ void PaintGradient(QWidget* widget, const TGradient& gradient) {
     }
 }
 
-TGradientLabel::TGradientLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+TGradientLabel::TGradientLabel(const QString& text, QWidget* parent)
+    : TGradientBackground<QLabel>(text, parent) {
     setContentsMargins(6, 2, 6, 2);
 }
 
-void TGradientLabel::SetGradient(const TGradient& gradient) {
-    gradient_ = gradient;
-    update();
-}
-
-void TGradientLabel::paintEvent(QPaintEvent* event) {
-    PaintGradient(this, gradient_);
-    QLabel::paintEvent(event);
-}
-
-TGradientPanel::TGradientPanel(QWidget* parent) : QFrame(parent) {}
-
-void TGradientPanel::SetGradient(const TGradient& gradient) {
-    gradient_ = gradient;
-    update();
-}
-
-void TGradientPanel::paintEvent(QPaintEvent* event) {
-    PaintGradient(this, gradient_);
-    QFrame::paintEvent(event);
-}
+TGradientPanel::TGradientPanel(QWidget* parent) : TGradientBackground<QFrame>(parent) {}
 
 }  // namespace pelko

@@ -18,34 +18,39 @@ struct TGradient {
 // Paints the gradient over a widget's rectangle.
 void PaintGradient(QWidget* widget, const TGradient& gradient);
 
-class TGradientLabel : public QLabel {
-    Q_OBJECT
-
+// Any widget painted over a gradient before it paints itself.
+template <typename Base>
+class TGradientBackground : public Base {
   public:
-    explicit TGradientLabel(const QString& text = {}, QWidget* parent = nullptr);
-    void SetGradient(const TGradient& gradient);
+    using Base::Base;
+    void SetGradient(const TGradient& gradient) {
+        gradient_ = gradient;
+        this->update();
+    }
     const TGradient& Gradient() const { return gradient_; }
 
   protected:
-    void paintEvent(QPaintEvent* event) override;
+    void paintEvent(QPaintEvent* event) override {
+        PaintGradient(this, gradient_);
+        Base::paintEvent(event);
+    }
 
   private:
     TGradient gradient_;
 };
 
-class TGradientPanel : public QFrame {
+class TGradientLabel : public TGradientBackground<QLabel> {
+    Q_OBJECT
+
+  public:
+    explicit TGradientLabel(const QString& text = {}, QWidget* parent = nullptr);
+};
+
+class TGradientPanel : public TGradientBackground<QFrame> {
     Q_OBJECT
 
   public:
     explicit TGradientPanel(QWidget* parent = nullptr);
-    void SetGradient(const TGradient& gradient);
-    const TGradient& Gradient() const { return gradient_; }
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-
-  private:
-    TGradient gradient_;
 };
 
 }  // namespace pelko
