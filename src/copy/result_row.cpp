@@ -1,93 +1,69 @@
 #include "copy/result_row.h"
 
+#include <cstddef>
+#include <iterator>
+
 namespace pelko {
 
 namespace {
 
 constexpr std::string_view kOlderFileText = "最終取得日時以前のファイル";
 
+// Grid text and script key of each value, in the order of the enumeration.
+struct OutcomeWords {
+    std::string_view text;
+    std::string_view key;
+};
+
+// clang-format off
+constexpr OutcomeWords kCopyWords[] = {
+    {"", "none"},
+    {"処理中", "working"},
+    {"OK", "copied"},
+    {"同名のファイル有り", "name-taken"},
+    {"----", "older"},
+    {"失敗", "failed"},
+};
+constexpr OutcomeWords kDeleteWords[] = {
+    {"", "none"},
+    {"----", "not-asked"},
+    {"OK", "deleted"},
+    {"スキップ", "skipped"},
+    {"失敗", "failed"},
+};
+constexpr std::string_view kKindKeys[] = {"none", "raw", "jpeg", "other"};
+// clang-format on
+
+static_assert(std::size(kCopyWords) == static_cast<std::size_t>(TCopyOutcome::coFailed) + 1);
+static_assert(std::size(kDeleteWords) == static_cast<std::size_t>(TDeleteOutcome::doFailed) + 1);
+static_assert(std::size(kKindKeys) == static_cast<std::size_t>(TFileKind::fkOther) + 1);
+
+template <typename Table, typename Enum>
+const auto& Entry(const Table& table, Enum value) {
+    const auto index = static_cast<std::size_t>(value);
+    return table[index < std::size(table) ? index : 0];
+}
+
 }  // namespace
 
 std::string_view CopyOutcomeText(TCopyOutcome outcome) {
-    switch (outcome) {
-        case TCopyOutcome::coNone:
-            return "";
-        case TCopyOutcome::coWorking:
-            return "処理中";
-        case TCopyOutcome::coCopied:
-            return "OK";
-        case TCopyOutcome::coNameTaken:
-            return "同名のファイル有り";
-        case TCopyOutcome::coOlder:
-            return "----";
-        case TCopyOutcome::coFailed:
-            return "失敗";
-    }
-    return "";
+    return Entry(kCopyWords, outcome).text;
 }
 
 std::string_view DeleteOutcomeText(TDeleteOutcome outcome) {
-    switch (outcome) {
-        case TDeleteOutcome::doNone:
-            return "";
-        case TDeleteOutcome::doNotAsked:
-            return "----";
-        case TDeleteOutcome::doDeleted:
-            return "OK";
-        case TDeleteOutcome::doSkipped:
-            return "スキップ";
-        case TDeleteOutcome::doFailed:
-            return "失敗";
-    }
-    return "";
+    return Entry(kDeleteWords, outcome).text;
 }
 
 std::string_view CopyOutcomeKey(TCopyOutcome outcome) {
-    switch (outcome) {
-        case TCopyOutcome::coNone:
-            return "none";
-        case TCopyOutcome::coWorking:
-            return "working";
-        case TCopyOutcome::coCopied:
-            return "copied";
-        case TCopyOutcome::coNameTaken:
-            return "name-taken";
-        case TCopyOutcome::coOlder:
-            return "older";
-        case TCopyOutcome::coFailed:
-            return "failed";
-    }
-    return "none";
+    return Entry(kCopyWords, outcome).key;
 }
 
 std::string_view DeleteOutcomeKey(TDeleteOutcome outcome) {
-    switch (outcome) {
-        case TDeleteOutcome::doNone:
-            return "none";
-        case TDeleteOutcome::doNotAsked:
-            return "not-asked";
-        case TDeleteOutcome::doDeleted:
-            return "deleted";
-        case TDeleteOutcome::doSkipped:
-            return "skipped";
-        case TDeleteOutcome::doFailed:
-            return "failed";
-    }
-    return "none";
+    return Entry(kDeleteWords, outcome).key;
 }
 
 std::string_view FileKindKey(TFileKind kind) {
-    switch (kind) {
-        case TFileKind::fkNone:
-            return "none";
-        case TFileKind::fkRaw:
-            return "raw";
-        case TFileKind::fkJpeg:
-            return "jpeg";
-        case TFileKind::fkOther:
-            return "other";
-    }
-    return "none";
+    return Entry(kKindKeys, kind);
 }
 
 std::array<std::string, 4> GridCells(const TResultRow& row) {
