@@ -5,8 +5,8 @@
 #include <chrono>
 #include <exception>
 #include <functional>
+#include <iterator>
 #include <system_error>
-#include <unordered_set>
 
 namespace pelko {
 
@@ -27,45 +27,49 @@ QString ToQString(const std::string& text) {
 
 }  // namespace
 
-// Runs on the worker: queues every event for the job's thread. A stop asked for while the files
-// were still being listed is asked again once the engine has cleared its flag for the run.
+using Event = RunEventQueue::Event;
+using Latest = RunEventQueue::Latest;
+
+// Runs on the worker: queues every event for the job's thread.
 class TCopyJob::Relay final : public ICopyRunObserver {
   public:
-    explicit Relay(TCopyJob& job) : job_(job) {}
+    explicit Relay(TCopyJob& job) : queue_(job.queue_), job_(job) {}
 
-    void RunStarting() override { job_.Push({Event::kRunStarting, 0, {}}); }
+    void RunStarting() override { queue_.Push({Event::kRunStarting, 0, {}}); }
     void ProgressMaximum(int maximum) override {
-        job_.Push({Event::kProgressMaximum, maximum, {}});
+        queue_.Push({Event::kProgressMaximum, maximum, {}});
     }
     void ProgressPosition(int position) override {
-        KeepStopping();
-        job_.Update([&](Latest& latest) { latest.position = position; });
+        queue_.Update([&](Latest& latest) { latest.position = position; });
     }
     void ProgressText(const std::string& text) override {
-        job_.Update([&](Latest& latest) { latest.progress_text = text; });
+        queue_.Update([&](Latest& latest) { latest.progress_text = text; });
     }
     void TitleChanged(const std::string& title) override {
-        job_.Update([&](Latest& latest) { latest.title = title; });
+        queue_.Update([&](Latest& latest) { latest.title = title; });
     }
-    void RowAdded(int row) override { job_.Push({Event::kRowAdded, row, {}}); }
+    void RowAdded(int row) override { queue_.Push({Event::kRowAdded, row, {}}); }
     void RowChanged(int row, const TResultRow& cells) override {
-        job_.Push({Event::kRowChanged, row, cells});
+        queue_.Push({Event::kRowChanged, row, cells});
     }
     void SpeedTextChanged(const std::string& text, bool finished) override {
-        job_.Update([&](Latest& latest) {
+        queue_.Update([&](Latest& latest) {
             latest.speed = text;
             latest.speed_finished = finished;
         });
     }
     void StatusChanged(const std::string& text) override {
-        job_.Update([&](Latest& latest) { latest.status = text; });
+        queue_.Update([&](Latest& latest) { latest.status = text; });
+    }
+    // The end of a run is shown at once; everything else waits for the next delivery tick.
+    void Finished() {
+        queue_.Push({Event::kFinished, 0, {}});
+        QMetaObject::invokeMethod(
+            &job_, [job = &job_] { job->Deliver(false); }, Qt::QueuedConnection);
     }
 
   private:
-    void KeepStopping() {
-        if (job_.stop_.load()) job_.engine_abort_.store(true);
-    }
-
+    RunEventQueue& queue_;
     TCopyJob& job_;
 };
 
@@ -87,14 +91,9 @@ bool TCopyJob::Start(CopyRunContext context, std::string source_folder, RunSourc
     if (worker_.joinable()) worker_.join();
     running_ = true;
     stop_.store(false);
-    engine_abort_.store(false);
-    {
-        const std::lock_guard lock(mutex_);
-        events_.clear();
-        latest_ = {};
-    }
+    queue_.Clear();
     context_ = std::move(context);
-    context_.abort = &engine_abort_;
+    context_.abort = &stop_;
     delivery_timer_.start();
     result_ = {};
     const auto run = [this, source = std::move(source_folder), kind] {
@@ -107,90 +106,41 @@ bool TCopyJob::Start(CopyRunContext context, std::string source_folder, RunSourc
         } catch (...) {
             result_.message = kRunFailed;
         }
-        Push({Event::kFinished, 0, {}});
+        relay.Finished();
     };
     try {
         worker_ = std::thread(run);
     } catch (const std::system_error&) {
         // No thread to be had: nothing was copied; the window says so and becomes idle again.
         result_.message = kRunFailed;
-        Push({Event::kFinished, 0, {}});
+        Relay(*this).Finished();
     }
     return true;
 }
 
 void TCopyJob::Abort() {
     stop_.store(true);
-    engine_abort_.store(true);
-}
-
-void TCopyJob::Push(Event event) {
-    const bool finished = event.type == Event::kFinished;
-    {
-        const std::lock_guard lock(mutex_);
-        events_.push_back(std::move(event));
-    }
-    // The end of a run is shown at once; everything else waits for the next delivery tick.
-    if (finished) {
-        QMetaObject::invokeMethod(
-            this, [this] { Deliver(false); }, Qt::QueuedConnection);
-    }
-}
-
-void TCopyJob::Update(const std::function<void(Latest&)>& change) {
-    const std::lock_guard lock(mutex_);
-    change(latest_);
 }
 
 void TCopyJob::Deliver(bool all) {
     const auto started = std::chrono::steady_clock::now();
-    std::vector<Event> slice;
-    Latest latest;
-    {
-        const std::lock_guard lock(mutex_);
-        const std::size_t count =
-            all ? events_.size() : std::min(events_.size(), kDeliverySliceEvents);
-        slice.assign(std::make_move_iterator(events_.begin()),
-                     std::make_move_iterator(events_.begin() + static_cast<std::ptrdiff_t>(count)));
-        events_.erase(events_.begin(), events_.begin() + static_cast<std::ptrdiff_t>(count));
-        latest = std::exchange(latest_, Latest{});
-    }
-
-    // A row changed twice in one delivery shows its last state only.
-    std::vector<bool> superseded(slice.size(), false);
-    std::unordered_set<int> changed_later;
-    for (std::size_t i = slice.size(); i-- > 0;) {
-        if (slice[i].type == Event::kRunStarting) changed_later.clear();
-        if (slice[i].type == Event::kRowChanged && !changed_later.insert(slice[i].value).second) {
-            superseded[i] = true;
-        }
-    }
-    // The rows a run appends are announced together, before the changes that fill them.
-    const auto announce_rows = [&](std::size_t from) {
-        int last = -1;
-        for (std::size_t i = from; i < slice.size() && slice[i].type != Event::kRunStarting; ++i) {
-            if (slice[i].type == Event::kRowAdded) last = std::max(last, slice[i].value);
-        }
-        if (last >= 0) emit rowAdded(last);
-    };
-
+    RunEventQueue::Delivery delivery = queue_.Take(all ? 0 : kDeliverySliceEvents);
     bool finished = false;
-    announce_rows(0);
     std::size_t i = 0;
-    for (; i < slice.size(); ++i) {
-        const Event& event = slice[i];
+    for (; i < delivery.events.size(); ++i) {
+        const Event& event = delivery.events[i];
         switch (event.type) {
             case Event::kRunStarting:
                 emit runStarting();
-                announce_rows(i + 1);
                 break;
             case Event::kProgressMaximum:
                 emit progressMaximum(event.value);
                 break;
             case Event::kRowAdded:
+                emit rowAdded(event.value);
                 break;
             case Event::kRowChanged:
-                if (!superseded[i]) emit rowChanged(event.value, event.row);
+                emit rowChanged(event.value, event.row);
                 break;
             case Event::kFinished:
                 finished = true;
@@ -198,19 +148,15 @@ void TCopyJob::Deliver(bool all) {
         }
         if (!all && std::chrono::steady_clock::now() - started > kDeliverySliceTime) break;
     }
-    bool more = false;
-    {
-        const std::lock_guard lock(mutex_);
-        if (i + 1 < slice.size()) {
-            // Time is up: the rest goes back to the front of the queue.
-            events_.insert(
-                events_.begin(),
-                std::make_move_iterator(slice.begin() + static_cast<std::ptrdiff_t>(i + 1)),
-                std::make_move_iterator(slice.end()));
-        }
-        more = !events_.empty();
+    if (i + 1 < delivery.events.size()) {
+        // Time is up: the rest goes back to the front of the queue.
+        delivery.more = true;
+        queue_.PutBack(
+            {std::make_move_iterator(delivery.events.begin() + static_cast<std::ptrdiff_t>(i + 1)),
+             std::make_move_iterator(delivery.events.end())});
     }
 
+    const Latest& latest = delivery.latest;
     if (latest.position) emit progressPosition(*latest.position);
     if (latest.progress_text) emit progressText(ToQString(*latest.progress_text));
     if (latest.title) emit titleChanged(ToQString(*latest.title));
@@ -219,7 +165,7 @@ void TCopyJob::Deliver(bool all) {
 
     if (finished) {
         Finish();
-    } else if (more && !all) {
+    } else if (delivery.more && !all) {
         // A backlog is worked off without waiting for the tick, one slice per turn of the loop.
         QMetaObject::invokeMethod(
             this, [this] { Deliver(false); }, Qt::QueuedConnection);

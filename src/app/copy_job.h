@@ -1,26 +1,19 @@
 #pragma once
 
 // TCopyJob: one copy or folder command on a worker thread. The engine's events come back to the
-// thread that owns the job as signals, in order, delivered a few dozen times a second: rows
-// appended in one delivery come as one signal, a row changed twice shows its last state, and
-// values that only the latest one matters of (progress, title, speed line, status) come once,
-// so a run of many small files costs the window little. Abort() stops the run before its
-// next file; the destructor aborts and waits until what was copied is committed.
+// thread that owns the job as signals through a RunEventQueue, delivered ten times a second.
+// Abort() stops the run before its next file, also while its files are still being listed; the
+// destructor aborts and waits until what was copied is committed.
 
 #include <QMetaType>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <atomic>
-#include <deque>
-#include <functional>
-#include <memory>
-#include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
-#include <vector>
 
+#include "app/run_event_queue.h"
 #include "copy/copy_run.h"
 #include "copy/result_row.h"
 
@@ -68,33 +61,16 @@ class TCopyJob : public QObject {
     class Relay;
     friend class Relay;
 
-    // Events that count in order.
-    struct Event {
-        enum Type { kRunStarting, kProgressMaximum, kRowAdded, kRowChanged, kFinished } type;
-        int value = 0;
-        TResultRow row;
-    };
-    // Latest values; only the last one of each counts.
-    struct Latest {
-        std::optional<int> position;
-        std::optional<std::string> progress_text, title, status, speed;
-        bool speed_finished = false;
-    };
-
-    void Push(Event event);
-    void Update(const std::function<void(Latest&)>& change);
-    // Delivers what the worker queued, a slice at a time so the window stays responsive.
+    // Hands what the worker queued to the window, a slice at a time so the window stays
+    // responsive; `all` empties the queue.
     void Deliver(bool all);
     void Finish();
 
     std::thread worker_;
+    // The run's stop flag: cleared here when a run starts, only read by the engine.
     std::atomic<bool> stop_{false};
-    std::atomic<bool> engine_abort_{false};
     bool running_ = false;
-
-    std::mutex mutex_;
-    std::deque<Event> events_;  // guarded by mutex_
-    Latest latest_;             // guarded by mutex_
+    RunEventQueue queue_;
     QTimer delivery_timer_;
 
     CopyRunContext context_;

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -13,8 +14,12 @@
 #include "app/destinations.h"
 #include "app/main_commands.h"
 #include "app/main_lifecycle.h"
-#include "app/naming_panel.h"
+#include "app/main_rules.h"
 #include "app/qt_dialog_service.h"
+#include "copy/run_context.h"
+#include "naming/camera_model.h"
+#include "naming/naming_modes.h"
+#include "naming/naming_samples.h"
 #include "support/dir_selecter.h"
 
 namespace pelko {
@@ -87,10 +92,12 @@ TFrmDCMain::TFrmDCMain(TMainContext context, QWidget* parent)
     setMinimumSize(kMinWidth, kMinHeight);
     resize(kMinWidth, 600);
 
+    if (context_.computer_name.empty()) context_.computer_name = ComputerName();
+    if (context_.temp_folder.empty()) context_.temp_folder = UserTempFolder();
     if (context_.dialogs) {
         dialogs_ = context_.dialogs;
     } else {
-        own_dialogs_ = std::make_unique<TQtDialogService>(this);
+        own_dialogs_ = std::make_unique<TQtDialogService>(this, context_.app_folder);
         dialogs_ = own_dialogs_.get();
     }
     if (context_.shell) {
@@ -105,14 +112,13 @@ TFrmDCMain::TFrmDCMain(TMainContext context, QWidget* parent)
         own_clock_ = std::make_unique<SystemClock>();
         clock_ = own_clock_.get();
     }
-    if (context_.app_folder.empty()) context_.app_folder = AppFolder();
-    if (context_.computer_name.empty()) context_.computer_name = ComputerName();
-    if (context_.temp_folder.empty()) context_.temp_folder = UserTempFolder();
 
     BuildControls();
     WireHandlers();
-    naming_ = std::make_unique<TNamingPanel>(*this);
-    lifecycle_ = std::make_unique<TMainLifecycle>(*this);
+    context_.dialogs = dialogs_;
+    context_.shell = shell_;
+    context_.clock = clock_;
+    lifecycle_ = std::make_unique<TMainLifecycle>(*this, context_);
     commands_ = std::make_unique<TMainCommands>(*this, context_.volumes);
     FormCreate();
     tmrDriveCheck->start();
@@ -486,23 +492,189 @@ bool TFrmDCMain::FirstShowDone() const {
 }
 
 void TFrmDCMain::FormCreate() {
+    cboMakeFolder->clear();
+    for (const ModeItem& item : FolderModeItems()) {
+        cboMakeFolder->AddItem(QString::fromStdString(item.caption),
+                               QString::fromStdString(item.description));
+    }
+    cboFileName->clear();
+    for (const ModeItem& item : FileNameModeItems(Clock().Now())) {
+        cboFileName->AddItem(QString::fromStdString(item.caption),
+                             QString::fromStdString(item.description));
+    }
+    ResetResultGrid();
+    memBikou->clear();
     lifecycle_->Create();
 }
+
 void TFrmDCMain::FormShow() {
-    lifecycle_->Show();
+    if (lifecycle_->Show()) {
+        tmrDriveCheckTimer();
+        lblProcessTime->clear();
+        lblProcessTime->setVisible(false);
+    }
+    memBikou->setFocus(Qt::OtherFocusReason);
 }
+
 void TFrmDCMain::FormClose() {
     lifecycle_->Close();
 }
+
 void TFrmDCMain::chkLockClick() {
-    ApplySettingLock(*this, chkLock->isChecked());
+    RefreshNaming();
 }
+
 void TFrmDCMain::dtpLCDateChange() {
-    lifecycle_->PickersChanged();
+    const QDate date = dtpLCDate->date();
+    const QTime time = dtpLCTime->time();
+    lifecycle_->PickersChanged(
+        {date.year(), date.month(), date.day(), time.hour(), time.minute(), time.second(), 0});
+}
+
+void TFrmDCMain::RefreshNaming() {
+    const MainWindowSettings settings = lifecycle_->Settings();
+    const MainControlStates states = ControlStatesFor(settings);
+    for (QWidget* control :
+         {static_cast<QWidget*>(cboCopySet), static_cast<QWidget*>(cboMakeFolder),
+          static_cast<QWidget*>(cboUserFolder), static_cast<QWidget*>(cboFileName),
+          static_cast<QWidget*>(cboUserFmt), static_cast<QWidget*>(chkReMove),
+          static_cast<QWidget*>(chkAutoRestore), static_cast<QWidget*>(chkExecExifDate),
+          static_cast<QWidget*>(chkLastDateExec), static_cast<QWidget*>(dtpLCDate),
+          static_cast<QWidget*>(dtpLCTime)}) {
+        control->setEnabled(states.settings_enabled);
+    }
+    for (QWidget* button : {btnOverwriteCopySet, btnAddCopySet, btnDelCopySet, btnDestRaw,
+                            btnDestJpeg, btnDestOther}) {
+        button->setVisible(states.change_buttons_visible);
+    }
+    cboUserFolder->setVisible(states.user_folder_visible);
+    btnDelFlder->setVisible(states.delete_folder_visible);
+    cboUserFmt->setVisible(states.user_format_visible);
+    btnDelFmt->setVisible(states.delete_format_visible);
+
+    const ModelAliasSource aliases{context_.app_folder};
+    const NamingSamples samples = MakeNamingSamples(
+        NamingSettingsOf(settings), Clock().Now(),
+        [&aliases](const std::string& file) { return GetModelName(file, aliases); });
+    lblSampleFolder->setText(QString::fromStdString(samples.folder));
+    lblSampleFileName->setText(QString::fromStdString(samples.file));
+}
+
+namespace {
+
+std::vector<std::string> LinesOf(const TSortCombo* combo) {
+    std::vector<std::string> lines;
+    for (const QString& line : combo->Lines())
+        lines.push_back(line.toStdString());
+    return lines;
+}
+
+QStringList ToQt(const std::vector<std::string>& lines) {
+    QStringList list;
+    for (const std::string& line : lines)
+        list << QString::fromStdString(line);
+    return list;
+}
+
+}  // namespace
+
+void TFrmDCMain::GatherSettings(MainWindowSettings& s) const {
+    CopySettings& c = s.copy;
+    c.dest_raw = lblDestRaw->Path().toStdString();
+    c.dest_jpg = lblDestJpg->Path().toStdString();
+    c.dest_other = lblDestOther->Path().toStdString();
+    c.folder_mode = std::max(0, cboMakeFolder->currentIndex());
+    c.file_name_mode = std::max(0, cboFileName->currentIndex());
+    // A typed text counts as the commit at the end of its edit will save it.
+    s.folder_history = LinesOf(cboUserFolder);
+    c.user_folder = CommitHistoryEntry(s.folder_history, cboUserFolder->currentText().toStdString(),
+                                       static_cast<std::size_t>(cboUserFolder->MaxItems));
+    s.format_history = LinesOf(cboUserFmt);
+    c.user_format = CommitHistoryEntry(s.format_history, cboUserFmt->currentText().toStdString(),
+                                       static_cast<std::size_t>(cboUserFmt->MaxItems));
+    c.remove_after_copy = chkReMove->isChecked();
+    s.auto_restore = chkAutoRestore->isChecked();
+    s.skip_older = chkLastDateExec->isChecked();
+    s.exif_date = chkExecExifDate->isChecked();
+    s.setting_lock = chkLock->isChecked();
+}
+
+void TFrmDCMain::ShowSettings(const MainWindowSettings& s) {
+    {
+        // One refresh at the end, for the value as a whole.
+        const QSignalBlocker block_folder_mode(cboMakeFolder);
+        const QSignalBlocker block_name_mode(cboFileName);
+        const QSignalBlocker block_folder(cboUserFolder);
+        const QSignalBlocker block_format(cboUserFmt);
+        const CopySettings& c = s.copy;
+        lblDestRaw->SetPath(QString::fromStdString(c.dest_raw));
+        lblDestJpg->SetPath(QString::fromStdString(c.dest_jpg));
+        lblDestOther->SetPath(QString::fromStdString(c.dest_other));
+        cboMakeFolder->setCurrentIndex(c.folder_mode);
+        cboFileName->setCurrentIndex(c.file_name_mode);
+        cboUserFolder->SetLines(ToQt(s.folder_history));
+        cboUserFolder->setEditText(QString::fromStdString(c.user_folder));
+        cboUserFmt->SetLines(ToQt(s.format_history));
+        cboUserFmt->setEditText(QString::fromStdString(c.user_format));
+        chkReMove->setChecked(c.remove_after_copy);
+        chkAutoRestore->setChecked(s.auto_restore);
+        chkLastDateExec->setChecked(s.skip_older);
+        chkExecExifDate->setChecked(s.exif_date);
+        chkLock->setChecked(s.setting_lock);
+    }
+    RefreshNaming();
+}
+
+MainWindowLayout TFrmDCMain::GatherLayout() const {
+    MainWindowLayout layout;
+    layout.maximized = isMaximized();
+    // A maximised window keeps its normal bounds, so un-maximising later restores them.
+    const QRect bounds = layout.maximized ? normalGeometry() : QRect(pos(), size());
+    layout.bounds = {bounds.top(), bounds.left(), bounds.width(), bounds.height()};
+    layout.left_panel = LeftPanelWidth();
+    layout.grid_widths = grdList->ColumnWidths();
+    return layout;
+}
+
+void TFrmDCMain::ShowLayout(const MainWindowLayout& layout) {
+    ScreenSize screen;
+    if (const QScreen* primary = QGuiApplication::primaryScreen()) {
+        screen = {primary->geometry().width(), primary->geometry().height()};
+    }
+    const FormBounds bounds = ReachableBounds(layout.bounds, screen, kMinWidth, kMinHeight);
+    move(bounds.left, bounds.top);
+    resize(bounds.width, bounds.height);
+    if (layout.maximized) setWindowState(windowState() | Qt::WindowMaximized);
+    SetLeftPanelWidth(layout.left_panel);
+    if (!layout.grid_widths.empty()) grdList->SetColumnWidths(layout.grid_widths);
+}
+
+std::string TFrmDCMain::Memo() const {
+    return memBikou->toPlainText().toStdString();
+}
+
+void TFrmDCMain::ShowMemo(const std::string& text) {
+    memBikou->setPlainText(QString::fromStdString(text));
+}
+
+void TFrmDCMain::ShowMode(bool mode) {
+    for (QWidget* statistics :
+         {static_cast<QWidget*>(lblK5), static_cast<QWidget*>(lblK20D),
+          static_cast<QWidget*>(lblAkCap), static_cast<QWidget*>(btnOpenMDB)}) {
+        statistics->setVisible(mode);
+    }
+}
+
+void TFrmDCMain::ShowCutoff(const DateTime& cutoff) {
+    const QSignalBlocker block_date(dtpLCDate);
+    const QSignalBlocker block_time(dtpLCTime);
+    dtpLCDate->setDate(QDate(cutoff.year, cutoff.month, cutoff.day));
+    dtpLCTime->setTime(QTime(cutoff.hour, cutoff.minute, cutoff.second));
 }
 
 void TFrmDCMain::btnCloseClick() {
-    lifecycle_->CommitTypedFormats();
+    cboUserFolder->Commit();
+    cboUserFmt->Commit();
     close();
 }
 
@@ -526,15 +698,11 @@ void TFrmDCMain::btnDestRawClick() {
 }
 
 void TFrmDCMain::cboMakeFolderClick() {
-    naming_->ModesChanged();
+    RefreshNaming();
 }
 
 void TFrmDCMain::cboUserFmtClick() {
-    if (sender() == cboUserFolder) {
-        naming_->FolderTextChanged();
-    } else {
-        naming_->FormatTextChanged();
-    }
+    RefreshNaming();
 }
 
 void TFrmDCMain::btnExecuteClick() {

@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 
+#include "app/main_view.h"
 #include "support/dialog_service.h"
 #include "support/platform.h"
 #include "support/version.h"
@@ -33,22 +34,8 @@ namespace pelko {
 
 class TMainCommands;
 class TMainLifecycle;
-class TNamingPanel;
 
-// What the window reaches the outside world through; each empty or null member means the
-// system's own (the application folder, the computer name, Qt dialogs, the desktop shell, the
-// system clock). Tests fill them.
-struct TMainContext {
-    IDialogService* dialogs = nullptr;
-    IShell* shell = nullptr;
-    const IClock* clock = nullptr;
-    const IVolumeSource* volumes = nullptr;
-    std::string app_folder;
-    std::string computer_name;
-    std::string temp_folder;
-};
-
-class TFrmDCMain : public QMainWindow {
+class TFrmDCMain : public QMainWindow, public IMainView {
     Q_OBJECT
 
   public:
@@ -64,7 +51,6 @@ class TFrmDCMain : public QMainWindow {
     const IClock& Clock() const { return *clock_; }
     const TMainContext& Context() const { return context_; }
     TMainLifecycle& Lifecycle() { return *lifecycle_; }
-    TNamingPanel& Naming() { return *naming_; }
     // The card detection and the copy and folder commands.
     TMainCommands& Commands() { return *commands_; }
 
@@ -142,6 +128,16 @@ class TFrmDCMain : public QMainWindow {
 
     // Writes the four header texts and cuts the grid to the header row.
     void ResetResultGrid();
+
+    // IMainView over the controls.
+    void GatherSettings(MainWindowSettings& settings) const override;
+    void ShowSettings(const MainWindowSettings& settings) override;
+    MainWindowLayout GatherLayout() const override;
+    void ShowLayout(const MainWindowLayout& layout) override;
+    std::string Memo() const override;
+    void ShowMemo(const std::string& text) override;
+    void ShowMode(bool mode) override;
+    void ShowCutoff(const DateTime& cutoff) override;
     // The first-show restore has run.
     bool FirstShowDone() const;
 
@@ -178,6 +174,9 @@ class TFrmDCMain : public QMainWindow {
     void BuildStatusBar();
     void WireHandlers();
     void ApplyLeftPanelWidth();
+    // The lock and the modes applied to the controls, and the samples for the settings as they
+    // stand.
+    void RefreshNaming();
 
     TMainContext context_;
     std::unique_ptr<IDialogService> own_dialogs_;
@@ -187,7 +186,6 @@ class TFrmDCMain : public QMainWindow {
     IShell* shell_ = nullptr;
     const IClock* clock_ = nullptr;
     std::unique_ptr<TMainLifecycle> lifecycle_;
-    std::unique_ptr<TNamingPanel> naming_;
     // Before the lifecycle in destruction: a run still going is stopped and committed while the
     // controls exist.
     std::unique_ptr<TMainCommands> commands_;

@@ -41,10 +41,7 @@ std::vector<CardListItem> ReadCardList(const std::string& card_info_path) {
 }
 
 TFrmSelCard::TFrmSelCard(QWidget* main_form, std::string card_info_path)
-    : QDialog(main_form),
-      card_info_path_(card_info_path.empty() ? AppFolder() + "/CardInfo.ini"
-                                             : std::move(card_info_path)),
-      main_form_(main_form) {
+    : QDialog(main_form), card_info_path_(std::move(card_info_path)), main_form_(main_form) {
     setObjectName("FrmSelCard");
     setWindowTitle(QString::fromUtf8("SDカード選択"));
     auto* layout = new QVBoxLayout(this);

@@ -28,9 +28,8 @@ class TFrmSelCard : public QDialog {
     Q_OBJECT
 
   public:
-    // main_form: the window the dialog is placed over; card_info_path: the CardInfo.ini to list,
-    // empty for the one in the application folder.
-    explicit TFrmSelCard(QWidget* main_form, std::string card_info_path = {});
+    // main_form: the window the dialog is placed over; card_info_path: the CardInfo.ini to list.
+    TFrmSelCard(QWidget* main_form, std::string card_info_path);
 
     // Horizontally centred on the main form, a quarter of the free height below its top.
     static QPoint Placement(const QRect& main_form, const QSize& dialog);

@@ -2,10 +2,8 @@
 #include <QIcon>
 
 #include "app/frm_dc_main.h"
-#include "app/frm_kind.h"
-#include "app/frm_scf_seiri.h"
-#include "app/frm_sel_card.h"
 #include "app/single_instance.h"
+#include "support/platform.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -21,11 +19,12 @@ int main(int argc, char** argv) {
         return instance.RaiseConfirmed() ? 0 : 1;
     }
 
-    // The windows in their order: main window, sidecar window, processing choice, card choice.
-    pelko::TFrmDCMain window;
-    pelko::TFrmSCFSeiri sidecar(&window);
-    pelko::TFrmKind kind(&window);
-    pelko::TFrmSelCard sel_card(&window);
+    // The program's facts are found here once and handed down.
+    pelko::TMainContext context;
+    context.app_folder = pelko::FindAppFolder();
+    context.computer_name = pelko::ComputerName();
+    context.temp_folder = pelko::UserTempFolder();
+    pelko::TFrmDCMain window(context);
     QObject::connect(&instance, &pelko::TSingleInstance::raiseRequested, &window,
                      &pelko::TFrmDCMain::RestoreAndRaise);
     window.show();

@@ -2,6 +2,7 @@
 
 #include "app/frm_dc_main.h"
 #include "app/main_lifecycle.h"
+#include "copy/run_context.h"
 #include "support/volumes.h"
 
 namespace pelko {
@@ -56,7 +57,10 @@ TMainCommands::TMainCommands(TFrmDCMain& window, const IVolumeSource* volumes) :
     run.card_folder = [this] { return S(w_.lblSourcePath->Path()); };
     run.make_context = [this] { return MakeContext(); };
     run.take_context = [this](const CopyRunContext& context) { TakeContext(context); };
-    run.commit_formats = [this] { w_.Lifecycle().CommitTypedFormats(); };
+    run.commit_formats = [this] {
+        w_.cboUserFolder->Commit();
+        w_.cboUserFmt->Commit();
+    };
     run.check_drives = [this] { watcher_->Check(); };
     runs_ = std::make_unique<TRunCommands>(w_.Dialogs(), w_.Lifecycle().Ini(), std::move(run));
 }
@@ -65,35 +69,14 @@ TMainCommands::~TMainCommands() = default;
 
 CopyRunContext TMainCommands::MakeContext() const {
     TMainLifecycle& life = w_.Lifecycle();
-    CopyRunContext context;
-    CopyRunSettings& s = context.settings;
-    s.dest_raw = S(w_.lblDestRaw->Path());
-    s.dest_jpg = S(w_.lblDestJpg->Path());
-    s.dest_other = S(w_.lblDestOther->Path());
-    s.remove_after_copy = w_.chkReMove->isChecked();
-    s.mode = life.Mode();
-    s.mode_sp_user = life.ModeSpUser();
-    NamingSettings& n = context.naming.settings;
-    n.folder_mode = std::max(0, w_.cboMakeFolder->currentIndex());
-    n.user_folder = S(w_.cboUserFolder->currentText());
-    n.file_name_mode = std::max(0, w_.cboFileName->currentIndex());
-    n.user_format = S(w_.cboUserFmt->currentText());
-    n.exif_date = w_.chkExecExifDate->isChecked();
-    n.skip_older = w_.chkLastDateExec->isChecked();
-    context.naming.state.last_copy_cutoff = life.LastCopyCutoff();
-    context.naming.state.newest_file_date = life.NewestFileDate();
-    context.naming.state.current_shot_date = life.CurrentShotDate;
-    context.naming.clock = &w_.Clock();
-    context.clock = &w_.Clock();
-    context.file_kinds = life.FileKinds();
+    CopyRunContext context =
+        MakeCopyRunContext(life.Settings(), w_.Context().app_folder, w_.Clock(), life.RunState());
     context.speed_text = speed_text_;
     return context;
 }
 
 void TMainCommands::TakeContext(const CopyRunContext& context) {
-    TMainLifecycle& life = w_.Lifecycle();
-    life.SetNewestFileDate(context.naming.state.newest_file_date);
-    life.CurrentShotDate = context.naming.state.current_shot_date;
+    w_.Lifecycle().TakeRunState(context.naming.state);
     speed_text_ = context.speed_text;
 }
 

@@ -90,7 +90,7 @@ bool TQtShell::Open(const std::string& file_name, const std::string& /*params*/)
 }
 
 std::string TQtDialogService::SelectCard() {
-    return ExecSelCard({}, owner_);
+    return ExecSelCard(app_folder_ + "/CardInfo.ini", owner_);
 }
 
 int TQtDialogService::SelectProcessing() {

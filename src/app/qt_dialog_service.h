@@ -13,8 +13,10 @@ namespace pelko {
 
 class TQtDialogService final : public IDialogService {
   public:
-    // owner: the window the dialogs are modal to (may be null).
-    explicit TQtDialogService(QWidget* owner = nullptr) : owner_(owner) {}
+    // owner: the window the dialogs are modal to (may be null); app_folder: where CardInfo.ini
+    // lives.
+    TQtDialogService(QWidget* owner, std::string app_folder)
+        : owner_(owner), app_folder_(std::move(app_folder)) {}
     void SetOwner(QWidget* owner) { owner_ = owner; }
 
     MsgAnswer MessageBox(MsgKind kind, const std::string& title, const std::string& text,
@@ -31,6 +33,7 @@ class TQtDialogService final : public IDialogService {
 
   private:
     QPointer<QWidget> owner_;
+    std::string app_folder_;
 };
 
 class TQtShell final : public IShell {

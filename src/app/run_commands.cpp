@@ -71,6 +71,7 @@ TRunCommands::TRunCommands(IDialogService& dialogs, TSetting& settings, Controls
 
 void TRunCommands::ExecuteCard() {
     if (Running() || !controls_.make_context) return;
+    if (controls_.commit_formats) controls_.commit_formats();
     CopyRunContext context = controls_.make_context();
     context.copy_to_destinations = true;
     const std::string card = controls_.card_folder ? controls_.card_folder() : std::string();
@@ -93,13 +94,13 @@ void TRunCommands::ExecuteFolder() {
     }
     settings_.WriteString(kDirSelUserKey, *folder);
 
+    if (controls_.commit_formats) controls_.commit_formats();
     CopyRunContext context = controls_.make_context();
     context.copy_to_destinations = copy;
     StartRun(std::move(context), *folder, RunSourceKind::rsFolder);
 }
 
 void TRunCommands::StartRun(CopyRunContext context, const std::string& source, RunSourceKind kind) {
-    if (controls_.commit_formats) controls_.commit_formats();
     SetIdle(false);
     job_.Start(std::move(context), source, kind);
 }

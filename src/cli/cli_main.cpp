@@ -12,7 +12,7 @@ namespace {
 
 struct Runner {
     std::string_view name;
-    int (*run)(const Args& args, std::ostream& out, std::ostream& err);
+    int (*run)(const Args& args, const ProgramFacts& facts, std::ostream& out, std::ostream& err);
 };
 constexpr Runner kRunners[] = {
     {"exif", RunExif},     {"model", RunModel},     {"name", RunName},
@@ -21,7 +21,7 @@ constexpr Runner kRunners[] = {
 
 }  // namespace
 
-int Main(const Args& args, std::ostream& out, std::ostream& err) {
+int Main(const Args& args, const ProgramFacts& facts, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
         err << "usage: pelkocopy-cli COMMAND [ARGS] (pelkocopy-cli --help lists the commands)\n";
         return 2;
@@ -54,7 +54,7 @@ int Main(const Args& args, std::ostream& out, std::ostream& err) {
         PrintCommandHelp(*usage, out);
         return 0;
     }
-    return runner->run(rest, out, err);
+    return runner->run(rest, facts, out, err);
 }
 
 }  // namespace pelko::cli

@@ -42,7 +42,7 @@ Json ExifJson(const std::string& file, bool has_exif, const TExifInfoEx& x) {
 
 }  // namespace
 
-int RunExif(const Args& args, std::ostream& out, std::ostream& err) {
+int RunExif(const Args& args, const ProgramFacts& /*facts*/, std::ostream& out, std::ostream& err) {
     Args files;
     if (!ParseFileArgs("exif", args, {}, &files, err)) return 2;
     TExifInfoEx exif;

@@ -22,6 +22,7 @@
 #include "cli/usage.h"
 #include "copy/copy_run.h"
 #include "copy/copy_settings.h"
+#include "copy/run_context.h"
 #include "naming/camera_model.h"
 #include "support/date_time.h"
 #include "support/file_ops.h"
@@ -144,12 +145,13 @@ const Option* FindOption(const Option (&options)[N], std::string_view name) {
 // Takes every setting from the window's own settings file. False (with the messages on err) when a
 // stored destination that the command line does not replace is refused, or the file cannot be
 // read.
-bool LoadWindowSettings(CopyRunContext& context, const ImportOptions& o, const DateTime& now,
-                        std::ostream& err) {
+bool LoadWindowSettings(MainWindowSettings& stored, const ImportOptions& o,
+                        const ProgramFacts& facts, std::ostream& err) {
     TSetting ini("FrmDCMain", FormBounds{});
+    ini.SetPlaces(SettingPlaces{facts.app_folder, facts.computer_name, {}, {}});
     ini.IniFileKind = TIniFileKind::fnComputerName;
     std::vector<SettingsProblem> problems;
-    const MainWindowSettings stored = ReadMainWindowSettings(ini, AppFolder(), problems);
+    stored = ReadMainWindowSettings(ini, facts.app_folder, problems);
     bool usable = true;
     for (const SettingsProblem& problem : problems) {
         // In place the destinations are not used; a destination given here replaces the stored.
@@ -161,24 +163,6 @@ bool LoadWindowSettings(CopyRunContext& context, const ImportOptions& o, const D
         err << "pelkocopy-cli import: " << problem.message << "\n";
         usable = usable && !problem.stops_run;
     }
-    context.file_kinds = stored.file_kinds;
-
-    CopyRunSettings& s = context.settings;
-    NamingSettings& n = context.naming.settings;
-    s.dest_raw = stored.copy.dest_raw;
-    s.dest_jpg = stored.copy.dest_jpg;
-    s.dest_other = stored.copy.dest_other;
-    s.remove_after_copy = stored.copy.remove_after_copy;
-    s.mode = stored.mode;
-    s.mode_sp_user = stored.mode_sp_user;
-    n.skip_older = stored.skip_older;
-    n.exif_date = stored.exif_date;
-    n.folder_mode = stored.copy.folder_mode;
-    n.file_name_mode = stored.copy.file_name_mode;
-    n.user_folder = stored.copy.user_folder;
-    n.user_format = stored.copy.user_format;
-    context.naming.state.last_copy_cutoff =
-        stored.last_copy_date_time.empty() ? now.ToText() : stored.last_copy_date_time;
     return usable;
 }
 
@@ -305,7 +289,7 @@ void OpenClosedStandardStreams() {
 
 }  // namespace
 
-int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
+int RunImport(const Args& args, const ProgramFacts& facts, std::ostream& out, std::ostream& err) {
     ImportOptions o;
     bool options_done = false;  // after "--" the argument is the SOURCE, even one like "--x"
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -341,44 +325,42 @@ int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
 
     const SystemClock clock;
     const DateTime now = clock.Now();
-    CopyRunContext context;
-    context.clock = &clock;
-    context.naming.clock = &clock;
-    context.naming.state.last_copy_cutoff = now.ToText();
-    if (o.settings && !LoadWindowSettings(context, o, now, err)) return 1;
+    MainWindowSettings settings;
+    if (o.settings && !LoadWindowSettings(settings, o, facts, err)) return 1;
 
     for (const auto& [kind, list] : o.extensions) {
-        const std::vector<std::string> refused = context.file_kinds.Add(kind, list);
+        const std::vector<std::string> refused = settings.file_kinds.Add(kind, list);
         if (!refused.empty()) return Usage(err, "not a file extension: " + refused.front());
     }
 
-    CopyRunSettings& s = context.settings;
-    NamingSettings& n = context.naming.settings;
-    if (o.dest_raw) s.dest_raw = *o.dest_raw;
-    if (o.dest_jpg) s.dest_jpg = *o.dest_jpg;
-    if (o.dest_other) s.dest_other = *o.dest_other;
-    if (o.folder_mode) n.folder_mode = *o.folder_mode;
-    if (o.name_mode) n.file_name_mode = *o.name_mode;
-    if (o.user_folder) n.user_folder = *o.user_folder;
-    if (o.user_format) n.user_format = *o.user_format;
+    CopySettings& c = settings.copy;
+    if (o.dest_raw) c.dest_raw = *o.dest_raw;
+    if (o.dest_jpg) c.dest_jpg = *o.dest_jpg;
+    if (o.dest_other) c.dest_other = *o.dest_other;
+    if (o.folder_mode) c.folder_mode = *o.folder_mode;
+    if (o.name_mode) c.file_name_mode = *o.name_mode;
+    if (o.user_folder) c.user_folder = *o.user_folder;
+    if (o.user_format) c.user_format = *o.user_format;
     if (o.cutoff) {
         const std::optional<DateTime> parsed = ParseDateTimeText(*o.cutoff);
         if (!parsed || o.cutoff->size() != 19) {
             return Usage(err, "--cutoff is not \"yyyy/mm/dd hh:nn:ss\": " + *o.cutoff);
         }
-        context.naming.state.last_copy_cutoff = parsed->ToText();
+        settings.last_copy_date_time = parsed->ToText();
     } else if (o.skip_older.value_or(false) && !o.settings) {
         return Usage(err, "--skip-older needs --cutoff");
     }
-    n.exif_date = o.exif_date.value_or(n.exif_date);
-    n.skip_older = o.skip_older.value_or(n.skip_older);
-    s.remove_after_copy = o.remove.value_or(s.remove_after_copy);
-    s.mode = s.mode || o.mode;
-    s.mode_sp_user = s.mode_sp_user || o.mode_sp_user;
+    settings.exif_date = o.exif_date.value_or(settings.exif_date);
+    settings.skip_older = o.skip_older.value_or(settings.skip_older);
+    c.remove_after_copy = o.remove.value_or(c.remove_after_copy);
+    settings.mode = settings.mode || o.mode;
+    settings.mode_sp_user = settings.mode_sp_user || o.mode_sp_user;
+
+    CopyRunContext context =
+        MakeCopyRunContext(settings, facts.app_folder, clock, FirstRunState(settings, now));
+    CopyRunSettings& s = context.settings;
     s.dry_run = o.dry_run;
     context.copy_to_destinations = !o.rename;
-    context.naming.state.newest_file_date = context.naming.state.last_copy_cutoff;
-    context.naming.state.current_shot_date = now.DateText();
 
     // In place only the new names count, so the destinations are not needed.
     if (context.copy_to_destinations &&
@@ -416,11 +398,12 @@ int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
     // the default lines, as the window would (an existing table is never rewritten). A dry run
     // writes nothing and takes those lines from memory, so that it names files as the run will.
     if (o.dry_run) {
-        context.naming.model_name = [](const std::string& file) {
-            return GetModelName(file, false, TMissingAliasTable::matBuiltIn);
+        const ModelAliasSource aliases{facts.app_folder, TMissingAliasTable::matBuiltIn};
+        context.naming.model_name = [aliases](const std::string& file) {
+            return GetModelName(file, aliases);
         };
-    } else if (CreateAppFolder()) {
-        WriteModelAliasFile(AppFolder());
+    } else if (FolderCreate(facts.app_folder)) {
+        WriteModelAliasFile(facts.app_folder);
     }
 
     RowPrinter printer(out, g_interrupted, o.json);

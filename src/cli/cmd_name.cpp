@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/usage.h"
+#include "naming/camera_model.h"
 #include "naming/user_format.h"
 #include "support/date_time.h"
 
@@ -18,7 +19,7 @@ int Usage(std::ostream& err, const std::string& message) {
 
 }  // namespace
 
-int RunName(const Args& args, std::ostream& out, std::ostream& err) {
+int RunName(const Args& args, const ProgramFacts& facts, std::ostream& out, std::ostream& err) {
     std::optional<std::string> format;
     std::optional<std::string> date_text;
     std::string source_folder;
@@ -66,7 +67,10 @@ int RunName(const Args& args, std::ostream& out, std::ostream& err) {
     // The extension as the name has it, from its last ".".
     const std::size_t dot = name->rfind('.');
     const std::string ext = dot == std::string::npos ? std::string() : name->substr(dot);
-    out << EvaluateUserFormat(*name, ext, *format, date, source_folder) << "\n";
+    const ModelAliasSource aliases{facts.app_folder};
+    out << EvaluateUserFormat(*name, ext, *format, date, source_folder,
+                              [&](const std::string& file) { return GetModelName(file, aliases); })
+        << "\n";
     return 0;
 }
 

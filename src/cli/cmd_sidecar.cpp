@@ -5,7 +5,8 @@
 namespace pelko::cli {
 
 // Not built yet: reports itself as unavailable.
-int RunSidecar(const Args& /*args*/, std::ostream& /*out*/, std::ostream& err) {
+int RunSidecar(const Args& /*args*/, const ProgramFacts& /*facts*/, std::ostream& /*out*/,
+               std::ostream& err) {
     err << "pelkocopy-cli: 'sidecar' is not available in this build\n";
     return 2;
 }

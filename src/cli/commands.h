@@ -11,13 +11,19 @@ namespace pelko::cli {
 
 using Args = std::vector<std::string>;
 
-int RunExif(const Args& args, std::ostream& out, std::ostream& err);
-int RunModel(const Args& args, std::ostream& out, std::ostream& err);
-int RunName(const Args& args, std::ostream& out, std::ostream& err);
-int RunImport(const Args& args, std::ostream& out, std::ostream& err);
-int RunSidecar(const Args& args, std::ostream& out, std::ostream& err);
+// What the program finds out about its place once, in main, and hands to every command.
+struct ProgramFacts {
+    std::string app_folder;
+    std::string computer_name;
+};
+
+int RunExif(const Args& args, const ProgramFacts& facts, std::ostream& out, std::ostream& err);
+int RunModel(const Args& args, const ProgramFacts& facts, std::ostream& out, std::ostream& err);
+int RunName(const Args& args, const ProgramFacts& facts, std::ostream& out, std::ostream& err);
+int RunImport(const Args& args, const ProgramFacts& facts, std::ostream& out, std::ostream& err);
+int RunSidecar(const Args& args, const ProgramFacts& facts, std::ostream& out, std::ostream& err);
 
 // Entry point shared by main() and the tests.
-int Main(const Args& args, std::ostream& out, std::ostream& err);
+int Main(const Args& args, const ProgramFacts& facts, std::ostream& out, std::ostream& err);
 
 }  // namespace pelko::cli

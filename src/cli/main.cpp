@@ -1,8 +1,10 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "support/platform.h"
 
 int main(int argc, char** argv) {
     pelko::cli::Args args(argv + 1, argv + argc);
-    return pelko::cli::Main(args, std::cout, std::cerr);
+    const pelko::cli::ProgramFacts facts{pelko::FindAppFolder(), pelko::ComputerName()};
+    return pelko::cli::Main(args, facts, std::cout, std::cerr);
 }

@@ -83,8 +83,6 @@ bool CopyRun::AbortRequested() const {
 
 RunResult CopyRun::RunFileList() {
     const CopyRunSettings& settings = context_.settings;
-    abort_.store(false);
-    if (context_.abort != nullptr) context_.abort->store(false);
     failed_ = 0;
     planned_.clear();
     swept_folders_.clear();

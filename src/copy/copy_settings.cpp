@@ -1,5 +1,7 @@
 #include "copy/copy_settings.h"
 
+#include <algorithm>
+
 #include "naming/destination.h"
 #include "naming/list_file.h"
 #include "support/file_ops.h"
@@ -64,6 +66,22 @@ std::vector<std::string> LoadHistory(const std::string& path,
     return lines;
 }
 
+void SaveHistories(const ListFilePaths& paths, const MainWindowSettings& settings) {
+    if (!settings.folder_history.empty()) SaveListFile(paths.user_folder, settings.folder_history);
+    if (!settings.format_history.empty()) SaveListFile(paths.user_format, settings.format_history);
+}
+
+std::string CommitHistoryEntry(std::vector<std::string>& history, std::string_view typed,
+                               std::size_t max) {
+    const std::string text(TrimControl(typed));
+    if (text.empty()) return history.empty() ? std::string() : history.front();
+    const auto found = std::find(history.begin(), history.end(), text);
+    if (found != history.end()) history.erase(found);
+    history.insert(history.begin(), text);
+    if (history.size() > max) history.resize(max);
+    return text;
+}
+
 std::optional<DateTime> ParseStoredDateTime(std::string_view text) {
     text = TrimControl(text);
     // The year has its four digits; month, day and the time may lack their leading zeros.
@@ -120,12 +138,12 @@ MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_
     }
 
     const ListFilePaths paths = MakeListFilePaths(app_folder, s.mode, ini.Places().computer_name);
-    const std::vector<std::string> folders =
-        LoadHistory(paths.user_folder, DefaultUserFolderHistory());
-    const std::vector<std::string> formats =
-        LoadHistory(paths.user_format, DefaultUserFormatHistory());
-    c.user_folder = folders.empty() ? std::string() : folders.front();
-    c.user_format = formats.empty() ? std::string() : formats.front();
+    s.folder_history = LoadHistory(paths.user_folder, DefaultUserFolderHistory());
+    s.format_history = LoadHistory(paths.user_format, DefaultUserFormatHistory());
+    if (s.folder_history.size() > kHistoryMaxEntries) s.folder_history.resize(kHistoryMaxEntries);
+    if (s.format_history.size() > kHistoryMaxEntries) s.format_history.resize(kHistoryMaxEntries);
+    c.user_folder = s.folder_history.empty() ? std::string() : s.folder_history.front();
+    c.user_format = s.format_history.empty() ? std::string() : s.format_history.front();
     return s;
 }
 

@@ -29,10 +29,14 @@ struct CopySettings {
     int file_name_mode = 0;                      // FileName (clamped 0..5)
     std::string user_format;                     // first entry of the format history
     bool remove_after_copy = false;              // CopyAfterReMove
+    bool operator==(const CopySettings&) const = default;
 };
 
-// Everything of section "FrmDCMain" of {computer name}.ini that both front ends read.
+// The one settings value of the main window: everything of section "FrmDCMain" of
+// {computer name}.ini that both front ends read, and the two format histories. The window gathers
+// its controls into it and shows it; the tool, the ini files and the run context read it.
 struct MainWindowSettings {
+    // copy.user_folder and copy.user_format are the histories' entries in force.
     CopySettings copy;
     bool exif_date = false;           // ExecExifDate
     bool skip_older = false;          // LastDateExec
@@ -45,6 +49,8 @@ struct MainWindowSettings {
     int app_ver = 100;                // AppVer
     // Section "FileKinds" of the same file: extensions added to each kind.
     FileKindTable file_kinds;
+    // The user folder texts and user formats, most recent first.
+    std::vector<std::string> folder_history, format_history;
 };
 
 // The four list files (history and copy-set files) for the Mode switch.
@@ -96,6 +102,17 @@ std::vector<std::string> DefaultUserFormatHistory();
 // A history file's entries, or the defaults when the file does not exist.
 std::vector<std::string> LoadHistory(const std::string& path,
                                      const std::vector<std::string>& defaults);
+// Writes both histories of `settings` to their files, each only when it holds an entry.
+void SaveHistories(const ListFilePaths& paths, const MainWindowSettings& settings);
+
+// The longest history kept.
+inline constexpr std::size_t kHistoryMaxEntries = 100;
+// Ends the edit of a history's text: the text is trimmed; a new text goes to the top (the list
+// cut to `max`), a known one moves to the top, an empty one changes nothing. Returns the entry in
+// force afterwards: the trimmed text, or for an empty text the top entry (what is saved first and
+// what the next start selects).
+std::string CommitHistoryEntry(std::vector<std::string>& history, std::string_view typed,
+                               std::size_t max = kHistoryMaxEntries);
 
 // A stored cut-off as "yyyy/mm/dd hh:nn:ss": a valid date with 1- or 2-digit month, day, hour,
 // minute and second ("2026/9/1 0:00:00"), the time optional; nothing for anything else.

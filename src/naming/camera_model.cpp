@@ -275,8 +275,7 @@ std::string ReadOlympusModel(const std::string& file_name) {
     return ReadRawModel(TRawMaker::rmOlympus, file_name);
 }
 
-std::string GetModelName(const std::string& file_name, bool no_alias,
-                         TMissingAliasTable missing_table) {
+std::string GetModelName(const std::string& file_name, const ModelAliasSource& aliases) {
     std::string model;
     try {
         const std::string ext = AsciiLower(ExtensionOf(file_name));
@@ -299,13 +298,13 @@ std::string GetModelName(const std::string& file_name, bool no_alias,
         // A reader that fails leaves the model unknown.
     }
     if (model.empty()) model = std::string(kUnknownModel);
-    if (no_alias) return model;
-    return ApplyModelAlias(model, missing_table);
+    return ApplyModelAlias(model, aliases);
 }
 
-std::string ApplyModelAlias(const std::string& model, TMissingAliasTable missing_table) {
-    const std::string path = AppFolder() + "/" + std::string(kModelAliasFileName);
-    return ModelText(AliasTableCache::Instance().Lookup(path, model, missing_table));
+std::string ApplyModelAlias(const std::string& model, const ModelAliasSource& aliases) {
+    if (aliases.folder.empty()) return model;
+    const std::string path = aliases.folder + "/" + std::string(kModelAliasFileName);
+    return ModelText(AliasTableCache::Instance().Lookup(path, model, aliases.missing));
 }
 
 bool WriteModelAliasFile(const std::string& folder) {

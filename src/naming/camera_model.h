@@ -19,16 +19,20 @@ inline constexpr std::string_view kUnknownModel = "不明";
 // files as the real run, which writes the table first, will).
 enum class TMissingAliasTable { matNone, matBuiltIn };
 
-// The model text for a file ("不明" when nothing is found); with no_alias the alias table is not
-// applied. The table is read once and again only when the file changes. Safe to call from
-// several threads.
-std::string GetModelName(const std::string& file_name, bool no_alias = false,
-                         TMissingAliasTable missing_table = TMissingAliasTable::matNone);
+// Where a model's alias comes from: ChangeModelName.txt of an application folder. An empty
+// folder applies no alias.
+struct ModelAliasSource {
+    std::string folder;
+    TMissingAliasTable missing = TMissingAliasTable::matNone;
+};
 
-// The alias of a model text from the application folder's table (the model itself when it has
-// none), filtered as every model text is.
-std::string ApplyModelAlias(const std::string& model,
-                            TMissingAliasTable missing_table = TMissingAliasTable::matNone);
+// The model text for a file ("不明" when nothing is found), shortened through the alias table of
+// `aliases`. The table is read once and again only when the file changes. Safe to call from
+// several threads.
+std::string GetModelName(const std::string& file_name, const ModelAliasSource& aliases);
+
+// The alias of a model text (the model itself when it has none), filtered as every model text is.
+std::string ApplyModelAlias(const std::string& model, const ModelAliasSource& aliases);
 
 // Model readers of the RAW formats. Each reads a fixed stretch of the file's header and never
 // returns an empty text: an unreadable, short or foreign file gives the maker's fallback text.

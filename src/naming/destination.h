@@ -63,7 +63,7 @@ struct NamingContext {
     NamingState state;
     // EXIF capture date of a ".jpg" file; empty: the built-in EXIF reader.
     ExifDateReader exif_date_reader;
-    // Model for %C; empty: GetModelName with the alias table.
+    // Model for %C; empty: GetModelName without an alias table.
     ModelNameLookup model_name;
     // "Now" for the live samples; null: the system clock.
     const IClock* clock = nullptr;

@@ -192,7 +192,7 @@ std::string EvaluateUserFormat(std::string_view name, std::string_view ext, std:
                     if (file.back() != '/') file.push_back('/');
                 }
                 file.append(name);
-                result.append(model_name ? model_name(file) : GetModelName(file));
+                result.append(model_name ? model_name(file) : GetModelName(file, {}));
                 result.append(arg);
                 break;
             }

@@ -11,8 +11,8 @@
 
 namespace pelko {
 
-// Camera model of a file, as %C inserts it. An empty function means GetModelName with the alias
-// table applied.
+// Camera model of a file, as %C inserts it. An empty function means GetModelName without an
+// alias table.
 using ModelNameLookup = std::function<std::string(const std::string& file_name)>;
 
 // The name `format` gives for the source file `name` (without folder, with extension) dated

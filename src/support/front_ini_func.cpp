@@ -23,8 +23,9 @@ CurrentFile& Current() {
 
 // Caller holds the mutex.
 void SelectLocked(CurrentFile& current, const std::string& file_name) {
-    current.name =
-        file_name.empty() ? AppFolder() + "/IniFiles/" + std::string(kExeName) + ".ini" : file_name;
+    current.name = file_name.empty()
+                       ? FindAppFolder() + "/IniFiles/" + std::string(kExeName) + ".ini"
+                       : file_name;
     std::string folder = FolderOf(current.name);
     if (!folder.empty() && !FolderExists(folder)) FolderCreate(folder);
 }

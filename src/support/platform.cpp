@@ -95,20 +95,7 @@ std::string ChooseAppFolder(const AppFolderInputs& inputs) {
     return WithoutTrailingSlashes(folder);
 }
 
-namespace {
-
-std::mutex& AppFolderMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-// Empty until the first call of AppFolder.
-std::string& CachedAppFolder() {
-    static std::string folder;
-    return folder;
-}
-
-std::string AppFolderFromSystem() {
+std::string FindAppFolder() {
     AppFolderInputs inputs;
     inputs.pelkocopy_home = Env("PELKOCOPY_HOME");
     if (inputs.pelkocopy_home.empty()) {
@@ -119,30 +106,6 @@ std::string AppFolderFromSystem() {
         inputs.home = HomeFolder();
     }
     return ChooseAppFolder(inputs);
-}
-
-}  // namespace
-
-std::string AppFolder() {
-    // Worked out once: it is asked for once per file through the model lookup.
-    std::lock_guard lock(AppFolderMutex());
-    std::string& folder = CachedAppFolder();
-    if (folder.empty()) folder = AppFolderFromSystem();
-    return folder;
-}
-
-bool CreateAppFolder() {
-    return FolderCreate(AppFolder());
-}
-
-void ResetAppFolderForTesting() {
-    std::lock_guard lock(AppFolderMutex());
-    CachedAppFolder().clear();
-}
-
-std::string AppPath() {
-    const std::string folder = AppFolder();
-    return folder == "/" ? folder : folder + "/";
 }
 
 std::string ComputerName() {

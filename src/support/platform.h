@@ -18,17 +18,9 @@ std::string ExecutablePath();
 
 // The application folder, where every data file lives: $PELKOCOPY_HOME when set; else the
 // executable's folder when it is writable (a portable copy); else $XDG_CONFIG_HOME/PelkoCopy
-// (default ~/.config/PelkoCopy). Worked out at the first call and kept; never created here, so
-// that reading (a dry run) leaves no trace. No trailing "/".
-std::string AppFolder();
-// AppFolder() with a trailing "/".
-std::string AppPath();
-// Creates the application folder with all missing levels, before the first file is written
-// there; true when it exists afterwards.
-bool CreateAppFolder();
-// Test seam: the next AppFolder() works the folder out again (after a test changed
-// $PELKOCOPY_HOME).
-void ResetAppFolderForTesting();
+// (default ~/.config/PelkoCopy). Never created here, so that reading (a dry run) leaves no
+// trace. No trailing "/". Each program asks once, in main, and hands the folder down.
+std::string FindAppFolder();
 
 // What the application folder is chosen from.
 struct AppFolderInputs {

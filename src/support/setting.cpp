@@ -28,7 +28,7 @@ std::string ConfigFolder() {
 }  // namespace
 
 SettingPlaces SettingPlaces::FromSystem() {
-    return {AppFolder(), ComputerName(), UserName(), ConfigFolder()};
+    return {FindAppFolder(), ComputerName(), UserName(), ConfigFolder()};
 }
 
 TSetting::TSetting(std::string owner_name, FormBounds design_bounds, int window_state_code)

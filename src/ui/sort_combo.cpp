@@ -4,6 +4,13 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QSignalBlocker>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "copy/copy_settings.h"
+#include "support/text.h"
 
 namespace pelko {
 
@@ -17,21 +24,28 @@ TSortCombo::TSortCombo(QWidget* parent) : QComboBox(parent) {
 }
 
 void TSortCombo::Commit() {
-    const QString text = currentText().trimmed();
+    const std::string typed = currentText().toStdString();
+    const QString text = QString::fromStdString(std::string(TrimControl(typed)));
     if (!AutoSort || text.isEmpty()) {
         if (isEditable()) setEditText(text.isEmpty() ? currentText() : text);
         return;
     }
-    const int found = findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (found != 0) {
-        if (found > 0) removeItem(found);
-        insertItem(0, text);
-        while (count() > MaxItems && count() > 0)
-            removeItem(count() - 1);
+    // The same rule as the settings value's, so the window saves what its runs used.
+    std::vector<std::string> lines;
+    for (const QString& line : Lines())
+        lines.push_back(line.toStdString());
+    const std::vector<std::string> before = lines;
+    CommitHistoryEntry(lines, typed, static_cast<std::size_t>(std::max(MaxItems, 1)));
+    const bool changed = lines != before;
+    if (changed) {
+        const QSignalBlocker block(this);
+        clear();
+        for (const std::string& line : lines)
+            addItem(QString::fromStdString(line));
     }
     setCurrentIndex(0);
     setEditText(text);
-    if (found != 0) emit committed();
+    if (changed) emit committed();
 }
 
 void TSortCombo::SetLines(const QStringList& lines) {

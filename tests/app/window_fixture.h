@@ -33,7 +33,7 @@ struct WindowFixture {
     RecordingShell shell;
     ManualClock clock{DateTime{2026, 12, 6, 19, 27, 5, 0}};
 
-    // A new application folder; PELKOCOPY_HOME points at it so nothing reaches the real one.
+    // A new application folder; PELKOCOPY_HOME points the tool's runs at it too.
     void Reset() {
         home = std::make_unique<QTemporaryDir>();
         qputenv("PELKOCOPY_HOME", home->path().toUtf8());
@@ -45,7 +45,7 @@ struct WindowFixture {
     std::string Path(const std::string& name) const { return Home() + "/" + name; }
     std::string IniPath() const { return Path(std::string(kComputer) + ".ini"); }
 
-    std::unique_ptr<TFrmDCMain> MakeWindow() {
+    TMainContext Context() {
         TMainContext context;
         context.dialogs = &dialogs;
         context.shell = &shell;
@@ -53,8 +53,9 @@ struct WindowFixture {
         context.app_folder = Home();
         context.temp_folder = Path("tmp");
         context.computer_name = kComputer;
-        return std::make_unique<TFrmDCMain>(context);
+        return context;
     }
+    std::unique_ptr<TFrmDCMain> MakeWindow() { return std::make_unique<TFrmDCMain>(Context()); }
 
     // A folder below the application folder, created.
     std::string Folder(const std::string& name) const {

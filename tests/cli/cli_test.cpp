@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/usage.h"
 #include "common/test_util.h"
+#include "support/platform.h"
 
 namespace pelko::cli {
 namespace {
@@ -20,7 +21,7 @@ struct Result {
 
 Result Cli(const Args& args) {
     std::ostringstream out, err;
-    const int status = Main(args, out, err);
+    const int status = Main(args, {FindAppFolder(), ComputerName()}, out, err);
     return {status, out.str(), err.str()};
 }
 

@@ -1,0 +1,436 @@
+// The main window's rules on plain values: the lifecycle over a fake view, the lock and mode
+// states, the placement of a stored window, the destination choice and the run's event queue.
+// No widget is built here.
+
+#include <sys/time.h>
+
+#include <QtTest>
+
+#include "app/destinations.h"
+#include "app/main_lifecycle.h"
+#include "app/main_rules.h"
+#include "app/run_event_queue.h"
+#include "app/window_fixture.h"
+
+using namespace pelko;
+using pelko::test::WindowFixture;
+
+namespace {
+
+// The controls of a window as plain values.
+struct FakeView final : IMainView {
+    MainWindowSettings shown;
+    // The texts in the two history combos; ShowSettings puts the entries in force there.
+    std::string typed_folder, typed_format;
+    MainWindowLayout layout;
+    std::string memo;
+    std::optional<bool> mode;
+    std::optional<DateTime> cutoff;
+
+    void GatherSettings(MainWindowSettings& s) const override {
+        const MainWindowSettings read = s;
+        s = shown;
+        s.mode = read.mode;
+        s.mode_sp_user = read.mode_sp_user;
+        s.file_kinds = read.file_kinds;
+        s.app_ver = read.app_ver;
+        s.last_copy_date_time = read.last_copy_date_time;
+        s.copy.user_folder = CommitHistoryEntry(s.folder_history, typed_folder);
+        s.copy.user_format = CommitHistoryEntry(s.format_history, typed_format);
+    }
+    void ShowSettings(const MainWindowSettings& s) override {
+        shown = s;
+        typed_folder = s.copy.user_folder;
+        typed_format = s.copy.user_format;
+    }
+    MainWindowLayout GatherLayout() const override { return layout; }
+    void ShowLayout(const MainWindowLayout& l) override { layout = l; }
+    std::string Memo() const override { return memo; }
+    void ShowMemo(const std::string& text) override { memo = text; }
+    void ShowMode(bool on) override { mode = on; }
+    void ShowCutoff(const DateTime& c) override { cutoff = c; }
+};
+
+// A lifecycle over a fake view, created and shown.
+struct Window {
+    explicit Window(WindowFixture& f) : context(f.Context()), life(view, context) {
+        life.Create();
+        life.Show();
+    }
+    FakeView view;
+    TMainContext context;
+    TMainLifecycle life;
+};
+
+using Rows = std::vector<std::string>;
+
+}  // namespace
+
+class TestMainRules : public QObject {
+    Q_OBJECT
+
+    WindowFixture f;
+
+  private slots:
+    void init() { f.Reset(); }
+
+    void firstStartPreparesTheFolderAndClosesWithEveryKey() {
+        test::WriteFile(f.Path("Readme.txt"), "notes\r\n");
+        test::WriteFile(f.Path("UFolder.txt"), "%Dyyyy\r\n");
+        const char* const old_files[] = {"AddExif.exe", "GetExif.exe", "GetExif.ifo", "xExif.dfc"};
+        for (const char* old_file : old_files)
+            test::WriteFile(f.Path(old_file), "old");
+        test::WriteFile(f.Path("ImgCount.txt"), "2026/12/06,3\r\n");
+        {
+            Window w(f);
+            QVERIFY(f.Exists("Data/UFolder.txt") && !f.Exists("UFolder.txt"));
+            for (const char* old_file : old_files)
+                QVERIFY2(!f.Exists(old_file), old_file);
+            QVERIFY(f.Exists("FmtHelp.txt") && f.Exists("ChangeModelName.txt"));
+            QVERIFY(f.Exists("tmp/ImgCount.txt"));
+            QCOMPARE(w.view.mode, std::optional<bool>(false));
+            QCOMPARE(f.shell.opened, std::vector<std::string>{f.Path("Readme.txt")});
+            QVERIFY(w.view.layout.maximized);
+            QVERIFY(w.view.layout.grid_widths.empty());  // the grid fills its width itself
+            QVERIFY(w.view.shown.copy.dest_raw.empty());
+            QCOMPARE(w.life.RunState().last_copy_cutoff, std::string("2026/12/06 19:27:05"));
+            QCOMPARE(w.view.cutoff, std::optional<DateTime>(f.clock.Now()));
+            QCOMPARE(w.view.shown.folder_history, Rows{"%Dyyyy"});
+            QCOMPARE(w.view.shown.format_history, Rows{"%WK5QT %Dyyyymmdd-hhnnss(aaa)-%N"});
+            // A second show restores nothing again.
+            f.shell.opened.clear();
+            QVERIFY(!w.life.Show());
+            QVERIFY(f.shell.opened.empty());
+            w.view.layout.grid_widths = {200, 500, 70, 100};
+            w.life.Close();
+        }
+        QCOMPARE(f.Key("AppVer"), std::string("141"));
+        QCOMPARE(f.Key("WindowMaxmized"), std::string("1"));
+        for (const char* key : {"FormTop", "FormLeft", "FormWidth", "FormHeight", "GridW0",
+                                "GridW1", "GridW2", "GridW3", "pnlLeft", "DestRaw", "DestJpg",
+                                "DestOther", "CopyAfterReMove", "AppAutoRestore", "LastDateExec",
+                                "ExecExifDate", "SettingLock", "MakeFolder", "FileName"}) {
+            QVERIFY2(f.Key(key) != "<missing>", key);
+        }
+        // No run saw a newer file: the cut-off is not stored, and the modes are never written.
+        QCOMPARE(f.Key("LastCopyDateTime"), std::string("<missing>"));
+        QCOMPARE(f.Key("Mode"), std::string("<missing>"));
+        QVERIFY(!f.Exists("PelkoCopy.ini") && !f.Exists("Memo.txt"));
+        QVERIFY(f.Exists("Data/UFormat.txt"));
+    }
+
+    void settingsAndLayoutComeBackAsSaved() {
+        const std::string raw = f.Folder("RAW"), jpg = f.Folder("JPG"), other = f.Folder("Other");
+        MainWindowSettings saved;
+        const MainWindowLayout layout{{50, 40, 1000, 700}, false, 520, {150, 250, 80, 120}};
+        {
+            Window w(f);
+            CopySettings& c = w.view.shown.copy;
+            c = {raw, jpg, other, 2, "", 1, "", true};
+            w.view.shown.exif_date = true;
+            w.view.shown.setting_lock = true;
+            // A typed format counts as saved: trimmed, at the top of its history.
+            w.view.typed_format = "  %P-%N  ";
+            w.view.typed_folder = "%Dyymmdd";
+            w.view.layout = layout;
+            saved = w.life.Settings();
+            QCOMPARE(saved.copy.user_format, std::string("%P-%N"));
+            w.life.Close();
+        }
+        QDir(QString::fromStdString(other)).removeRecursively();
+        QCOMPARE(test::ReadFile(f.Path("Data/UFormat.txt")),
+                 std::string("%P-%N\r\n%WK5QT %Dyyyymmdd-hhnnss(aaa)-%N\r\n"));
+
+        Window w(f);
+        QCOMPARE(w.view.layout, layout);
+        MainWindowSettings expected = saved;
+        expected.copy.dest_other.clear();  // gone: shown empty
+        expected.app_ver = kAppVerCurrent;
+        QCOMPARE(w.life.Settings().copy, expected.copy);
+        QCOMPARE(w.view.shown.folder_history, expected.folder_history);
+        QVERIFY(w.view.shown.exif_date && w.view.shown.setting_lock && !w.view.shown.skip_older);
+        QVERIFY(f.shell.opened.empty());  // no Readme at a later start
+    }
+
+    void cutoffStoredOnlyWhenARunSawANewerFile_data() {
+        QTest::addColumn<QString>("picked");
+        QTest::addColumn<QString>("newest");
+        QTest::addColumn<QString>("stored");
+        const QString before = "2026/01/02 03:04:05";
+        QTest::newRow("pickers earlier") << "2020/01/01 00:00:01"
+                                         << "" << before;
+        QTest::newRow("pickers later") << "2030/05/06 07:08:09"
+                                       << "" << before;
+        QTest::newRow("run saw a newer file") << "2020/01/01 00:00:01"
+                                              << "2026/11/30 10:00:00"
+                                              << "2026/11/30 10:00:00";
+    }
+    void cutoffStoredOnlyWhenARunSawANewerFile() {
+        QFETCH(QString, picked);
+        QFETCH(QString, newest);
+        QFETCH(QString, stored);
+        WindowFixture::WriteIni(f.IniPath(),
+                                {{"LastCopyDateTime", "2026/01/02 03:04:05"}, {"AppVer", "141"}});
+        {
+            Window w(f);
+            QCOMPARE(w.life.RunState().last_copy_cutoff, std::string("2026/01/02 03:04:05"));
+            w.life.PickersChanged(*ParseDateTimeText(picked.toStdString()));
+            QCOMPARE(QString::fromStdString(w.life.RunState().last_copy_cutoff), picked);
+            NamingState state = w.life.RunState();
+            if (!newest.isEmpty()) state.newest_file_date = newest.toStdString();
+            w.life.TakeRunState(state);
+            w.life.Close();
+        }
+        QCOMPARE(QString::fromStdString(f.Key("LastCopyDateTime")), stored);
+    }
+
+    void damagedSettingsAreToldAndLeftEmpty() {
+        WindowFixture::WriteIni(f.IniPath(), {{"DestRaw", "photos/raw"},
+                                              {"DestJpg", f.Folder("JPG")},
+                                              {"MakeFolder", "9"},
+                                              {"FileName", "-1"},
+                                              {"LastCopyDateTime", "2026/02/30 99:00:00"},
+                                              {"AppVer", "141"}});
+        Window w(f);
+        QVERIFY(w.view.shown.copy.dest_raw.empty());
+        QCOMPARE(w.view.shown.copy.dest_jpg, f.Path("JPG"));
+        QCOMPARE(w.view.shown.copy.folder_mode, 0);
+        QCOMPARE(w.view.shown.copy.file_name_mode, 0);
+        // An unreadable cut-off is now.
+        QCOMPARE(w.life.RunState().last_copy_cutoff, std::string("2026/12/06 19:27:05"));
+        QCOMPARE(f.dialogs.asked().size(), std::size_t{1});
+        QVERIFY(f.dialogs.asked()[0].text.find("DestRaw") != std::string::npos);
+        QVERIFY(f.dialogs.asked()[0].text.find("DestJpg") == std::string::npos);
+    }
+
+    void closedUnshownSavesNothing() {
+        WindowFixture::WriteIni(f.IniPath(), {{"DestRaw", f.Folder("RAW")}});
+        {
+            FakeView view;
+            const TMainContext context = f.Context();
+            TMainLifecycle life(view, context);
+            life.Create();
+            life.Close();
+        }
+        QCOMPARE(f.Key("DestRaw"), f.Path("RAW"));
+        QCOMPARE(f.Key("AppVer"), std::string("<missing>"));
+    }
+
+    void modesShowStatisticsAndWriteSharedKeys_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("statistics");
+        QTest::addColumn<bool>("shared_file");
+        QTest::newRow("neither") << "" << false << false;
+        QTest::newRow("Mode") << "Mode" << true << true;
+        QTest::newRow("ModeSpUser") << "ModeSpUser" << false << true;
+    }
+    void modesShowStatisticsAndWriteSharedKeys() {
+        QFETCH(QString, key);
+        QFETCH(bool, statistics);
+        QFETCH(bool, shared_file);
+        if (!key.isEmpty()) WindowFixture::WriteIni(f.IniPath(), {{key.toStdString(), "1"}});
+        test::WriteFile(f.Path("Memo.txt"), "line 1\r\nline 2\r\n");
+        {
+            Window w(f);
+            QCOMPARE(w.view.mode, std::optional<bool>(statistics));
+            const std::string prefix = f.Path(statistics ? "Data/TESTPC_" : "Data/U");
+            QCOMPARE(w.life.ListPaths().user_folder, prefix + "Folder.txt");
+            QCOMPARE(w.life.ListPaths().copy_set_ini, prefix + "CopySet.ini");
+            // The notes are kept in every mode: a user's text must not vanish at restart.
+            QCOMPARE(w.view.memo, std::string("line 1\nline 2"));
+            w.life.ShotCounts.k5qt = 1234;
+            w.view.memo = "note";
+            w.life.Close();
+        }
+        QCOMPARE(test::ReadFile(f.Path("Memo.txt")), std::string("note\r\n"));
+        const IniDocument shared_ini = WindowFixture::ReadIni(f.Path("PelkoCopy.ini"));
+        const auto shared = [&](const char* name) {
+            return shared_ini.Read("FrmDCMain", name).value_or("<missing>");
+        };
+        QCOMPARE(f.Exists("PelkoCopy.ini"), shared_file);
+        if (shared_file) {
+            QCOMPARE(shared("K5QT Count"), std::string("1234"));
+            QCOMPARE(shared("K-01 Count"), std::string("0"));
+            QCOMPARE(shared("TESTPC_Top"), std::string("100"));
+            QCOMPARE(shared("TESTPC_Height"), std::string("300"));
+        }
+        // The switches are read, never written.
+        QCOMPARE(f.Key(key.isEmpty() ? "Mode" : key.toStdString()),
+                 std::string(key.isEmpty() ? "<missing>" : "1"));
+    }
+
+    void closeCopiesShotCountsBackAndCleansOldFiles() {
+        const std::string old_folder = f.Folder("Old");
+        const std::string old_file = old_folder + "/IMGP0001.JPG";
+        const std::string new_file = old_folder + "/IMGP0002.JPG";
+        test::WriteFile(old_file, "x");
+        test::WriteFile(new_file, "x");
+        // A year and a day before the fixture's clock, and the day before it.
+        const struct timeval old_time[2] = {{1762400000, 0}, {1762400000, 0}};
+        QCOMPARE(::utimes(old_file.c_str(), old_time), 0);
+        const struct timeval recent[2] = {{1796500000, 0}, {1796500000, 0}};
+        QCOMPARE(::utimes(new_file.c_str(), recent), 0);
+        WindowFixture::WriteIni(f.IniPath(), {{"AutoDelFolder", old_folder}, {"AutoDelDay", "14"}});
+        {
+            Window w(f);
+            test::WriteFile(f.Path("tmp/ImgCount.txt"), "counted\r\n");
+            w.life.Close();
+        }
+        QVERIFY(!QFile::exists(QString::fromStdString(old_file)));
+        QVERIFY(QFile::exists(QString::fromStdString(new_file)));
+        QCOMPARE(test::ReadFile(f.Path("ImgCount.txt")), std::string("counted\r\n"));
+        QCOMPARE(f.Key("AutoDelDay"), std::string("14"));  // read, never written
+    }
+
+    void lockAndModesDecideTheControls() {
+        struct Row {
+            bool locked;
+            int folder_mode, name_mode;
+            MainControlStates expected;
+        };
+        const Row rows[] = {
+            {false, 0, 0, {true, true, false, false, false, false}},
+            {false, 1, 1, {true, true, true, true, true, true}},
+            {false, 2, 3, {true, true, true, true, false, false}},
+            {false, 5, 1, {true, true, false, false, true, true}},
+            // Locked: the combos in use stay shown but disabled; their buttons are hidden.
+            {true, 2, 1, {false, false, true, false, true, false}},
+            {true, 0, 0, {false, false, false, false, false, false}},
+        };
+        for (const Row& row : rows) {
+            MainWindowSettings settings;
+            settings.setting_lock = row.locked;
+            settings.copy.folder_mode = row.folder_mode;
+            settings.copy.file_name_mode = row.name_mode;
+            QVERIFY2(ControlStatesFor(settings) == row.expected,
+                     qPrintable(QString("lock %1 modes %2/%3")
+                                    .arg(row.locked)
+                                    .arg(row.folder_mode)
+                                    .arg(row.name_mode)));
+        }
+    }
+
+    void storedWindowStaysReachable() {
+        struct Row {
+            FormBounds stored;
+            FormBounds expected;
+        };
+        const ScreenSize screen{1280, 800};
+        const Row rows[] = {
+            {{100, 100, 900, 600}, {100, 100, 900, 600}},
+            {{-300, 50000, 900, 600}, {0, 1180, 900, 600}},
+            {{5000, -20, 100, 100}, {673, 0, 820, 480}},  // minimum size, strip above the bar
+        };
+        for (const Row& row : rows)
+            QVERIFY(ReachableBounds(row.stored, screen, 820, 480) == row.expected);
+        // Without a known screen only the minimum size applies.
+        QVERIFY(ReachableBounds({-5, -5, 10, 10}, {}, 820, 480) == (FormBounds{-5, -5, 820, 480}));
+    }
+
+    void destinationChoiceFillsOnlyEmptyOnes() {
+        struct Row {
+            int chosen;
+            std::array<std::string, 3> before, after;
+        };
+        const Row rows[] = {
+            {0, {"", "J", ""}, {"N", "J", "N"}},  {0, {"", "", ""}, {"N", "N", "N"}},
+            {1, {"", "J", "O"}, {"N", "N", "O"}}, {2, {"R", "J", ""}, {"R", "J", "N"}},
+            {3, {"", "J", ""}, {"", "J", ""}},  // no such button
+        };
+        for (const Row& row : rows) {
+            std::array<std::string, 3> folders = row.before;
+            ChooseDestination(folders, row.chosen, "N");
+            QCOMPARE(folders, row.after);
+        }
+    }
+
+    void runEventsKeepOrderAndCoalesce() {
+        using E = RunEventQueue::Event;
+        const auto row = [](const char* name) {
+            TResultRow r;
+            r.source = name;
+            return r;
+        };
+        struct Row {
+            const char* name;
+            std::vector<E> pushed;
+            std::size_t slice;
+            // type:value[:source] of each event delivered.
+            QStringList delivered;
+            bool more;
+        };
+        const Row rows[] = {
+            {"rows announced together before their changes",
+             {{E::kRowAdded, 0, {}},
+              {E::kRowChanged, 0, row("a")},
+              {E::kRowAdded, 1, {}},
+              {E::kRowChanged, 1, row("b")}},
+             0,
+             {"2:1", "3:0:a", "3:1:b"},
+             false},
+            {"a row changed twice shows its last state",
+             {{E::kRowAdded, 0, {}},
+              {E::kRowChanged, 0, row("working")},
+              {E::kRowChanged, 0, row("done")}},
+             0,
+             {"2:0", "3:0:done"},
+             false},
+            {"a new run starts the grid again",
+             {{E::kRowAdded, 4, {}},
+              {E::kRowChanged, 4, row("old")},
+              {E::kRunStarting, 0, {}},
+              {E::kProgressMaximum, 9, {}},
+              {E::kRowAdded, 0, {}},
+              {E::kRowChanged, 0, row("new")},
+              {E::kFinished, 0, {}}},
+             0,
+             {"2:4", "3:4:old", "0:0", "2:0", "1:9", "3:0:new", "4:0"},
+             false},
+            {"a slice leaves the rest for the next delivery",
+             {{E::kRowAdded, 0, {}}, {E::kRowChanged, 0, row("a")}, {E::kFinished, 0, {}}},
+             2,
+             {"2:0", "3:0:a"},
+             true},
+        };
+        for (const Row& r : rows) {
+            RunEventQueue queue;
+            for (const E& event : r.pushed)
+                queue.Push(event);
+            const RunEventQueue::Delivery delivery = queue.Take(r.slice);
+            QStringList got;
+            for (const E& event : delivery.events) {
+                QString text = QString("%1:%2").arg(event.type).arg(event.value);
+                if (event.type == E::kRowChanged)
+                    text += ":" + QString::fromStdString(event.row.source);
+                got << text;
+            }
+            QVERIFY2(got == r.delivered, qPrintable(QString(r.name) + ": " + got.join(' ')));
+            QVERIFY2(delivery.more == r.more, r.name);
+        }
+    }
+
+    void latestValuesComeOnceAndEventsPutBackComeFirst() {
+        using E = RunEventQueue::Event;
+        RunEventQueue queue;
+        for (int i = 1; i <= 3; ++i) {
+            queue.Update([&](RunEventQueue::Latest& l) {
+                l.position = i;
+                l.title = "PelkoCopy - [ " + std::to_string(i) + " / 3 ]";
+            });
+        }
+        queue.Push({E::kFinished, 0, {}});
+        RunEventQueue::Delivery first = queue.Take(0);
+        QCOMPARE(first.latest.position, std::optional<int>(3));
+        QCOMPARE(first.latest.title, std::optional<std::string>("PelkoCopy - [ 3 / 3 ]"));
+        QVERIFY(!first.latest.status);
+        queue.Push({E::kProgressMaximum, 5, {}});
+        queue.PutBack(std::move(first.events));
+        const RunEventQueue::Delivery second = queue.Take(0);
+        QCOMPARE(second.events.size(), std::size_t{2});
+        QCOMPARE(second.events[0].type, E::kFinished);
+        QVERIFY(!second.latest.position);  // taken once
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMainRules)
+#include "tst_main_rules.moc"
