@@ -63,6 +63,37 @@ class CopySettingsTest : public ::testing::Test {
     TempDir dir_;
 };
 
+// The end of a history edit, as the window counts it and as it saves it.
+TEST(CopySettings, CommittingAHistoryEntry) {
+    using Lines = std::vector<std::string>;
+    struct Row {
+        Lines before;
+        std::string typed;
+        std::string in_force;
+        Lines after;
+    };
+    const Row rows[] = {
+        {{"a", "b"}, "  c \t", "c", {"c", "a", "b"}},  // trimmed, new at the top
+        {{"a", "b", "c"}, "c", "c", {"c", "a", "b"}},  // known: moved up, not doubled
+        {{"a", "b"}, "a", "a", {"a", "b"}},
+        {{"a", "b"}, "   ", "a", {"a", "b"}},  // empty: unchanged, the top in force
+        {{}, "", "", {}},
+        {{"a"}, "　x　", "　x　", {"　x　", "a"}},  // a full-width space is text
+    };
+    for (const Row& row : rows) {
+        Lines history = row.before;
+        EXPECT_EQ(CommitHistoryEntry(history, row.typed), row.in_force) << row.typed;
+        EXPECT_EQ(history, row.after) << row.typed;
+    }
+    // 101 different texts keep the 100 most recent.
+    Lines history;
+    for (int i = 0; i <= 100; ++i)
+        CommitHistoryEntry(history, std::to_string(i));
+    ASSERT_EQ(history.size(), kHistoryMaxEntries);
+    EXPECT_EQ(history.front(), "100");
+    EXPECT_EQ(history.back(), "1");
+}
+
 TEST(CopySettings, StoredCutOffsParseAsDatesAndNormalise) {
     const std::pair<std::string, std::string> cases[] = {
         {"2026/09/01 00:00:00", "2026/09/01 00:00:00"},
