@@ -27,8 +27,7 @@ QString ToQString(const std::string& text) {
 
 }  // namespace
 
-// Runs on the worker: queues every event for the job's thread. A stop asked for while the files
-// were still being listed is asked again once the engine has cleared its flag for the run.
+// Runs on the worker: queues every event for the job's thread.
 class TCopyJob::Relay final : public ICopyRunObserver {
   public:
     explicit Relay(TCopyJob& job) : job_(job) {}
@@ -38,7 +37,6 @@ class TCopyJob::Relay final : public ICopyRunObserver {
         job_.Push({Event::kProgressMaximum, maximum, {}});
     }
     void ProgressPosition(int position) override {
-        KeepStopping();
         job_.Update([&](Latest& latest) { latest.position = position; });
     }
     void ProgressText(const std::string& text) override {
@@ -62,10 +60,6 @@ class TCopyJob::Relay final : public ICopyRunObserver {
     }
 
   private:
-    void KeepStopping() {
-        if (job_.stop_.load()) job_.engine_abort_.store(true);
-    }
-
     TCopyJob& job_;
 };
 
@@ -87,14 +81,13 @@ bool TCopyJob::Start(CopyRunContext context, std::string source_folder, RunSourc
     if (worker_.joinable()) worker_.join();
     running_ = true;
     stop_.store(false);
-    engine_abort_.store(false);
     {
         const std::lock_guard lock(mutex_);
         events_.clear();
         latest_ = {};
     }
     context_ = std::move(context);
-    context_.abort = &engine_abort_;
+    context_.abort = &stop_;
     delivery_timer_.start();
     result_ = {};
     const auto run = [this, source = std::move(source_folder), kind] {
@@ -121,7 +114,6 @@ bool TCopyJob::Start(CopyRunContext context, std::string source_folder, RunSourc
 
 void TCopyJob::Abort() {
     stop_.store(true);
-    engine_abort_.store(true);
 }
 
 void TCopyJob::Push(Event event) {

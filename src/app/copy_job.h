@@ -89,7 +89,6 @@ class TCopyJob : public QObject {
 
     std::thread worker_;
     std::atomic<bool> stop_{false};
-    std::atomic<bool> engine_abort_{false};
     bool running_ = false;
 
     std::mutex mutex_;

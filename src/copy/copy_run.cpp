@@ -75,7 +75,9 @@ CopyRun::CopyRun(CopyRunContext& context, ICopyRunObserver& observer)
       observer_(observer),
       statistics_(context.statistics != nullptr ? *context.statistics : no_statistics_),
       clock_(context.clock != nullptr ? *context.clock : DefaultClock()),
-      stats_(clock_) {}
+      stats_(clock_),
+      faults_(context.seams != nullptr ? context.seams->file_faults : nullptr),
+      batch_(std::make_unique<DurableCopyBatch>(faults_)) {}
 
 bool CopyRun::AbortRequested() const {
     return abort_.load() || (context_.abort != nullptr && context_.abort->load());
@@ -83,8 +85,6 @@ bool CopyRun::AbortRequested() const {
 
 RunResult CopyRun::RunFileList() {
     const CopyRunSettings& settings = context_.settings;
-    abort_.store(false);
-    if (context_.abort != nullptr) context_.abort->store(false);
     failed_ = 0;
     planned_.clear();
     swept_folders_.clear();
@@ -116,6 +116,7 @@ RunResult CopyRun::RunFileList() {
         observer_.RowAdded(i);
         ProcessFile(context_.file_list[static_cast<std::size_t>(i)], i);
         result.rows = i + 1;
+        if (context_.seams != nullptr && context_.seams->file_done) context_.seams->file_done(i);
     }
     CommitPending(true);
 
@@ -232,7 +233,8 @@ bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, in
         // copies are made in batches, which CommitPending finishes.
         const SourceFile file = SourceOf(source);
         const CopyOutcome outcome =
-            remove ? batch_->Stage(file, dest) : CopyFileChecked(file, dest, CopyOptions{});
+            remove ? batch_->Stage(file, dest)
+                   : CopyFileChecked(file, dest, CopyOptions{false, false, faults_});
         if (outcome == CopyOutcome::kOk && remove) {
             if (pending_.empty()) batch_started_ms_ = clock_.TickMs();
             pending_.push_back({row, source, dest, size, kind, {}});
@@ -271,7 +273,7 @@ void CopyRun::CommitPending(bool finish) {
                 job->copies[i].committed = committed[i];
             return std::move(job->copies);
         };
-        batch_ = std::make_unique<DurableCopyBatch>();
+        batch_ = std::make_unique<DurableCopyBatch>(faults_);
         pending_.clear();
         try {
             committing_ = std::async(std::launch::async, work);
@@ -334,7 +336,17 @@ CommandResult RunCopyCommand(CopyRunContext& context, ICopyRunObserver& observer
     observer.ProgressPosition(0);
     observer.ProgressText("");
     observer.StatusChanged(std::string(kStatusWorking));
-    RunListing listing = ListRunFiles(source_folder);
+    RunListing listing = ListRunFiles(source_folder, context.abort, context.seams);
+    if (listing.stopped) {
+        // Stopped while the source was listed: no file is touched, and an incomplete listing
+        // says nothing about what the source holds.
+        context.file_list.clear();
+        context.source_folders.clear();
+        result.run.aborted = true;
+        result.run.status = kStatusAborted;
+        observer.StatusChanged(result.run.status);
+        return result;
+    }
     context.file_list = std::move(listing.files);
     context.source_folders = std::move(listing.folders);
     result.unreadable_folders = std::move(listing.unreadable);

@@ -70,6 +70,8 @@ class CopyRunTest : public ::testing::Test {
         context.clock = context.naming.clock = &clock;
         context.naming.state.last_copy_cutoff = "2000/01/01 00:00:00";
         context.naming.state.newest_file_date = "2000/01/01 00:00:00";
+        seams.file_faults = &faults;
+        context.seams = &seams;
     }
     // A card file dated 2010/05/01 12:00:<second>.
     std::string Card(const std::string& relative, const std::string& bytes = "data",
@@ -83,6 +85,8 @@ class CopyRunTest : public ::testing::Test {
     TempDir tmp;
     const std::string card = tmp / "card/DCIM";
     ManualClock clock{{2010, 5, 20, 9, 0, 0, 0}};
+    FileFaults faults;
+    CopyRunSeams seams;
     CopyRunContext context;
     Recorder recorder;
 };
@@ -221,6 +225,39 @@ TEST_F(CopyRunTest, AbortStopsBeforeTheNextFile) {
     EXPECT_EQ(CopyRun(context, recorder).RunFileList().rows, 2);
 }
 
+// A stop given before the run or while the card is still listed is kept: nothing is copied or
+// deleted, and the run reports itself stopped, not an empty card.
+TEST_F(CopyRunTest, AStopDuringTheListingIsKept) {
+    context.settings.remove_after_copy = true;
+    for (int folder = 100; folder < 104; ++folder) {
+        for (int i = 1; i <= 3; ++i)
+            Card(std::to_string(folder) + "PENTX/IMGP000" + std::to_string(i) + ".JPG");
+    }
+    const auto card_before = Tree(card);
+    std::atomic<bool> stop{false};
+    context.abort = &stop;
+    // The folder listed when the stop comes (0: before the run).
+    for (const int at_folder : {0, 1, 3}) {
+        SCOPED_TRACE(at_folder);
+        int listed = 0;
+        stop = at_folder == 0;
+        seams.folder_listed = [&](const std::string&) {
+            if (++listed == at_folder) stop = true;
+        };
+        recorder.status.clear();
+        const CommandResult result = Run();
+        EXPECT_TRUE(result.run.aborted);
+        EXPECT_EQ(result.run.rows, 0);
+        EXPECT_EQ(result.message, "");
+        EXPECT_EQ(result.run.status, kStatusAborted);
+        EXPECT_EQ(recorder.status, kStatusAborted);
+        EXPECT_TRUE(recorder.rows.empty());
+        EXPECT_TRUE(stop);  // the engine never clears it
+        EXPECT_EQ(Tree(card), card_before);
+        EXPECT_FALSE(fs::exists(tmp / "jpg"));
+    }
+}
+
 TEST_F(CopyRunTest, RenameInPlace) {
     context.copy_to_destinations = false;
     context.settings.remove_after_copy = true;  // plays no part
@@ -251,9 +288,8 @@ TEST_F(CopyRunTest, FailuresStayOnTheirRowKeepTheCardFileAndLeaveNothingPartial)
                          Card("a/IMGP0002.JPG", std::string(100000, 'b')),
                          Card("a/IMGP0003.JPG", std::string(3000, 'c'))};
     // A full disk: room for the first file and part of the second.
-    SetWriteFailureAfterBytesForTesting(50000);
+    faults.write_budget = 50000;
     const RunResult result = CopyRun(context, recorder).RunFileList();
-    SetWriteFailureAfterBytesForTesting(-1);
     const std::map<std::string, std::string> expected = {{"IMGP0000.JPG", "失敗|失敗"},
                                                          {"IMGP0001.JPG", "OK|OK"},
                                                          {"IMGP0002.JPG", "失敗|失敗"},
@@ -342,10 +378,9 @@ TEST_F(CopyRunTest, RemovalDeletesOnlyTheFileThatWasVerified) {
         const std::string name = "IMGP000" + std::to_string(++i) + ".JPG";
         const std::string file = Card(std::to_string(i) + "/" + name, "picture");
         WriteFile(outside + "/" + name, "outside");
-        SetBeforeCommitHookForTesting([&] { change(file); });
+        faults.before_commit = [&] { change(file); };
         context.file_list = {file};
         const RunResult result = CopyRun(context, recorder).RunFileList();
-        SetBeforeCommitHookForTesting({});
         EXPECT_EQ(recorder.Outcomes()[name], "OK|失敗") << what;
         EXPECT_EQ(result.failed, 1) << what;
         EXPECT_EQ(ReadFile(tmp / "jpg/DSLR/" + name), "picture") << what;
