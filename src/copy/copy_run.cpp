@@ -223,8 +223,9 @@ bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, in
         result.copy = TCopyOutcome::coNameTaken;
         if (remove) result.removal = TDeleteOutcome::doSkipped;
     } else if (context_.settings.dry_run && !NameFits(dest)) {
+        // No deletion is tried beside a failed copy.
         result.copy = TCopyOutcome::coFailed;
-        if (remove) result.removal = TDeleteOutcome::doFailed;
+        if (remove) result.removal = TDeleteOutcome::doNotAsked;
     } else if (context_.settings.dry_run) {
         planned_.insert(dest);
         stats_.AddTransferredFile(size);
@@ -248,9 +249,10 @@ bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, in
         if (outcome == CopyOutcome::kOk) {
             stats_.AddTransferredFile(size);
         } else if (remove) {
-            // The card file stays: skipped beside a taken name, failed beside a failed copy.
+            // The card file stays: skipped beside a taken name; beside a failed copy no deletion
+            // was tried.
             result.removal = result.copy == TCopyOutcome::coNameTaken ? TDeleteOutcome::doSkipped
-                                                                      : TDeleteOutcome::doFailed;
+                                                                      : TDeleteOutcome::doNotAsked;
         }
     }
     SetRow(row, result);
@@ -291,11 +293,13 @@ void CopyRun::ReportCommitted() {
     if (!committing_.valid()) return;
     for (const PendingCopy& copy : committing_.get()) {
         const CopyOutcome outcome = copy.committed.outcome;
+        // "失敗" under the deletion only for a deletion that was tried: after a good copy.
         TResultRow result{copy.source, copy.dest, copy.kind, CopyOutcomeOf(outcome),
-                          TDeleteOutcome::doFailed};
+                          TDeleteOutcome::doNotAsked};
         if (outcome == CopyOutcome::kOk) {
             stats_.AddTransferredFile(copy.size);
-            if (copy.committed.source_deleted) result.removal = TDeleteOutcome::doDeleted;
+            result.removal = copy.committed.source_deleted ? TDeleteOutcome::doDeleted
+                                                           : TDeleteOutcome::doFailed;
         } else if (outcome == CopyOutcome::kDestExists) {
             result.removal = TDeleteOutcome::doSkipped;
         }

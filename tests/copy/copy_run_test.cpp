@@ -281,24 +281,32 @@ TEST_F(CopyRunTest, RenameInPlace) {
     EXPECT_FALSE(fs::exists(tmp / "jpg"));  // destinations untouched
 }
 
+// A failed copy keeps its card file and says so in its row; the delete column shows "----"
+// beside it, since no deletion was tried.
 TEST_F(CopyRunTest, FailuresStayOnTheirRowKeepTheCardFileAndLeaveNothingPartial) {
-    context.settings.remove_after_copy = true;
-    context.file_list = {card + "/a/IMGP0000.JPG",  // listed, then vanished
-                         Card("a/IMGP0001.JPG", std::string(4000, 'a')),
-                         Card("a/IMGP0002.JPG", std::string(100000, 'b')),
-                         Card("a/IMGP0003.JPG", std::string(3000, 'c'))};
-    // A full disk: room for the first file and part of the second.
-    faults.write_budget = 50000;
-    const RunResult result = CopyRun(context, recorder).RunFileList();
-    const std::map<std::string, std::string> expected = {{"IMGP0000.JPG", "失敗|失敗"},
-                                                         {"IMGP0001.JPG", "OK|OK"},
-                                                         {"IMGP0002.JPG", "失敗|失敗"},
-                                                         {"IMGP0003.JPG", "失敗|失敗"}};
-    EXPECT_EQ(recorder.Outcomes(), expected);
-    EXPECT_EQ(result.failed, 3);
-    EXPECT_EQ(ReadFile(card + "/a/IMGP0002.JPG"), std::string(100000, 'b'));
-    const std::map<std::string, std::string> left = {{"IMGP0001.JPG", std::string(4000, 'a')}};
-    EXPECT_EQ(Tree(tmp / "jpg/DSLR"), left);
+    for (const bool remove : {false, true}) {
+        SCOPED_TRACE(remove);
+        fs::remove_all(tmp / "jpg");
+        context.settings.remove_after_copy = remove;
+        context.file_list = {card + "/a/IMGP0000.JPG",  // listed, then vanished
+                             Card("a/IMGP0001.JPG", std::string(4000, 'a')),
+                             Card("a/IMGP0002.JPG", std::string(100000, 'b')),
+                             Card("a/IMGP0003.JPG", std::string(3000, 'c'))};
+        // A full disk: room for the first file and part of the second.
+        faults.write_budget = 50000;
+        const RunResult result = CopyRun(context, recorder).RunFileList();
+        const std::map<std::string, std::string> expected = {
+            {"IMGP0000.JPG", "失敗|----"},
+            {"IMGP0001.JPG", remove ? "OK|OK" : "OK|----"},
+            {"IMGP0002.JPG", "失敗|----"},
+            {"IMGP0003.JPG", "失敗|----"}};
+        EXPECT_EQ(recorder.Outcomes(), expected);
+        recorder.rows.clear();
+        EXPECT_EQ(result.failed, 3);
+        EXPECT_EQ(ReadFile(card + "/a/IMGP0002.JPG"), std::string(100000, 'b'));
+        const std::map<std::string, std::string> left = {{"IMGP0001.JPG", std::string(4000, 'a')}};
+        EXPECT_EQ(Tree(tmp / "jpg/DSLR"), left);
+    }
 }
 
 // With removal, copies are committed in batches: a file that changed or a name taken before its
@@ -329,7 +337,7 @@ TEST_F(CopyRunTest, BatchedRemovalDeletesOnlyCommittedCopies) {
     EXPECT_TRUE(result.aborted);
     EXPECT_EQ(result.failed, 1);
     const std::map<std::string, std::string> outcomes = {
-        {"IMGP0000.JPG", "失敗|失敗"}, {"IMGP0001.JPG", "同名のファイル有り|スキップ"},
+        {"IMGP0000.JPG", "失敗|----"}, {"IMGP0001.JPG", "同名のファイル有り|スキップ"},
         {"IMGP0002.JPG", "OK|OK"},     {"IMGP0003.JPG", "OK|OK"},
         {"IMGP0004.JPG", "OK|OK"},     {"IMGP0005.JPG", "OK|OK"}};
     EXPECT_EQ(recorder.Outcomes(), outcomes);
@@ -399,7 +407,7 @@ TEST_F(CopyRunTest, DryRunPredictsTheRun) {
     const std::tuple<int, std::string, std::string> rows[] = {
         {kFileNameModeDateTime, "", "20100501-120000-0002.JPG|OK|OK"},
         {kFileNameModeUserFormat, "%W" + std::string(300, 'a') + "%N",
-         std::string(300, 'a') + "0002.JPG|失敗|失敗"}};
+         std::string(300, 'a') + "0002.JPG|失敗|----"}};
     for (const auto& [mode, format, second] : rows) {
         context.naming.settings.file_name_mode = mode;
         context.naming.settings.user_format = format;
