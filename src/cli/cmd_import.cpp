@@ -24,6 +24,7 @@
 #include "cli/usage.h"
 #include "copy/copy_run.h"
 #include "copy/copy_settings.h"
+#include "copy/destination_check.h"
 #include "naming/camera_model.h"
 #include "support/date_time.h"
 #include "support/file_ops.h"
@@ -338,6 +339,13 @@ int RunImport(const Args& args, std::ostream& out, std::ostream& err) {
     const RunSourceKind kind = !o.rename && EqualsIgnoreAsciiCase(NameOf(source), "DCIM")
                                    ? RunSourceKind::rsCard
                                    : RunSourceKind::rsFolder;
+    if (context.copy_to_destinations) {
+        if (const std::optional<DestinationProblem> problem =
+                CheckDestinations(context.settings, source, kind)) {
+            err << "pelkocopy-cli import: " << DestinationProblemText(*problem) << "\n";
+            return 1;
+        }
+    }
 
     OpenClosedStandardStreams();
     // The flag is this run's: cleared before the handlers can set it.

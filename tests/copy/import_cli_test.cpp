@@ -75,6 +75,12 @@ TEST(ImportCli, PrintsOneRowPerFileAndRefusesBadOptions) {
     EXPECT_FALSE(fs::exists(tmp / "jpg"));
     EXPECT_TRUE(fs::exists(card + "/100PENTX/IMGP0001.JPG"));
 
+    // A destination on the card is refused before anything is done.
+    EXPECT_EQ(RunCli(Import(tmp, "--remove 2>&1", tmp / "card"), &out), 1);
+    EXPECT_EQ(out, "pelkocopy-cli import: the RAW destination " + tmp / "card/raw" +
+                       " is on the card; choose a folder elsewhere\n");
+    EXPECT_EQ(Tree(tmp / "card").size(), 2u);
+
     // Unknown options and stray operands are the usage table's; these are the import's own.
     for (const char* bad : {"--jpeg j",  // destinations missing
                             "--rename --name-mode 9", "--rename --raw"})
