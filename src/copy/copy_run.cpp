@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <utility>
@@ -88,8 +89,11 @@ RunResult CopyRun::RunFileList() {
     failed_ = 0;
     planned_.clear();
     swept_folders_.clear();
-    // Dry runs work out every destination without creating its folder.
-    context_.naming.create_folders = !settings.dry_run && context_.copy_to_destinations;
+    // Destination folders are made by the copies, below the roots held for the run; dry runs
+    // create nothing.
+    context_.naming.create_folders = false;
+    dest_roots_.clear();
+    if (!settings.dry_run && context_.copy_to_destinations) HoldDestinationRoots();
     // ...and see the names earlier rows would have taken, as the run would find them on the disk.
     if (settings.dry_run) {
         context_.naming.name_planned = [this](const std::string& path) {
@@ -188,6 +192,48 @@ void CopyRun::ProcessFile(const std::string& path, int row) {
     }
 }
 
+void CopyRun::HoldDestinationRoots() {
+    const CopyRunSettings& s = context_.settings;
+    for (const std::string* root : {&s.dest_raw, &s.dest_jpg, &s.dest_other}) {
+        std::string path = *root;
+        while (path.size() > 1 && path.back() == '/')
+            path.pop_back();
+        if (path.empty()) continue;
+        if (std::any_of(dest_roots_.begin(), dest_roots_.end(),
+                        [&](const auto& held) { return held.first == path; })) {
+            continue;
+        }
+        // A first import creates its destinations.
+        FolderCreate(path);
+        dest_roots_.emplace_back(path, HeldFolder::Open(path));
+    }
+}
+
+bool CopyRun::MakeDestinationFolder(const std::string& folder) {
+    // The root the folder lies in, the longest one when roots are nested.
+    const std::pair<std::string, std::shared_ptr<const HeldFolder>>* best = nullptr;
+    std::string_view relative;
+    for (const auto& held : dest_roots_) {
+        const std::string& root = held.first;
+        std::string_view rest;
+        if (folder == root) {
+            rest = {};
+        } else if (root == "/" && folder.size() > 1 && folder[0] == '/') {
+            rest = std::string_view(folder).substr(1);
+        } else if (folder.size() > root.size() && folder.compare(0, root.size(), root) == 0 &&
+                   folder[root.size()] == '/') {
+            rest = std::string_view(folder).substr(root.size() + 1);
+        } else {
+            continue;
+        }
+        if (best == nullptr || root.size() > best->first.size()) {
+            best = &held;
+            relative = rest;
+        }
+    }
+    return best != nullptr && best->second && best->second->CreateBelow(relative);
+}
+
 SourceFile CopyRun::SourceOf(const std::string& path) {
     const std::string folder = FolderOf(path);
     std::shared_ptr<const HeldFolder>& held = context_.source_folders[folder];
@@ -232,10 +278,13 @@ bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, in
     } else {
         // A card file may only go once its copy is on the disk and reads back identical: such
         // copies are made in batches, which CommitPending finishes.
+        // Only below a root still in place: a destination gone mid-run (a disk unplugged) is
+        // never made again in its empty mount point.
         const SourceFile file = SourceOf(source);
         const CopyOutcome outcome =
-            remove ? batch_->Stage(file, dest)
-                   : CopyFileChecked(file, dest, CopyOptions{false, false, faults_});
+            !MakeDestinationFolder(FolderOf(dest)) ? CopyOutcome::kFolderFailed
+            : remove                               ? batch_->Stage(file, dest, false)
+                     : CopyFileChecked(file, dest, CopyOptions{false, false, faults_, false});
         if (outcome == CopyOutcome::kOk && remove) {
             if (pending_.empty()) batch_started_ms_ = clock_.TickMs();
             pending_.push_back({row, source, dest, size, kind, {}});

@@ -165,6 +165,16 @@ class CopyRun {
     int failed_ = 0;
     // The source file at path, named in its held folder.
     SourceFile SourceOf(const std::string& path);
+    // Holds the destination roots open for the run, creating a missing one: only here, at the
+    // start, never again while the run goes on.
+    void HoldDestinationRoots();
+    // Creates a destination folder below its held root; false when the root is gone or replaced
+    // (a disk unplugged), or the folder cannot be made there.
+    bool MakeDestinationFolder(const std::string& folder);
+
+    // The destination roots as set (no trailing "/"), each held since the run started; null for
+    // one that could not be opened.
+    std::vector<std::pair<std::string, std::shared_ptr<const HeldFolder>>> dest_roots_;
 
     // Dry runs: names that earlier rows would have filled.
     std::set<std::string> planned_;

@@ -316,6 +316,26 @@ bool HeldFolder::StillAtPath() const {
     return ::stat(path_.c_str(), &st) == 0 && st.st_dev == dev_ && st.st_ino == ino_;
 }
 
+bool HeldFolder::CreateBelow(std::string_view relative) const {
+    if (!StillAtPath()) return false;
+    UniqueFd level(::dup(fd_.get()));
+    while (level.valid() && !relative.empty()) {
+        const std::size_t slash = relative.find('/');
+        const std::string part(relative.substr(0, slash));
+        relative.remove_prefix(slash == std::string_view::npos ? relative.size() : slash + 1);
+        if (part.empty() || part == ".") continue;
+        if (part == "..") return false;
+        constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        UniqueFd next(::openat(level.get(), part.c_str(), kFlags));
+        if (!next.valid() && errno == ENOENT) {
+            if (::mkdirat(level.get(), part.c_str(), 0777) != 0 && errno != EEXIST) return false;
+            next.Reset(::openat(level.get(), part.c_str(), kFlags));
+        }
+        level = std::move(next);
+    }
+    return level.valid();
+}
+
 SourceFile SourceFileAt(const std::string& path) {
     std::shared_ptr<const HeldFolder> folder = HeldFolder::Open(FolderOf(path));
     if (!folder) return {nullptr, path};
@@ -409,6 +429,7 @@ struct StagedCopy {
     std::int64_t size = 0;
     bool overwrite = false;
     FileFaults* faults = nullptr;
+    bool create_folder = true;
 
     // Removes the temporary file and passes the outcome on.
     CopyOutcome Discard(CopyOutcome outcome) {
@@ -463,7 +484,7 @@ struct StagedCopy {
 // Opens the copy's file in its folder: an unnamed one where the file system has them and the
 // name need not replace a file (a crash then leaves nothing), a locked temporary name otherwise.
 CopyOutcome OpenCopyFile(const std::string& folder, StagedCopy* staged) {
-    bool created_folder = false;
+    bool created_folder = !staged->create_folder;  // not allowed: as if tried already
     auto create_folder = [&] {
         created_folder = true;
         return FolderCreate(folder);
@@ -494,7 +515,8 @@ CopyOutcome OpenCopyFile(const std::string& folder, StagedCopy* staged) {
             if (!create_folder()) return CopyOutcome::kFolderFailed;
             continue;
         }
-        return err == ENOTDIR ? CopyOutcome::kFolderFailed : CopyOutcome::kWriteFailed;
+        return err == ENOTDIR || err == ENOENT ? CopyOutcome::kFolderFailed
+                                               : CopyOutcome::kWriteFailed;
     }
 }
 
@@ -553,6 +575,7 @@ CopyOutcome StageCopy(const SourceFile& source, const std::string& dest, bool ov
 CopyOutcome CopyStaged(const SourceFile& source, const std::string& dest,
                        const CopyOptions& options, StagedCopy* staged) {
     staged->faults = options.faults;
+    staged->create_folder = options.create_folder;
     CopyOutcome outcome = StageCopy(source, dest, options.overwrite, staged);
     if (outcome == CopyOutcome::kOk && options.durable_verify) outcome = staged->SyncAndVerify();
     if (outcome == CopyOutcome::kOk) outcome = staged->Publish();
@@ -625,9 +648,11 @@ DurableCopyBatch::~DurableCopyBatch() {
         entry->copy.Discard(CopyOutcome::kOk);
 }
 
-CopyOutcome DurableCopyBatch::Stage(const SourceFile& source, const std::string& dest) {
+CopyOutcome DurableCopyBatch::Stage(const SourceFile& source, const std::string& dest,
+                                    bool create_folder) {
     auto entry = std::make_unique<Entry>();
     entry->copy.faults = faults_;
+    entry->copy.create_folder = create_folder;
     const CopyOutcome outcome = StageCopy(source, dest, false, &entry->copy);
     if (outcome != CopyOutcome::kOk) return outcome;
     // Start the write-back now, so the disk works while the next files are copied and the

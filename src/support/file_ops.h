@@ -45,6 +45,10 @@ class HeldFolder {
     const std::string& Path() const { return path_; }
     // True while the path still leads to this folder.
     bool StillAtPath() const;
+    // Creates the missing folders of `relative` ("a/b") below this folder, while its path still
+    // leads here: each level made and opened relative to the one above, never through a link,
+    // and each checked to be a folder. True when all of them are there afterwards.
+    bool CreateBelow(std::string_view relative) const;
 
   private:
     UniqueFd fd_;
@@ -130,6 +134,8 @@ struct CopyOptions {
     // against the source: required before any source is deleted.
     bool durable_verify = false;
     FileFaults* faults = nullptr;  // null: none
+    // Create Dest's folder when it is missing; false: a missing folder fails the copy.
+    bool create_folder = true;
 };
 
 CopyOutcome CopyFileChecked(const std::string& source, const std::string& dest,
@@ -156,7 +162,8 @@ class DurableCopyBatch {
     DurableCopyBatch& operator=(const DurableCopyBatch&) = delete;
 
     // kOk: staged, not yet under its name. Any other outcome is final and leaves nothing.
-    CopyOutcome Stage(const SourceFile& source, const std::string& dest);
+    // Without create_folder a missing destination folder fails the copy (kFolderFailed).
+    CopyOutcome Stage(const SourceFile& source, const std::string& dest, bool create_folder = true);
     std::size_t Count() const { return entries_.size(); }
     std::int64_t Bytes() const { return bytes_; }
 

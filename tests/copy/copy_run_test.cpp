@@ -309,6 +309,45 @@ TEST_F(CopyRunTest, FailuresStayOnTheirRowKeepTheCardFileAndLeaveNothingPartial)
     }
 }
 
+// A destination root that goes (a disk unplugged) or is replaced by another folder after the first
+// file is never made again: the rows after it fail, and so does a copy still waiting for its
+// batch, and no card file goes.
+TEST_F(CopyRunTest, AVanishedDestinationIsNotMadeAgain) {
+    const std::string jpg = tmp / "jpg";
+    // What happens to the root, whether removal is on, and the first row.
+    const std::tuple<const char*, bool, const char*> rows[] = {
+        {"removed", false, "OK|----"},
+        {"removed", true, "失敗|----"},
+        {"replaced", true, "失敗|----"},
+    };
+    for (const auto& [what, remove, first] : rows) {
+        SCOPED_TRACE(std::string(what) + (remove ? " with removal" : ""));
+        fs::remove_all(jpg);
+        fs::remove_all(jpg + ".old");
+        context.settings.remove_after_copy = remove;
+        context.file_list = {Card("a/IMGP0001.JPG"), Card("a/IMGP0002.JPG"),
+                             Card("b/IMGP0003.JPG")};
+        seams.file_done = [&, replace = std::string(what) == "replaced"](int row) {
+            if (row != 0) return;
+            if (replace) {
+                fs::rename(jpg, jpg + ".old");
+                fs::create_directory(jpg);
+            } else {
+                fs::remove_all(jpg);
+            }
+        };
+        const RunResult result = CopyRun(context, recorder).RunFileList();
+        const std::map<std::string, std::string> expected = {
+            {"IMGP0001.JPG", first}, {"IMGP0002.JPG", "失敗|----"}, {"IMGP0003.JPG", "失敗|----"}};
+        EXPECT_EQ(recorder.Outcomes(), expected);
+        recorder.rows.clear();
+        EXPECT_EQ(result.failed, std::string(first) == "OK|----" ? 2 : 3);
+        EXPECT_EQ(Tree(card).size(), 3u);
+        EXPECT_EQ(fs::exists(jpg), std::string(what) == "replaced");
+        EXPECT_TRUE(Tree(jpg).empty());
+    }
+}
+
 // With removal, copies are committed in batches: a file that changed or a name taken before its
 // batch commits fails alone, an abort commits what was copied, and a card file goes only with a
 // copy that is in place.
