@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "copy/destination_check.h"
 #include "support/dialog_service.h"
 #include "support/setting.h"
 
@@ -101,6 +102,15 @@ void TRunCommands::ExecuteFolder() {
 }
 
 void TRunCommands::StartRun(CopyRunContext context, const std::string& source, RunSourceKind kind) {
+    // A destination on the card (or one that holds the source) would leave the pictures on it.
+    if (context.copy_to_destinations) {
+        if (const std::optional<DestinationProblem> problem =
+                CheckDestinations(context.settings, source, kind)) {
+            dialogs_.Error(kErrorTitle, DestinationProblemTextJa(*problem));
+            if (controls_.drive_check != nullptr) controls_.drive_check->start();
+            return;
+        }
+    }
     SetIdle(false);
     job_.Start(std::move(context), source, kind);
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -18,10 +19,12 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/commands.h"
+#include "cli/import_options.h"
 #include "cli/row_text.h"
 #include "cli/usage.h"
 #include "copy/copy_run.h"
 #include "copy/copy_settings.h"
+#include "copy/destination_check.h"
 #include "copy/run_context.h"
 #include "naming/camera_model.h"
 #include "support/date_time.h"
@@ -40,106 +43,19 @@ int Usage(std::ostream& err, const std::string& message) {
     return BadUsage(err, "import", message);
 }
 
-// Ctrl+C stops the run between two files, as Esc does in the window.
-std::atomic<bool> g_interrupted{false};
-extern "C" void OnInterrupt(int) {
-    g_interrupted.store(true);
+// Ctrl+C and SIGTERM (logout, a service stopped, timeout) stop the listing or the run before the
+// next file, as Esc does in the window; what was copied is still committed.
+std::atomic<bool> g_stop{false};
+volatile std::sig_atomic_t g_signal = 0;
+extern "C" void OnStopSignal(int signal_number) {
+    g_signal = signal_number;
+    g_stop.store(true);
 }
 
 bool ParseMode(const std::string& text, int* mode) {
     if (text.size() != 1 || text[0] < '0' || text[0] > '5') return false;
     *mode = text[0] - '0';
     return true;
-}
-
-struct ImportOptions {
-    std::optional<std::string> source;
-    std::optional<std::string> dest_raw, dest_jpg, dest_other;
-    std::optional<int> folder_mode, name_mode;
-    std::optional<std::string> user_folder, user_format, cutoff;
-    // Given on the command line (either way), else taken from the settings or off.
-    std::optional<bool> exif_date, skip_older, remove;
-    bool rename = false;
-    bool mode = false;
-    bool mode_sp_user = false;
-    bool settings = false;
-    bool dry_run = false;
-    bool json = false;
-    // Extensions added to a kind, in the order given.
-    std::vector<std::pair<TFileKind, std::string>> extensions;
-};
-
-// Options followed by a text, and what the text is.
-struct TextOption {
-    std::string_view name;
-    std::optional<std::string> ImportOptions::*field;
-    const char* needs;
-};
-constexpr TextOption kTextOptions[] = {
-    {"--raw", &ImportOptions::dest_raw, "a folder"},
-    {"--jpeg", &ImportOptions::dest_jpg, "a folder"},
-    {"--other", &ImportOptions::dest_other, "a folder"},
-    {"--user-folder", &ImportOptions::user_folder, "a text"},
-    {"--user-format", &ImportOptions::user_format, "a format"},
-    {"--cutoff", &ImportOptions::cutoff, "a date-time"},
-};
-
-// Options followed by extensions to add to a kind.
-struct ExtensionOption {
-    std::string_view name;
-    TFileKind kind;
-};
-constexpr ExtensionOption kExtensionOptions[] = {
-    {"--raw-ext", TFileKind::fkRaw},
-    {"--jpeg-ext", TFileKind::fkJpeg},
-    {"--other-ext", TFileKind::fkOther},
-};
-
-// Options followed by a mode from 0 to 5.
-struct ModeOption {
-    std::string_view name;
-    std::optional<int> ImportOptions::*field;
-};
-constexpr ModeOption kModeOptions[] = {
-    {"--folder-mode", &ImportOptions::folder_mode},
-    {"--name-mode", &ImportOptions::name_mode},
-};
-
-// Options that stand alone.
-struct FlagOption {
-    std::string_view name;
-    bool ImportOptions::*field;
-};
-constexpr FlagOption kFlagOptions[] = {
-    {"--rename", &ImportOptions::rename},
-    {"--mode", &ImportOptions::mode},
-    {"--mode-sp-user", &ImportOptions::mode_sp_user},
-    {"--settings", &ImportOptions::settings},
-    {"--dry-run", &ImportOptions::dry_run},
-    {"--json", &ImportOptions::json},
-};
-
-// Options that turn a stored setting on or off; the last one given wins.
-struct SwitchOption {
-    std::string_view name;
-    std::optional<bool> ImportOptions::*field;
-    bool value;
-};
-constexpr SwitchOption kSwitchOptions[] = {
-    {"--exif-date", &ImportOptions::exif_date, true},
-    {"--no-exif-date", &ImportOptions::exif_date, false},
-    {"--skip-older", &ImportOptions::skip_older, true},
-    {"--no-skip-older", &ImportOptions::skip_older, false},
-    {"--remove", &ImportOptions::remove, true},
-    {"--no-remove", &ImportOptions::remove, false},
-};
-
-template <typename Option, std::size_t N>
-const Option* FindOption(const Option (&options)[N], std::string_view name) {
-    for (const Option& option : options) {
-        if (option.name == name) return &option;
-    }
-    return nullptr;
 }
 
 // Takes every setting from the window's own settings file. False (with the messages on err) when a
@@ -294,31 +210,55 @@ int RunImport(const Args& args, const ProgramFacts& facts, std::ostream& out, st
     bool options_done = false;  // after "--" the argument is the SOURCE, even one like "--x"
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        const bool has_value = i + 1 < args.size();
         if (!options_done && arg == "--") {
             options_done = true;
-        } else if (options_done || arg.size() < 2 || arg[0] != '-') {
+            continue;
+        }
+        if (options_done || arg.size() < 2 || arg[0] != '-') {
             if (o.source) return Usage(err, "more than one SOURCE");
             o.source = arg;
-        } else if (const TextOption* text = FindOption(kTextOptions, arg)) {
-            if (!has_value) return Usage(err, arg + " needs " + text->needs);
-            o.*text->field = args[++i];
-        } else if (const ModeOption* mode_option = FindOption(kModeOptions, arg)) {
-            int mode = 0;
-            if (!has_value || !ParseMode(args[i + 1], &mode)) {
-                return Usage(err, arg + " needs 0 to 5");
+            continue;
+        }
+        const ImportOption* option = nullptr;
+        int spelling = -1;
+        for (const ImportOption& candidate : kImportOptionTable) {
+            spelling = SpellingOf(candidate.usage, arg);
+            if (spelling >= 0) {
+                option = &candidate;
+                break;
             }
-            o.*mode_option->field = mode;
-            ++i;
-        } else if (const FlagOption* flag = FindOption(kFlagOptions, arg)) {
-            o.*flag->field = true;
-        } else if (const SwitchOption* option = FindOption(kSwitchOptions, arg)) {
-            o.*option->field = option->value;
-        } else if (const ExtensionOption* ext = FindOption(kExtensionOptions, arg)) {
-            if (!has_value) return Usage(err, arg + " needs extensions such as .cr3,.srw");
-            o.extensions.emplace_back(ext->kind, args[++i]);
-        } else {
-            return Usage(err, "unknown option " + arg);
+        }
+        if (option == nullptr) return Usage(err, "unknown option " + arg);
+        const bool has_value = i + 1 < args.size();
+        const std::string needs = arg + " needs ";
+        switch (option->kind) {
+            case ImportOptionKind::kText:
+                if (!has_value) {
+                    return Usage(err, needs + (option->usage.value == "DIR"    ? "a folder"
+                                               : option->usage.value == "FMT"  ? "a format"
+                                               : option->usage.value == "TEXT" ? "a text"
+                                                                               : "a date-time"));
+                }
+                o.*option->text = args[++i];
+                break;
+            case ImportOptionKind::kMode: {
+                int mode = 0;
+                if (!has_value || !ParseMode(args[i + 1], &mode))
+                    return Usage(err, needs + "0 to 5");
+                o.*option->mode = mode;
+                ++i;
+                break;
+            }
+            case ImportOptionKind::kFlag:
+                o.*option->flag = true;
+                break;
+            case ImportOptionKind::kSwitch:
+                o.*option->on_off = spelling == 0;
+                break;
+            case ImportOptionKind::kExtensions:
+                if (!has_value) return Usage(err, needs + "extensions such as .cr3,.srw");
+                o.extensions.emplace_back(option->file_kind, args[++i]);
+                break;
         }
     }
     if (!o.source) return Usage(err, "SOURCE is required");
@@ -358,6 +298,11 @@ int RunImport(const Args& args, const ProgramFacts& facts, std::ostream& out, st
 
     CopyRunContext context =
         MakeCopyRunContext(settings, facts.app_folder, clock, FirstRunState(settings, now));
+    FileFaults faults;
+    faults.named_temporaries = o.named_temporaries;
+    CopyRunSeams seams;
+    seams.file_faults = &faults;
+    if (o.named_temporaries) context.seams = &seams;
     CopyRunSettings& s = context.settings;
     s.dry_run = o.dry_run;
     context.copy_to_destinations = !o.rename;
@@ -376,21 +321,35 @@ int RunImport(const Args& args, const ProgramFacts& facts, std::ostream& out, st
     const RunSourceKind kind = !o.rename && EqualsIgnoreAsciiCase(NameOf(source), "DCIM")
                                    ? RunSourceKind::rsCard
                                    : RunSourceKind::rsFolder;
+    if (context.copy_to_destinations) {
+        if (const std::optional<DestinationProblem> problem =
+                CheckDestinations(context.settings, source, kind)) {
+            err << "pelkocopy-cli import: " << DestinationProblemText(*problem) << "\n";
+            return 1;
+        }
+    }
 
     OpenClosedStandardStreams();
-    g_interrupted.store(false);
-    context.abort = &g_interrupted;
+    // The flag is this run's: cleared before the handlers can set it.
+    g_stop.store(false);
+    g_signal = 0;
+    context.abort = &g_stop;
     struct sigaction action = {};
     struct sigaction previous_int = {};
+    struct sigaction previous_term = {};
     struct sigaction previous_pipe = {};
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
+    // Restarted calls, so that a signal never makes a write of the output fail.
+    action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, &previous_int);
+    ::sigaction(SIGTERM, &action, &previous_term);
     // A reader that went away must not kill the run halfway: the failed write stops it instead.
     action.sa_handler = SIG_IGN;
     ::sigaction(SIGPIPE, &action, &previous_pipe);
     const std::shared_ptr<void> restore(nullptr, [&](void*) {
         ::sigaction(SIGINT, &previous_int, nullptr);
+        ::sigaction(SIGTERM, &previous_term, nullptr);
         ::sigaction(SIGPIPE, &previous_pipe, nullptr);
     });
 
@@ -406,7 +365,7 @@ int RunImport(const Args& args, const ProgramFacts& facts, std::ostream& out, st
         WriteModelAliasFile(facts.app_folder);
     }
 
-    RowPrinter printer(out, g_interrupted, o.json);
+    RowPrinter printer(out, g_stop, o.json);
     const CommandResult result = RunCopyCommand(context, printer, source, kind);
     printer.Flush();
 
@@ -426,6 +385,12 @@ int RunImport(const Args& args, const ProgramFacts& facts, std::ostream& out, st
             out << result.run.status << "\n" << context.speed_text << "\n";
         }
         out.flush();
+    }
+    // A signal is the reason the run stopped, even when the output went with it (a pipeline
+    // interrupted as a whole).
+    if (const int signal_number = g_signal; signal_number != 0) {
+        err << "pelkocopy-cli import: interrupted\n";
+        return 128 + signal_number;
     }
     if (printer.OutputFailed() || !out) {
         err << "pelkocopy-cli import: cannot write the output; the run stopped there\n";

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <vector>
 
+#include "cli/import_options.h"
 #include "naming/destination.h"
 #include "naming/naming_modes.h"
 
@@ -21,29 +22,6 @@ constexpr OptionUsage kNameOptions[] = {
     {"--format", "FMT", "the user format, e.g. \"%Dyyyymmdd-%F\" (required)"},
     {"--date", "\"yyyy/mm/dd hh:nn:ss\"", "the date the format writes (default: now)"},
     {"--source-folder", "DIR", "the folder of the file, where %C looks for its model"},
-};
-
-constexpr OptionUsage kImportOptions[] = {
-    {"--raw", "DIR", "destination of RAW files"},
-    {"--jpeg", "DIR", "destination of JPEG files"},
-    {"--other", "DIR", "destination of the other files (movies)"},
-    {"--folder-mode", "N", "sub-folder made in the destination, 0 to 5 (below; default 0)"},
-    {"--user-folder", "TEXT", "folder text of folder modes 1 and 2"},
-    {"--name-mode", "N", "new file name, 0 to 5 (below; default 0)"},
-    {"--user-format", "FMT", "file-name format of name mode 1"},
-    {"--exif-date / --no-exif-date", "", "take a JPEG's date from its EXIF capture date"},
-    {"--cutoff", "\"yyyy/mm/dd hh:nn:ss\"", "the last-copy date-time that --skip-older uses"},
-    {"--skip-older / --no-skip-older", "", "leave files dated before the cut-off alone"},
-    {"--remove / --no-remove", "", "delete each source once its copy is verified"},
-    {"--rename", "", "rename the files in SOURCE in place instead of copying them"},
-    {"--mode", "", "card statistics, shot counters and compact-camera folder (Mode)"},
-    {"--mode-sp-user", "", "shot counters only (ModeSpUser)"},
-    {"--settings", "", "start from the window's settings; options given here win"},
-    {"--raw-ext", "LIST", "comma-separated extensions added to the RAW kind, e.g. .cr3,.srw"},
-    {"--jpeg-ext", "LIST", "comma-separated extensions added to the JPEG kind"},
-    {"--other-ext", "LIST", "comma-separated extensions added to the other kind"},
-    {"--dry-run", "", "print what would happen; create, copy, rename and delete nothing"},
-    {"--json", "", "print one JSON object per row instead of the tab-separated row"},
 };
 
 constexpr OptionUsage kSidecarOptions[] = {
@@ -107,7 +85,7 @@ constexpr CommandUsage kCommands[] = {
      "of their kind as the window does, or with --rename renames them in place. Prints one\n"
      "tab-separated row per file (source, destination, copy and delete outcome), then the\n"
      "status and speed lines.",
-     kImportOptions, ImportNotes},
+     kImportOptionUsage, ImportNotes},
     {"sidecar", "--sidecars DIR --pictures DIR [--jpeg] [--delete-xmp] [--execute]",
      "Lists the sidecar files left without their picture, one tab-separated row each\n"
      "with its four columns.",
@@ -137,19 +115,19 @@ void PrintOptions(std::ostream& out, std::span<const OptionUsage> options) {
     }
 }
 
-// The spellings of an option: "--a / --no-a" holds two.
-bool NamedBy(const OptionUsage& option, std::string_view arg) {
+}  // namespace
+
+int SpellingOf(const OptionUsage& option, std::string_view arg) {
+    // The spellings of an option: "--a / --no-a" holds two.
     std::string_view names = option.names;
-    while (!names.empty()) {
+    for (int index = 0; !names.empty(); ++index) {
         const std::size_t split = names.find(" / ");
-        if (names.substr(0, split) == arg) return true;
+        if (names.substr(0, split) == arg) return index;
         if (split == std::string_view::npos) break;
         names.remove_prefix(split + 3);
     }
-    return false;
+    return -1;
 }
-
-}  // namespace
 
 std::span<const CommandUsage> Commands() {
     return kCommands;
@@ -171,9 +149,9 @@ bool AsksForHelp(const CommandUsage& command, const Args& args) {
         const std::string& arg = args[i];
         if (arg == "--") return false;
         if (arg == "--help" || arg == "-h") return true;
-        const bool takes_value =
-            std::any_of(command.options.begin(), command.options.end(),
-                        [&](const OptionUsage& o) { return !o.value.empty() && NamedBy(o, arg); });
+        const bool takes_value = std::any_of(
+            command.options.begin(), command.options.end(),
+            [&](const OptionUsage& o) { return !o.value.empty() && SpellingOf(o, arg) >= 0; });
         if (takes_value) ++i;
     }
     return false;

@@ -26,6 +26,10 @@ struct CommandUsage {
     void (*notes)(std::ostream& out);  // further paragraphs (the mode numbers); may be null
 };
 
+// Which of an option's spellings arg is: 0 for the first ("--remove"), 1 for the second
+// ("--no-remove"); -1 for none.
+int SpellingOf(const OptionUsage& option, std::string_view arg);
+
 // Every command, in the order the help lists them.
 std::span<const CommandUsage> Commands();
 // The usage of a command, or nullptr for a name that is none.

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <utility>
@@ -75,7 +76,9 @@ CopyRun::CopyRun(CopyRunContext& context, ICopyRunObserver& observer)
       observer_(observer),
       statistics_(context.statistics != nullptr ? *context.statistics : no_statistics_),
       clock_(context.clock != nullptr ? *context.clock : DefaultClock()),
-      stats_(clock_) {}
+      stats_(clock_),
+      faults_(context.seams != nullptr ? context.seams->file_faults : nullptr),
+      batch_(std::make_unique<DurableCopyBatch>(faults_)) {}
 
 bool CopyRun::AbortRequested() const {
     return abort_.load() || (context_.abort != nullptr && context_.abort->load());
@@ -86,8 +89,11 @@ RunResult CopyRun::RunFileList() {
     failed_ = 0;
     planned_.clear();
     swept_folders_.clear();
-    // Dry runs work out every destination without creating its folder.
-    context_.naming.create_folders = !settings.dry_run && context_.copy_to_destinations;
+    // Destination folders are made by the copies, below the roots held for the run; dry runs
+    // create nothing.
+    context_.naming.create_folders = false;
+    dest_roots_.clear();
+    if (!settings.dry_run && context_.copy_to_destinations) HoldDestinationRoots();
     // ...and see the names earlier rows would have taken, as the run would find them on the disk.
     if (settings.dry_run) {
         context_.naming.name_planned = [this](const std::string& path) {
@@ -114,6 +120,7 @@ RunResult CopyRun::RunFileList() {
         observer_.RowAdded(i);
         ProcessFile(context_.file_list[static_cast<std::size_t>(i)], i);
         result.rows = i + 1;
+        if (context_.seams != nullptr && context_.seams->file_done) context_.seams->file_done(i);
     }
     CommitPending(true);
 
@@ -185,6 +192,48 @@ void CopyRun::ProcessFile(const std::string& path, int row) {
     }
 }
 
+void CopyRun::HoldDestinationRoots() {
+    const CopyRunSettings& s = context_.settings;
+    for (const std::string* root : {&s.dest_raw, &s.dest_jpg, &s.dest_other}) {
+        std::string path = *root;
+        while (path.size() > 1 && path.back() == '/')
+            path.pop_back();
+        if (path.empty()) continue;
+        if (std::any_of(dest_roots_.begin(), dest_roots_.end(),
+                        [&](const auto& held) { return held.first == path; })) {
+            continue;
+        }
+        // A first import creates its destinations.
+        FolderCreate(path);
+        dest_roots_.emplace_back(path, HeldFolder::Open(path));
+    }
+}
+
+bool CopyRun::MakeDestinationFolder(const std::string& folder) {
+    // The root the folder lies in, the longest one when roots are nested.
+    const std::pair<std::string, std::shared_ptr<const HeldFolder>>* best = nullptr;
+    std::string_view relative;
+    for (const auto& held : dest_roots_) {
+        const std::string& root = held.first;
+        std::string_view rest;
+        if (folder == root) {
+            rest = {};
+        } else if (root == "/" && folder.size() > 1 && folder[0] == '/') {
+            rest = std::string_view(folder).substr(1);
+        } else if (folder.size() > root.size() && folder.compare(0, root.size(), root) == 0 &&
+                   folder[root.size()] == '/') {
+            rest = std::string_view(folder).substr(root.size() + 1);
+        } else {
+            continue;
+        }
+        if (best == nullptr || root.size() > best->first.size()) {
+            best = &held;
+            relative = rest;
+        }
+    }
+    return best != nullptr && best->second && best->second->CreateBelow(relative);
+}
+
 SourceFile CopyRun::SourceOf(const std::string& path) {
     const std::string folder = FolderOf(path);
     std::shared_ptr<const HeldFolder>& held = context_.source_folders[folder];
@@ -220,17 +269,22 @@ bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, in
         result.copy = TCopyOutcome::coNameTaken;
         if (remove) result.removal = TDeleteOutcome::doSkipped;
     } else if (context_.settings.dry_run && !NameFits(dest)) {
+        // No deletion is tried beside a failed copy.
         result.copy = TCopyOutcome::coFailed;
-        if (remove) result.removal = TDeleteOutcome::doFailed;
+        if (remove) result.removal = TDeleteOutcome::doNotAsked;
     } else if (context_.settings.dry_run) {
         planned_.insert(dest);
         stats_.AddTransferredFile(size);
     } else {
         // A card file may only go once its copy is on the disk and reads back identical: such
         // copies are made in batches, which CommitPending finishes.
+        // Only below a root still in place: a destination gone mid-run (a disk unplugged) is
+        // never made again in its empty mount point.
         const SourceFile file = SourceOf(source);
         const CopyOutcome outcome =
-            remove ? batch_->Stage(file, dest) : CopyFileChecked(file, dest, CopyOptions{});
+            !MakeDestinationFolder(FolderOf(dest)) ? CopyOutcome::kFolderFailed
+            : remove                               ? batch_->Stage(file, dest, false)
+                     : CopyFileChecked(file, dest, CopyOptions{false, false, faults_, false});
         if (outcome == CopyOutcome::kOk && remove) {
             if (pending_.empty()) batch_started_ms_ = clock_.TickMs();
             pending_.push_back({row, source, dest, size, kind, {}});
@@ -244,9 +298,10 @@ bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, in
         if (outcome == CopyOutcome::kOk) {
             stats_.AddTransferredFile(size);
         } else if (remove) {
-            // The card file stays: skipped beside a taken name, failed beside a failed copy.
+            // The card file stays: skipped beside a taken name; beside a failed copy no deletion
+            // was tried.
             result.removal = result.copy == TCopyOutcome::coNameTaken ? TDeleteOutcome::doSkipped
-                                                                      : TDeleteOutcome::doFailed;
+                                                                      : TDeleteOutcome::doNotAsked;
         }
     }
     SetRow(row, result);
@@ -269,7 +324,7 @@ void CopyRun::CommitPending(bool finish) {
                 job->copies[i].committed = committed[i];
             return std::move(job->copies);
         };
-        batch_ = std::make_unique<DurableCopyBatch>();
+        batch_ = std::make_unique<DurableCopyBatch>(faults_);
         pending_.clear();
         try {
             committing_ = std::async(std::launch::async, work);
@@ -287,11 +342,13 @@ void CopyRun::ReportCommitted() {
     if (!committing_.valid()) return;
     for (const PendingCopy& copy : committing_.get()) {
         const CopyOutcome outcome = copy.committed.outcome;
+        // "失敗" under the deletion only for a deletion that was tried: after a good copy.
         TResultRow result{copy.source, copy.dest, copy.kind, CopyOutcomeOf(outcome),
-                          TDeleteOutcome::doFailed};
+                          TDeleteOutcome::doNotAsked};
         if (outcome == CopyOutcome::kOk) {
             stats_.AddTransferredFile(copy.size);
-            if (copy.committed.source_deleted) result.removal = TDeleteOutcome::doDeleted;
+            result.removal = copy.committed.source_deleted ? TDeleteOutcome::doDeleted
+                                                           : TDeleteOutcome::doFailed;
         } else if (outcome == CopyOutcome::kDestExists) {
             result.removal = TDeleteOutcome::doSkipped;
         }
@@ -332,7 +389,17 @@ CommandResult RunCopyCommand(CopyRunContext& context, ICopyRunObserver& observer
     observer.ProgressPosition(0);
     observer.ProgressText("");
     observer.StatusChanged(std::string(kStatusWorking));
-    RunListing listing = ListRunFiles(source_folder);
+    RunListing listing = ListRunFiles(source_folder, context.abort, context.seams);
+    if (listing.stopped) {
+        // Stopped while the source was listed: no file is touched, and an incomplete listing
+        // says nothing about what the source holds.
+        context.file_list.clear();
+        context.source_folders.clear();
+        result.run.aborted = true;
+        result.run.status = kStatusAborted;
+        observer.StatusChanged(result.run.status);
+        return result;
+    }
     context.file_list = std::move(listing.files);
     context.source_folders = std::move(listing.folders);
     result.unreadable_folders = std::move(listing.unreadable);

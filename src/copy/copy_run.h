@@ -8,6 +8,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <map>
 #include <memory>
@@ -78,6 +79,16 @@ struct CopyRunSettings {
     bool dry_run = false;
 };
 
+// Points where a test steps into a run; production runs have none.
+struct CopyRunSeams {
+    // Faults the file layer meets (full disk, changed sources, named temporaries).
+    FileFaults* file_faults = nullptr;
+    // Each folder as the listing holds it, before its files are listed.
+    std::function<void(const std::string& folder)> folder_listed;
+    // After each file's row was worked on (its copy may still wait for its batch).
+    std::function<void(int row)> file_done;
+};
+
 struct CopyRunContext {
     CopyRunSettings settings;
     // The extensions of each kind.
@@ -95,9 +106,11 @@ struct CopyRunContext {
     std::string speed_text;
     const IClock* clock = nullptr;          // null: the system clock
     ICardStatistics* statistics = nullptr;  // null: no statistics
-    // Set from any thread (Esc in the window, SIGINT in the tool) to stop before the next file;
-    // cleared when a run starts.
-    std::atomic<bool>* abort = nullptr;
+    // Set from any thread (Esc in the window, SIGINT or SIGTERM in the tool) to stop the listing
+    // or the run before the next file. It belongs to whoever starts the run, who clears it before;
+    // the engine only reads it.
+    const std::atomic<bool>* abort = nullptr;
+    const CopyRunSeams* seams = nullptr;  // null: none
 };
 
 struct RunResult {
@@ -152,6 +165,16 @@ class CopyRun {
     int failed_ = 0;
     // The source file at path, named in its held folder.
     SourceFile SourceOf(const std::string& path);
+    // Holds the destination roots open for the run, creating a missing one: only here, at the
+    // start, never again while the run goes on.
+    void HoldDestinationRoots();
+    // Creates a destination folder below its held root; false when the root is gone or replaced
+    // (a disk unplugged), or the folder cannot be made there.
+    bool MakeDestinationFolder(const std::string& folder);
+
+    // The destination roots as set (no trailing "/"), each held since the run started; null for
+    // one that could not be opened.
+    std::vector<std::pair<std::string, std::shared_ptr<const HeldFolder>>> dest_roots_;
 
     // Dry runs: names that earlier rows would have filled.
     std::set<std::string> planned_;
@@ -165,7 +188,8 @@ class CopyRun {
         TFileKind kind;
         DurableCopyBatch::Committed committed;
     };
-    std::unique_ptr<DurableCopyBatch> batch_ = std::make_unique<DurableCopyBatch>();
+    FileFaults* faults_ = nullptr;
+    std::unique_ptr<DurableCopyBatch> batch_;
     std::vector<PendingCopy> pending_;
     std::uint64_t batch_started_ms_ = 0;
     std::future<std::vector<PendingCopy>> committing_;
@@ -182,8 +206,10 @@ struct RunListing {
     std::vector<std::string> files;
     std::map<std::string, std::shared_ptr<const HeldFolder>> folders;
     std::vector<std::string> unreadable;
+    bool stopped = false;  // the stop flag ended the listing: the lists are incomplete
 };
-RunListing ListRunFiles(const std::string& folder);
+RunListing ListRunFiles(const std::string& folder, const std::atomic<bool>* stop = nullptr,
+                        const CopyRunSeams* seams = nullptr);
 
 enum class RunSourceKind { rsCard, rsFolder };
 

@@ -24,10 +24,10 @@ enum class TCopyOutcome {
 // Column 3, "メディアから削除".
 enum class TDeleteOutcome {
     doNone,      // blank: no kind, or the copy is still working
-    doNotAsked,  // "----": removal was not asked for
+    doNotAsked,  // "----": no deletion was tried (not asked for, or the copy failed)
     doDeleted,   // "OK"
-    doSkipped,   // "スキップ": the copy did not happen, so the card file stays
-    doFailed,    // "失敗": removal was asked for and the card file stays
+    doSkipped,   // "スキップ": the name was taken, so the card file stays
+    doFailed,    // "失敗": the deletion was tried after a good copy and the card file stays
 };
 
 struct TResultRow {

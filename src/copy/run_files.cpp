@@ -12,7 +12,8 @@
 
 namespace pelko {
 
-RunListing ListRunFiles(const std::string& folder) {
+RunListing ListRunFiles(const std::string& folder, const std::atomic<bool>* stop,
+                        const CopyRunSeams* seams) {
     // Every folder of a card (up to 900 by the camera file system's rules) stays open for the
     // run, beside the copies in flight: allow the process as many descriptors as it may have.
     struct rlimit limit;
@@ -28,6 +29,7 @@ RunListing ListRunFiles(const std::string& folder) {
     search.Directory = folder;
     search.SearchName = "*.*";
     search.Recursive = true;
+    search.Stop = stop;
     search.OnFind = [&](TSearchFile&, const std::string& path, const TSearchFileData& data, bool&) {
         // A temporary file of a broken copy is never a picture.
         if (data.Name.rfind("PHOT", 0) == 0 || IsCopyTemporaryName(data.Name)) return;
@@ -39,6 +41,7 @@ RunListing ListRunFiles(const std::string& folder) {
                            bool&) {
         int error = 0;
         std::shared_ptr<const HeldFolder> held = HeldFolder::Open(path, &error);
+        if (seams != nullptr && seams->folder_listed) seams->folder_listed(path);
         if (held) {
             listing.folders[path] = std::move(held);
         } else if (error != EMFILE && error != ENFILE) {
@@ -46,6 +49,7 @@ RunListing ListRunFiles(const std::string& folder) {
         }
     };
     search.Execute();
+    listing.stopped = stop != nullptr && stop->load();
     return listing;
 }
 

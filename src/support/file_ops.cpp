@@ -16,7 +16,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <utility>
 
 #ifndef RENAME_NOREPLACE
@@ -32,33 +31,28 @@ constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 // copy_file_range moves at most this much per call; a large value keeps calls per file minimal.
 constexpr std::size_t kKernelChunk = std::size_t{1} << 30;
 
-std::atomic<std::int64_t> g_write_budget{-1};
-std::atomic<bool> g_kernel_copy_disabled{false};
-std::atomic<bool> g_named_temporaries{false};
-std::atomic<bool> g_hook_set{false};
-std::mutex g_hook_mutex;
-std::function<void()> g_before_commit_hook;
-
-void RunBeforeCommitHook() {
-    if (!g_hook_set.load(std::memory_order_acquire)) return;
-    std::function<void()> hook;
-    {
-        std::lock_guard<std::mutex> lock(g_hook_mutex);
-        hook = g_before_commit_hook;
-    }
-    if (hook) hook();
+void RunBeforeCommitHook(const FileFaults* faults) {
+    if (faults != nullptr && faults->before_commit) faults->before_commit();
 }
 
-// How many of `want` bytes may be written under the test seam; 0 means the "disk" is full.
-std::size_t AllowedWrite(std::size_t want) {
-    std::int64_t budget = g_write_budget.load(std::memory_order_relaxed);
+// How many of `want` bytes may be written under the faults; 0 means the "disk" is full.
+std::size_t AllowedWrite(FileFaults* faults, std::size_t want) {
+    if (faults == nullptr) return want;
+    std::int64_t budget = faults->write_budget.load(std::memory_order_relaxed);
     for (;;) {
         if (budget < 0) return want;
         const std::size_t allowed = std::min<std::size_t>(want, static_cast<std::size_t>(budget));
-        if (g_write_budget.compare_exchange_weak(budget,
-                                                 budget - static_cast<std::int64_t>(allowed))) {
+        if (faults->write_budget.compare_exchange_weak(
+                budget, budget - static_cast<std::int64_t>(allowed))) {
             return allowed;
         }
+    }
+}
+
+// Gives back to the budget what was allowed but not written.
+void ReturnUnwritten(FileFaults* faults, std::size_t bytes) {
+    if (faults != nullptr && faults->write_budget.load(std::memory_order_relaxed) >= 0) {
+        faults->write_budget.fetch_add(static_cast<std::int64_t>(bytes));
     }
 }
 
@@ -70,11 +64,6 @@ char* Buffer(int which) {
 }
 
 using Fd = UniqueFd;
-
-bool NamedTemporariesForced() {
-    static const bool from_environment = std::getenv("PELKOCOPY_TEST_NAMED_TEMPORARIES") != nullptr;
-    return from_environment || g_named_temporaries.load(std::memory_order_relaxed);
-}
 
 // An unnamed file gets its name through its /proc link; without /proc only named temporaries
 // work.
@@ -89,7 +78,7 @@ bool IsWriteSideError(int err) {
 
 // Reads and writes the rest of the file from the current offsets. Returns kOk, kReadFailed or
 // kWriteFailed; *copied grows by what was written.
-CopyOutcome CopyByReadWrite(int in, int out, std::int64_t* copied) {
+CopyOutcome CopyByReadWrite(int in, int out, std::int64_t* copied, FileFaults* faults) {
     char* buf = Buffer(0);
     for (;;) {
         ssize_t got = ::read(in, buf, kBlockSize);
@@ -100,7 +89,7 @@ CopyOutcome CopyByReadWrite(int in, int out, std::int64_t* copied) {
         if (got == 0) return CopyOutcome::kOk;
         std::size_t done = 0;
         while (done < static_cast<std::size_t>(got)) {
-            const std::size_t allowed = AllowedWrite(static_cast<std::size_t>(got) - done);
+            const std::size_t allowed = AllowedWrite(faults, static_cast<std::size_t>(got) - done);
             if (allowed == 0) return CopyOutcome::kWriteFailed;
             ssize_t put = ::write(out, buf + done, allowed);
             if (put < 0) {
@@ -114,26 +103,22 @@ CopyOutcome CopyByReadWrite(int in, int out, std::int64_t* copied) {
 }
 
 // Copies the whole source into out, by the kernel where it can and by read/write otherwise.
-CopyOutcome CopyData(int in, int out, std::int64_t size) {
+CopyOutcome CopyData(int in, int out, std::int64_t size, FileFaults* faults) {
     std::int64_t copied = 0;
-    if (!g_kernel_copy_disabled.load(std::memory_order_relaxed)) {
+    if (faults == nullptr || !faults->kernel_copy_disabled) {
         while (copied < size) {
             const std::size_t want = AllowedWrite(
+                faults,
                 std::min<std::size_t>(static_cast<std::size_t>(size - copied), kKernelChunk));
             if (want == 0) return CopyOutcome::kWriteFailed;
             ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, want, 0);
             if (n > 0) {
                 copied += n;
-                // Give back what the kernel did not take, so the seam counts bytes written.
-                if (static_cast<std::size_t>(n) < want &&
-                    g_write_budget.load(std::memory_order_relaxed) >= 0) {
-                    g_write_budget.fetch_add(static_cast<std::int64_t>(want) - n);
-                }
+                // Give back what the kernel did not take, so the budget counts bytes written.
+                ReturnUnwritten(faults, want - static_cast<std::size_t>(n));
                 continue;
             }
-            if (g_write_budget.load(std::memory_order_relaxed) >= 0) {
-                g_write_budget.fetch_add(static_cast<std::int64_t>(want));
-            }
+            ReturnUnwritten(faults, want);
             if (n == 0) break;  // Short source or a file system that copies nothing: read on.
             if (errno == EINTR) continue;
             const int err = errno;
@@ -145,7 +130,7 @@ CopyOutcome CopyData(int in, int out, std::int64_t size) {
         }
         if (copied == size) return CopyOutcome::kOk;
     }
-    const CopyOutcome outcome = CopyByReadWrite(in, out, &copied);
+    const CopyOutcome outcome = CopyByReadWrite(in, out, &copied, faults);
     if (outcome != CopyOutcome::kOk) return outcome;
     // A source that shrank while it was copied is not the file that was found.
     return copied >= size ? CopyOutcome::kOk : CopyOutcome::kReadFailed;
@@ -331,6 +316,26 @@ bool HeldFolder::StillAtPath() const {
     return ::stat(path_.c_str(), &st) == 0 && st.st_dev == dev_ && st.st_ino == ino_;
 }
 
+bool HeldFolder::CreateBelow(std::string_view relative) const {
+    if (!StillAtPath()) return false;
+    UniqueFd level(::dup(fd_.get()));
+    while (level.valid() && !relative.empty()) {
+        const std::size_t slash = relative.find('/');
+        const std::string part(relative.substr(0, slash));
+        relative.remove_prefix(slash == std::string_view::npos ? relative.size() : slash + 1);
+        if (part.empty() || part == ".") continue;
+        if (part == "..") return false;
+        constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        UniqueFd next(::openat(level.get(), part.c_str(), kFlags));
+        if (!next.valid() && errno == ENOENT) {
+            if (::mkdirat(level.get(), part.c_str(), 0777) != 0 && errno != EEXIST) return false;
+            next.Reset(::openat(level.get(), part.c_str(), kFlags));
+        }
+        level = std::move(next);
+    }
+    return level.valid();
+}
+
 SourceFile SourceFileAt(const std::string& path) {
     std::shared_ptr<const HeldFolder> folder = HeldFolder::Open(FolderOf(path));
     if (!folder) return {nullptr, path};
@@ -423,6 +428,8 @@ struct StagedCopy {
     std::string folder;
     std::int64_t size = 0;
     bool overwrite = false;
+    FileFaults* faults = nullptr;
+    bool create_folder = true;
 
     // Removes the temporary file and passes the outcome on.
     CopyOutcome Discard(CopyOutcome outcome) {
@@ -441,7 +448,7 @@ struct StagedCopy {
     // Puts the copy under its final name; a taken name is kDestExists unless overwriting.
     CopyOutcome Publish() {
         if (unnamed) {
-            RunBeforeCommitHook();
+            RunBeforeCommitHook(faults);
             // A link never replaces a name: the unnamed file gets it only while it is free.
             char link[64];
             std::snprintf(link, sizeof link, "/proc/self/fd/%d", out.get());
@@ -456,7 +463,7 @@ struct StagedCopy {
             return CopyOutcome::kOk;
         }
         if (!out.Close()) return Discard(CopyOutcome::kWriteFailed);
-        RunBeforeCommitHook();
+        RunBeforeCommitHook(faults);
         if (overwrite) {
             if (::rename(temp.c_str(), dest.c_str()) != 0) {
                 return Discard(CopyOutcome::kWriteFailed);
@@ -477,12 +484,13 @@ struct StagedCopy {
 // Opens the copy's file in its folder: an unnamed one where the file system has them and the
 // name need not replace a file (a crash then leaves nothing), a locked temporary name otherwise.
 CopyOutcome OpenCopyFile(const std::string& folder, StagedCopy* staged) {
-    bool created_folder = false;
+    bool created_folder = !staged->create_folder;  // not allowed: as if tried already
     auto create_folder = [&] {
         created_folder = true;
         return FolderCreate(folder);
     };
-    if (!staged->overwrite && !NamedTemporariesForced() && ProcFdLinksUsable()) {
+    const bool named = staged->faults != nullptr && staged->faults->named_temporaries;
+    if (!staged->overwrite && !named && ProcFdLinksUsable()) {
         const char* where = folder.empty() ? "." : folder.c_str();
         for (;;) {
             staged->out.Reset(::open(where, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
@@ -507,7 +515,8 @@ CopyOutcome OpenCopyFile(const std::string& folder, StagedCopy* staged) {
             if (!create_folder()) return CopyOutcome::kFolderFailed;
             continue;
         }
-        return err == ENOTDIR ? CopyOutcome::kFolderFailed : CopyOutcome::kWriteFailed;
+        return err == ENOTDIR || err == ENOENT ? CopyOutcome::kFolderFailed
+                                               : CopyOutcome::kWriteFailed;
     }
 }
 
@@ -550,7 +559,7 @@ CopyOutcome StageCopy(const SourceFile& source, const std::string& dest, bool ov
     staged->folder = folder.empty() ? "." : folder;
     staged->size = src.st_size;
 
-    const CopyOutcome outcome = CopyData(in.get(), staged->out.get(), src.st_size);
+    const CopyOutcome outcome = CopyData(in.get(), staged->out.get(), src.st_size, staged->faults);
     if (outcome != CopyOutcome::kOk) return staged->Discard(outcome);
     // Some file systems keep no Unix permissions; the copy is still good without them.
     ::fchmod(staged->out.get(), src.st_mode & 0777);
@@ -565,6 +574,8 @@ CopyOutcome StageCopy(const SourceFile& source, const std::string& dest, bool ov
 // the source may go afterwards.
 CopyOutcome CopyStaged(const SourceFile& source, const std::string& dest,
                        const CopyOptions& options, StagedCopy* staged) {
+    staged->faults = options.faults;
+    staged->create_folder = options.create_folder;
     CopyOutcome outcome = StageCopy(source, dest, options.overwrite, staged);
     if (outcome == CopyOutcome::kOk && options.durable_verify) outcome = staged->SyncAndVerify();
     if (outcome == CopyOutcome::kOk) outcome = staged->Publish();
@@ -630,15 +641,18 @@ struct DurableCopyBatch::Entry {
     StagedCopy copy;
 };
 
-DurableCopyBatch::DurableCopyBatch() = default;
+DurableCopyBatch::DurableCopyBatch(FileFaults* faults) : faults_(faults) {}
 
 DurableCopyBatch::~DurableCopyBatch() {
     for (auto& entry : entries_)
         entry->copy.Discard(CopyOutcome::kOk);
 }
 
-CopyOutcome DurableCopyBatch::Stage(const SourceFile& source, const std::string& dest) {
+CopyOutcome DurableCopyBatch::Stage(const SourceFile& source, const std::string& dest,
+                                    bool create_folder) {
     auto entry = std::make_unique<Entry>();
+    entry->copy.faults = faults_;
+    entry->copy.create_folder = create_folder;
     const CopyOutcome outcome = StageCopy(source, dest, false, &entry->copy);
     if (outcome != CopyOutcome::kOk) return outcome;
     // Start the write-back now, so the disk works while the next files are copied and the
@@ -689,47 +703,35 @@ std::vector<DurableCopyBatch::Committed> DurableCopyBatch::Commit(bool delete_so
     return results;
 }
 
-bool FileCopy(const std::string& source, const std::string& dest, bool overwrite) {
-    return CopyFileChecked(source, dest, CopyOptions{overwrite, false}) == CopyOutcome::kOk;
+bool FileCopy(const std::string& source, const std::string& dest, bool overwrite,
+              FileFaults* faults) {
+    return CopyFileChecked(source, dest, CopyOptions{overwrite, false, faults}) == CopyOutcome::kOk;
 }
 
-bool FileCopyToFolder(const std::string& source, const std::string& dest_folder, bool overwrite) {
+bool FileCopyToFolder(const std::string& source, const std::string& dest_folder, bool overwrite,
+                      FileFaults* faults) {
     const std::string folder = StripOneSlash(dest_folder);
-    return FileCopy(source, (folder == "/" ? "" : folder) + "/" + NameOf(source), overwrite);
+    return FileCopy(source, (folder == "/" ? "" : folder) + "/" + NameOf(source), overwrite,
+                    faults);
 }
 
 bool FileDelete(const std::string& path) {
     return !path.empty() && ::unlink(path.c_str()) == 0;
 }
 
-bool FileMove(const std::string& source, const std::string& dest, bool overwrite) {
+bool FileMove(const std::string& source, const std::string& dest, bool overwrite,
+              FileFaults* faults) {
     StagedCopy staged;
-    return CopyStaged(SourceFileAt(source), dest, CopyOptions{overwrite, true}, &staged) ==
+    return CopyStaged(SourceFileAt(source), dest, CopyOptions{overwrite, true, faults}, &staged) ==
                CopyOutcome::kOk &&
            staged.DeleteSource();
 }
 
-bool FileMoveToFolder(const std::string& source, const std::string& dest_folder, bool overwrite) {
+bool FileMoveToFolder(const std::string& source, const std::string& dest_folder, bool overwrite,
+                      FileFaults* faults) {
     const std::string folder = StripOneSlash(dest_folder);
-    return FileMove(source, (folder == "/" ? "" : folder) + "/" + NameOf(source), overwrite);
-}
-
-void SetWriteFailureAfterBytesForTesting(std::int64_t bytes) {
-    g_write_budget.store(bytes < 0 ? -1 : bytes);
-}
-
-void SetBeforeCommitHookForTesting(std::function<void()> hook) {
-    std::lock_guard<std::mutex> lock(g_hook_mutex);
-    g_before_commit_hook = std::move(hook);
-    g_hook_set.store(static_cast<bool>(g_before_commit_hook), std::memory_order_release);
-}
-
-void SetKernelCopyDisabledForTesting(bool disabled) {
-    g_kernel_copy_disabled.store(disabled);
-}
-
-void SetNamedTemporariesForTesting(bool named) {
-    g_named_temporaries.store(named);
+    return FileMove(source, (folder == "/" ? "" : folder) + "/" + NameOf(source), overwrite,
+                    faults);
 }
 
 }  // namespace pelko

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,6 +17,8 @@
 #include "support/unique_fd.h"
 
 namespace pelko {
+
+struct FileFaults;
 
 // Text up to the last "/", without that "/" unless it is the whole path ("/"); empty for a bare
 // file name.
@@ -42,6 +45,10 @@ class HeldFolder {
     const std::string& Path() const { return path_; }
     // True while the path still leads to this folder.
     bool StillAtPath() const;
+    // Creates the missing folders of `relative` ("a/b") below this folder, while its path still
+    // leads here: each level made and opened relative to the one above, never through a link,
+    // and each checked to be a folder. True when all of them are there afterwards.
+    bool CreateBelow(std::string_view relative) const;
 
   private:
     UniqueFd fd_;
@@ -93,7 +100,8 @@ int WriteFileAtomically(const std::string& path, std::string_view bytes,
 // Copies Source to Dest through a temporary file in Dest's folder, keeping modification time and
 // permission bits. Without overwrite an existing Dest is never replaced, even one that appears
 // while the copy runs. Nothing partial is ever left under Dest or under the temporary name.
-bool FileCopy(const std::string& source, const std::string& dest, bool overwrite);
+bool FileCopy(const std::string& source, const std::string& dest, bool overwrite,
+              FileFaults* faults = nullptr);
 
 // Why a copy failed, for callers that report more than a Boolean.
 enum class CopyOutcome {
@@ -107,11 +115,27 @@ enum class CopyOutcome {
     kVerifyFailed,   // the durable copy read back differently from the source
 };
 
+// Faults a test makes the copies meet, handed to the code under test; production code passes
+// none. One object may serve several copies (and the worker that commits a batch).
+struct FileFaults {
+    // Writes fail as on a full disk once this many more bytes were written; negative: never.
+    std::atomic<std::int64_t> write_budget{-1};
+    // Copies take the read/write path instead of the kernel's copy_file_range.
+    bool kernel_copy_disabled = false;
+    // Copies work under named temporaries even where the file system has unnamed files.
+    bool named_temporaries = false;
+    // Called once the data of a copy is written and checked, just before it gets its final name.
+    std::function<void()> before_commit;
+};
+
 struct CopyOptions {
     bool overwrite = false;
     // Make the copy durable (fdatasync, folder fsync), drop its cached pages and read it back
     // against the source: required before any source is deleted.
     bool durable_verify = false;
+    FileFaults* faults = nullptr;  // null: none
+    // Create Dest's folder when it is missing; false: a missing folder fails the copy.
+    bool create_folder = true;
 };
 
 CopyOutcome CopyFileChecked(const std::string& source, const std::string& dest,
@@ -132,13 +156,14 @@ bool SyncFolder(const std::string& path);
 // remove.
 class DurableCopyBatch {
   public:
-    DurableCopyBatch();
+    explicit DurableCopyBatch(FileFaults* faults = nullptr);
     ~DurableCopyBatch();
     DurableCopyBatch(const DurableCopyBatch&) = delete;
     DurableCopyBatch& operator=(const DurableCopyBatch&) = delete;
 
     // kOk: staged, not yet under its name. Any other outcome is final and leaves nothing.
-    CopyOutcome Stage(const SourceFile& source, const std::string& dest);
+    // Without create_folder a missing destination folder fails the copy (kFolderFailed).
+    CopyOutcome Stage(const SourceFile& source, const std::string& dest, bool create_folder = true);
     std::size_t Count() const { return entries_.size(); }
     std::int64_t Bytes() const { return bytes_; }
 
@@ -153,17 +178,18 @@ class DurableCopyBatch {
     struct Entry;
     std::vector<std::unique_ptr<Entry>> entries_;
     std::int64_t bytes_ = 0;
+    FileFaults* faults_ = nullptr;
 };
 
-// Test seam: makes the file layer's writes fail as a full disk would once `bytes` more bytes
-// have been written (negative: never). Process-wide; tests reset it to -1.
-void SetWriteFailureAfterBytesForTesting(std::int64_t bytes);
-bool FileCopyToFolder(const std::string& source, const std::string& dest_folder, bool overwrite);
+bool FileCopyToFolder(const std::string& source, const std::string& dest_folder, bool overwrite,
+                      FileFaults* faults = nullptr);
 bool FileDelete(const std::string& path);
 // Copy, made durable and read back identical, then delete of Source while it is still the file
 // that was copied; true only when both succeeded.
-bool FileMove(const std::string& source, const std::string& dest, bool overwrite);
-bool FileMoveToFolder(const std::string& source, const std::string& dest_folder, bool overwrite);
+bool FileMove(const std::string& source, const std::string& dest, bool overwrite,
+              FileFaults* faults = nullptr);
+bool FileMoveToFolder(const std::string& source, const std::string& dest_folder, bool overwrite,
+                      FileFaults* faults = nullptr);
 
 // Prefix of the temporary names a copy or an atomic write works under where the file system has
 // no unnamed files: ".pelkocopy-tmp-<pid>-<random>", locked (flock) by its writer while it is
@@ -174,15 +200,5 @@ bool IsCopyTemporaryName(std::string_view name);
 // Removes the temporaries in folder whose process is gone and whose lock is free; a live
 // writer's temporary is never touched. Returns how many were removed.
 int RemoveStaleTemporaries(const std::string& folder);
-
-// Test seam: called once the data of a copy is written and checked, just before it is put under
-// its final name (empty function: none). Process-wide; tests reset it.
-void SetBeforeCommitHookForTesting(std::function<void()> hook);
-// Test seam: when true, copies take the read/write path instead of the kernel's copy_file_range.
-void SetKernelCopyDisabledForTesting(bool disabled);
-// Test seam: when true, copies work under named temporaries even where the file system offers
-// unnamed files (O_TMPFILE). The environment variable PELKOCOPY_TEST_NAMED_TEMPORARIES does the
-// same for a whole process.
-void SetNamedTemporariesForTesting(bool named);
 
 }  // namespace pelko

@@ -283,7 +283,12 @@ bool TSearchDir::Execute() {
     if (!ignore_sub_dir) queue_.push_back(base);
 
     std::string path;
+    const auto stopped = [this] { return Stop != nullptr && Stop->load(); };
     while (!queue_.empty()) {
+        if (stopped()) {
+            queue_.clear();
+            return false;
+        }
         const std::string folder = WithSlash(queue_.front());
         queue_.pop_front();
         DirPtr dir = OpenFolder(folder);
@@ -298,6 +303,10 @@ bool TSearchDir::Execute() {
                 type = S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
             }
             if (type != DT_DIR) continue;
+            if (stopped()) {
+                queue_.clear();
+                return false;
+            }
             data.ResetForEntry(entry->d_name, dir_fd, DT_DIR, &times);
             path.assign(folder).append(entry->d_name);
             ignore_sub_dir = false;
@@ -331,7 +340,8 @@ bool TSearchFile::Execute() {
     dir_list_.clear();
     if (Recursive) {
         search_dir_.BaseDir = Directory;
-        search_dir_.Execute();
+        search_dir_.Stop = Stop;
+        if (!search_dir_.Execute() && Stop != nullptr && Stop->load()) return false;
     } else {
         const std::string folder = ExpandPath(Directory);
         if (!folder.empty()) dir_list_.push_back(folder);
@@ -344,6 +354,7 @@ bool TSearchFile::Execute() {
 }
 
 bool TSearchFile::SearchFolder(const std::string& folder, std::string_view mask) {
+    if (Stop != nullptr && Stop->load()) return false;
     DirPtr dir = OpenFolder(folder);
     if (!dir) return true;
     const int dir_fd = ::dirfd(dir.get());
@@ -356,6 +367,7 @@ bool TSearchFile::SearchFolder(const std::string& folder, std::string_view mask)
         const char* name = entry->d_name;
         if (IsDotOrDotDot(name)) continue;
         if (!match_all && !MatchesMask(name, mask)) continue;
+        if (Stop != nullptr && Stop->load()) return false;
         data.ResetForEntry(name, dir_fd, entry->d_type, &times);
         path.resize(prefix);
         path.append(name);

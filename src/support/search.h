@@ -3,6 +3,7 @@
 // Recursive file search: TSearchDir walks a folder tree breadth-first, TSearchFile hands every
 // entry of the walked folders that matches a mask to its OnFind event.
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -87,6 +88,8 @@ class TSearchDir {
 
     std::string BaseDir;
     TSearchDirEvent OnFind;
+    // Set from any thread to end the walk before its next entry; null: never.
+    const std::atomic<bool>* Stop = nullptr;
 
     // Reports BaseDir, then its sub-folders level by level. False when busy, without a handler,
     // when BaseDir is missing or when a handler stopped the walk.
@@ -117,6 +120,9 @@ class TSearchFile {
     std::string SearchName = "*.*";
     TFindFileEvent OnFind;
     TFindDirEvent OnFindDir;
+    // Set from any thread to end the search before its next entry (the walk of the folders
+    // included); null: never. Execute then returns false.
+    const std::atomic<bool>* Stop = nullptr;
 
     // Reports the matching entries of every collected folder, folders included, in the order
     // the file system lists them. False when busy, without a handler, or stopped by Continue.

@@ -70,6 +70,8 @@ class CopyRunTest : public ::testing::Test {
         context.clock = context.naming.clock = &clock;
         context.naming.state.last_copy_cutoff = "2000/01/01 00:00:00";
         context.naming.state.newest_file_date = "2000/01/01 00:00:00";
+        seams.file_faults = &faults;
+        context.seams = &seams;
     }
     // A card file dated 2010/05/01 12:00:<second>.
     std::string Card(const std::string& relative, const std::string& bytes = "data",
@@ -83,6 +85,8 @@ class CopyRunTest : public ::testing::Test {
     TempDir tmp;
     const std::string card = tmp / "card/DCIM";
     ManualClock clock{{2010, 5, 20, 9, 0, 0, 0}};
+    FileFaults faults;
+    CopyRunSeams seams;
     CopyRunContext context;
     Recorder recorder;
 };
@@ -221,6 +225,39 @@ TEST_F(CopyRunTest, AbortStopsBeforeTheNextFile) {
     EXPECT_EQ(CopyRun(context, recorder).RunFileList().rows, 2);
 }
 
+// A stop given before the run or while the card is still listed is kept: nothing is copied or
+// deleted, and the run reports itself stopped, not an empty card.
+TEST_F(CopyRunTest, AStopDuringTheListingIsKept) {
+    context.settings.remove_after_copy = true;
+    for (int folder = 100; folder < 104; ++folder) {
+        for (int i = 1; i <= 3; ++i)
+            Card(std::to_string(folder) + "PENTX/IMGP000" + std::to_string(i) + ".JPG");
+    }
+    const auto card_before = Tree(card);
+    std::atomic<bool> stop{false};
+    context.abort = &stop;
+    // The folder listed when the stop comes (0: before the run).
+    for (const int at_folder : {0, 1, 3}) {
+        SCOPED_TRACE(at_folder);
+        int listed = 0;
+        stop = at_folder == 0;
+        seams.folder_listed = [&](const std::string&) {
+            if (++listed == at_folder) stop = true;
+        };
+        recorder.status.clear();
+        const CommandResult result = Run();
+        EXPECT_TRUE(result.run.aborted);
+        EXPECT_EQ(result.run.rows, 0);
+        EXPECT_EQ(result.message, "");
+        EXPECT_EQ(result.run.status, kStatusAborted);
+        EXPECT_EQ(recorder.status, kStatusAborted);
+        EXPECT_TRUE(recorder.rows.empty());
+        EXPECT_TRUE(stop);  // the engine never clears it
+        EXPECT_EQ(Tree(card), card_before);
+        EXPECT_FALSE(fs::exists(tmp / "jpg"));
+    }
+}
+
 TEST_F(CopyRunTest, RenameInPlace) {
     context.copy_to_destinations = false;
     context.settings.remove_after_copy = true;  // plays no part
@@ -244,25 +281,71 @@ TEST_F(CopyRunTest, RenameInPlace) {
     EXPECT_FALSE(fs::exists(tmp / "jpg"));  // destinations untouched
 }
 
+// A failed copy keeps its card file and says so in its row; the delete column shows "----"
+// beside it, since no deletion was tried.
 TEST_F(CopyRunTest, FailuresStayOnTheirRowKeepTheCardFileAndLeaveNothingPartial) {
-    context.settings.remove_after_copy = true;
-    context.file_list = {card + "/a/IMGP0000.JPG",  // listed, then vanished
-                         Card("a/IMGP0001.JPG", std::string(4000, 'a')),
-                         Card("a/IMGP0002.JPG", std::string(100000, 'b')),
-                         Card("a/IMGP0003.JPG", std::string(3000, 'c'))};
-    // A full disk: room for the first file and part of the second.
-    SetWriteFailureAfterBytesForTesting(50000);
-    const RunResult result = CopyRun(context, recorder).RunFileList();
-    SetWriteFailureAfterBytesForTesting(-1);
-    const std::map<std::string, std::string> expected = {{"IMGP0000.JPG", "失敗|失敗"},
-                                                         {"IMGP0001.JPG", "OK|OK"},
-                                                         {"IMGP0002.JPG", "失敗|失敗"},
-                                                         {"IMGP0003.JPG", "失敗|失敗"}};
-    EXPECT_EQ(recorder.Outcomes(), expected);
-    EXPECT_EQ(result.failed, 3);
-    EXPECT_EQ(ReadFile(card + "/a/IMGP0002.JPG"), std::string(100000, 'b'));
-    const std::map<std::string, std::string> left = {{"IMGP0001.JPG", std::string(4000, 'a')}};
-    EXPECT_EQ(Tree(tmp / "jpg/DSLR"), left);
+    for (const bool remove : {false, true}) {
+        SCOPED_TRACE(remove);
+        fs::remove_all(tmp / "jpg");
+        context.settings.remove_after_copy = remove;
+        context.file_list = {card + "/a/IMGP0000.JPG",  // listed, then vanished
+                             Card("a/IMGP0001.JPG", std::string(4000, 'a')),
+                             Card("a/IMGP0002.JPG", std::string(100000, 'b')),
+                             Card("a/IMGP0003.JPG", std::string(3000, 'c'))};
+        // A full disk: room for the first file and part of the second.
+        faults.write_budget = 50000;
+        const RunResult result = CopyRun(context, recorder).RunFileList();
+        const std::map<std::string, std::string> expected = {
+            {"IMGP0000.JPG", "失敗|----"},
+            {"IMGP0001.JPG", remove ? "OK|OK" : "OK|----"},
+            {"IMGP0002.JPG", "失敗|----"},
+            {"IMGP0003.JPG", "失敗|----"}};
+        EXPECT_EQ(recorder.Outcomes(), expected);
+        recorder.rows.clear();
+        EXPECT_EQ(result.failed, 3);
+        EXPECT_EQ(ReadFile(card + "/a/IMGP0002.JPG"), std::string(100000, 'b'));
+        const std::map<std::string, std::string> left = {{"IMGP0001.JPG", std::string(4000, 'a')}};
+        EXPECT_EQ(Tree(tmp / "jpg/DSLR"), left);
+    }
+}
+
+// A destination root that goes (a disk unplugged) or is replaced by another folder after the first
+// file is never made again: the rows after it fail, and so does a copy still waiting for its
+// batch, and no card file goes.
+TEST_F(CopyRunTest, AVanishedDestinationIsNotMadeAgain) {
+    const std::string jpg = tmp / "jpg";
+    // What happens to the root, whether removal is on, and the first row.
+    const std::tuple<const char*, bool, const char*> rows[] = {
+        {"removed", false, "OK|----"},
+        {"removed", true, "失敗|----"},
+        {"replaced", true, "失敗|----"},
+    };
+    for (const auto& [what, remove, first] : rows) {
+        SCOPED_TRACE(std::string(what) + (remove ? " with removal" : ""));
+        fs::remove_all(jpg);
+        fs::remove_all(jpg + ".old");
+        context.settings.remove_after_copy = remove;
+        context.file_list = {Card("a/IMGP0001.JPG"), Card("a/IMGP0002.JPG"),
+                             Card("b/IMGP0003.JPG")};
+        seams.file_done = [&, replace = std::string(what) == "replaced"](int row) {
+            if (row != 0) return;
+            if (replace) {
+                fs::rename(jpg, jpg + ".old");
+                fs::create_directory(jpg);
+            } else {
+                fs::remove_all(jpg);
+            }
+        };
+        const RunResult result = CopyRun(context, recorder).RunFileList();
+        const std::map<std::string, std::string> expected = {
+            {"IMGP0001.JPG", first}, {"IMGP0002.JPG", "失敗|----"}, {"IMGP0003.JPG", "失敗|----"}};
+        EXPECT_EQ(recorder.Outcomes(), expected);
+        recorder.rows.clear();
+        EXPECT_EQ(result.failed, std::string(first) == "OK|----" ? 2 : 3);
+        EXPECT_EQ(Tree(card).size(), 3u);
+        EXPECT_EQ(fs::exists(jpg), std::string(what) == "replaced");
+        EXPECT_TRUE(Tree(jpg).empty());
+    }
 }
 
 // With removal, copies are committed in batches: a file that changed or a name taken before its
@@ -293,7 +376,7 @@ TEST_F(CopyRunTest, BatchedRemovalDeletesOnlyCommittedCopies) {
     EXPECT_TRUE(result.aborted);
     EXPECT_EQ(result.failed, 1);
     const std::map<std::string, std::string> outcomes = {
-        {"IMGP0000.JPG", "失敗|失敗"}, {"IMGP0001.JPG", "同名のファイル有り|スキップ"},
+        {"IMGP0000.JPG", "失敗|----"}, {"IMGP0001.JPG", "同名のファイル有り|スキップ"},
         {"IMGP0002.JPG", "OK|OK"},     {"IMGP0003.JPG", "OK|OK"},
         {"IMGP0004.JPG", "OK|OK"},     {"IMGP0005.JPG", "OK|OK"}};
     EXPECT_EQ(recorder.Outcomes(), outcomes);
@@ -342,10 +425,9 @@ TEST_F(CopyRunTest, RemovalDeletesOnlyTheFileThatWasVerified) {
         const std::string name = "IMGP000" + std::to_string(++i) + ".JPG";
         const std::string file = Card(std::to_string(i) + "/" + name, "picture");
         WriteFile(outside + "/" + name, "outside");
-        SetBeforeCommitHookForTesting([&] { change(file); });
+        faults.before_commit = [&] { change(file); };
         context.file_list = {file};
         const RunResult result = CopyRun(context, recorder).RunFileList();
-        SetBeforeCommitHookForTesting({});
         EXPECT_EQ(recorder.Outcomes()[name], "OK|失敗") << what;
         EXPECT_EQ(result.failed, 1) << what;
         EXPECT_EQ(ReadFile(tmp / "jpg/DSLR/" + name), "picture") << what;
@@ -364,7 +446,7 @@ TEST_F(CopyRunTest, DryRunPredictsTheRun) {
     const std::tuple<int, std::string, std::string> rows[] = {
         {kFileNameModeDateTime, "", "20100501-120000-0002.JPG|OK|OK"},
         {kFileNameModeUserFormat, "%W" + std::string(300, 'a') + "%N",
-         std::string(300, 'a') + "0002.JPG|失敗|失敗"}};
+         std::string(300, 'a') + "0002.JPG|失敗|----"}};
     for (const auto& [mode, format, second] : rows) {
         context.naming.settings.file_name_mode = mode;
         context.naming.settings.user_format = format;

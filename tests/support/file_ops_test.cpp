@@ -41,21 +41,17 @@ std::string RandomBytes(std::size_t size) {
 }
 
 // Runs every copy test on the kernel and the read/write path, each with unnamed files and with
-// named temporaries; resets the process-wide seams.
+// named temporaries, through the faults handed to each copy.
 class FileOpsTest : public ::testing::TestWithParam<std::tuple<bool, bool>> {
   protected:
     void SetUp() override {
-        SetKernelCopyDisabledForTesting(std::get<0>(GetParam()));
-        SetNamedTemporariesForTesting(Named());
-    }
-    void TearDown() override {
-        SetWriteFailureAfterBytesForTesting(-1);
-        SetBeforeCommitHookForTesting({});
-        SetKernelCopyDisabledForTesting(false);
-        SetNamedTemporariesForTesting(false);
+        faults_.kernel_copy_disabled = std::get<0>(GetParam());
+        faults_.named_temporaries = Named();
     }
     static bool Named() { return std::get<1>(GetParam()); }
+    CopyOptions Options() { return CopyOptions{false, false, &faults_}; }
     TempDir dir_;
+    FileFaults faults_;
 };
 
 TEST(FolderOfTest, Table) {
@@ -80,7 +76,7 @@ TEST_P(FileOpsTest, CopyCreatesFoldersAndKeepsDataTimeAndMode) {
     ASSERT_EQ(::chmod(src.c_str(), 0640), 0);
 
     const std::string dest = dir_ / ("New/Sub/" + name);
-    ASSERT_TRUE(FileCopyToFolder(src, dir_ / "New/Sub", false));
+    ASSERT_TRUE(FileCopyToFolder(src, dir_ / "New/Sub", false, &faults_));
     EXPECT_EQ(ReadFile(dest), data);
     struct stat st;
     ASSERT_EQ(::stat(dest.c_str(), &st), 0);
@@ -95,19 +91,19 @@ TEST_P(FileOpsTest, NeverReplacesWithoutOverwrite) {
     const std::string dest = dir_ / "out/a.jpg";
     WriteFile(src, RandomBytes(100000));
     WriteFile(dest, "old");
-    EXPECT_EQ(CopyFileChecked(src, dest, {}), CopyOutcome::kDestExists);
+    EXPECT_EQ(CopyFileChecked(src, dest, Options()), CopyOutcome::kDestExists);
     EXPECT_EQ(ReadFile(dest), "old");
-    EXPECT_TRUE(FileCopy(src, dest, true));
+    EXPECT_TRUE(FileCopy(src, dest, true, &faults_));
     EXPECT_EQ(ReadFile(dest), ReadFile(src));
 
     // Nor when the destination appears while the copy runs under a name that searches pass over.
     const std::string late = dir_ / "out/late.jpg";
-    SetBeforeCommitHookForTesting([&] {
+    faults_.before_commit = [&] {
         const std::vector<std::string> names = Entries(dir_ / "out");
         EXPECT_EQ(std::count_if(names.begin(), names.end(), IsCopyTemporaryName), Named() ? 1 : 0);
         WriteFile(late, "intruder");
-    });
-    EXPECT_EQ(CopyFileChecked(src, late, {}), CopyOutcome::kDestExists);
+    };
+    EXPECT_EQ(CopyFileChecked(src, late, Options()), CopyOutcome::kDestExists);
     EXPECT_EQ(ReadFile(late), "intruder");
     EXPECT_EQ(Entries(dir_ / "out").size(), 2u);
 }
@@ -117,14 +113,17 @@ TEST_P(FileOpsTest, FailuresLeaveNothingBehind) {
     WriteFile(src, RandomBytes(3 * 1024 * 1024));
     WriteFile(dir_ / "plain", "x");
 
-    SetWriteFailureAfterBytesForTesting(1000);  // the disk fills mid-copy
-    EXPECT_EQ(CopyFileChecked(src, dir_ / "out/a.mov", {}), CopyOutcome::kWriteFailed);
-    SetWriteFailureAfterBytesForTesting(-1);
+    faults_.write_budget = 1000;  // the disk fills mid-copy
+    EXPECT_EQ(CopyFileChecked(src, dir_ / "out/a.mov", Options()), CopyOutcome::kWriteFailed);
+    faults_.write_budget = -1;
     EXPECT_TRUE(Entries(dir_ / "out").empty());
 
-    EXPECT_EQ(CopyFileChecked(src, dir_ / "plain/sub/a.mov", {}), CopyOutcome::kFolderFailed);
-    EXPECT_EQ(CopyFileChecked(dir_ / "missing", dir_ / "out/b", {}), CopyOutcome::kSourceMissing);
-    EXPECT_EQ(CopyFileChecked(dir_ / "out", dir_ / "out2/b", {}), CopyOutcome::kSourceMissing);
+    EXPECT_EQ(CopyFileChecked(src, dir_ / "plain/sub/a.mov", Options()),
+              CopyOutcome::kFolderFailed);
+    EXPECT_EQ(CopyFileChecked(dir_ / "missing", dir_ / "out/b", Options()),
+              CopyOutcome::kSourceMissing);
+    EXPECT_EQ(CopyFileChecked(dir_ / "out", dir_ / "out2/b", Options()),
+              CopyOutcome::kSourceMissing);
     EXPECT_TRUE(Entries(dir_ / "out").empty());
     EXPECT_FALSE(FolderExists(dir_ / "out2"));
 }
@@ -133,24 +132,24 @@ TEST_P(FileOpsTest, MoveDeletesSourceOnlyAfterVerifiedCopy) {
     const std::string src = dir_ / "card/a.jpg";
     const std::string data = RandomBytes(2 * 1024 * 1024 + 5);
     WriteFile(src, data);
-    ASSERT_TRUE(FileMoveToFolder(src, dir_ / "pics/", false));
+    ASSERT_TRUE(FileMoveToFolder(src, dir_ / "pics/", false, &faults_));
     EXPECT_FALSE(FileExists(src));
     EXPECT_EQ(ReadFile(dir_ / "pics/a.jpg"), data);
 
     // A failed copy keeps the source, also when the destination is taken.
     WriteFile(src, "again");
-    EXPECT_FALSE(FileMove(src, dir_ / "pics/a.jpg", false));
+    EXPECT_FALSE(FileMove(src, dir_ / "pics/a.jpg", false, &faults_));
     EXPECT_EQ(ReadFile(src), "again");
-    SetWriteFailureAfterBytesForTesting(2);
-    EXPECT_FALSE(FileMove(src, dir_ / "pics/b.jpg", false));
+    faults_.write_budget = 2;
+    EXPECT_FALSE(FileMove(src, dir_ / "pics/b.jpg", false, &faults_));
     EXPECT_TRUE(FileExists(src));
     EXPECT_FALSE(FileExists(dir_ / "pics/b.jpg"));
 
     // Moving a file onto itself, also through a hard link, must not delete the only copy.
-    SetWriteFailureAfterBytesForTesting(-1);
+    faults_.write_budget = -1;
     ASSERT_EQ(::link(src.c_str(), (dir_ / "card/hard.jpg").c_str()), 0);
-    EXPECT_FALSE(FileMove(src, src, true));
-    EXPECT_FALSE(FileMove(src, dir_ / "card/./hard.jpg", true));
+    EXPECT_FALSE(FileMove(src, src, true, &faults_));
+    EXPECT_FALSE(FileMove(src, dir_ / "card/./hard.jpg", true, &faults_));
     EXPECT_EQ(ReadFile(src), "again");
 
     // A source that changes after its copy was verified is the engine's table: the same check
@@ -165,7 +164,7 @@ TEST_P(FileOpsTest, BatchNamesOnlyCopiesThatReadBackIdentical) {
         {"taken", "x/taken", CopyOutcome::kDestExists},        // another file takes the name
         {"changed", "y/changed", CopyOutcome::kVerifyFailed},  // the source changes
         {"b", "y/b", CopyOutcome::kOk}};
-    DurableCopyBatch batch;
+    DurableCopyBatch batch(&faults_);
     for (const auto& [name, dest, outcome] : rows) {
         WriteFile(dir_ / ("card/" + std::string(name)), data);
         EXPECT_EQ(batch.Stage(SourceFileAt(dir_ / ("card/" + std::string(name))), dir_ / dest),
@@ -193,7 +192,7 @@ TEST_P(FileOpsTest, BatchNamesOnlyCopiesThatReadBackIdentical) {
     EXPECT_EQ(batch.Count(), 0u);
 
     // A batch dropped before its commit leaves nothing.
-    EXPECT_EQ(DurableCopyBatch().Stage(SourceFileAt(dir_ / "card/a"), dir_ / "z/a"),
+    EXPECT_EQ(DurableCopyBatch(&faults_).Stage(SourceFileAt(dir_ / "card/a"), dir_ / "z/a"),
               CopyOutcome::kOk);
     EXPECT_TRUE(Entries(dir_ / "z").empty());
 }

@@ -1,0 +1,66 @@
+#include "copy/destination_check.h"
+
+#include <gtest/gtest.h>
+
+#include "copy/card_tree.h"
+
+namespace pelko::test {
+namespace {
+
+// Which destination a run refuses and why, by the real folders the paths lead to.
+TEST(DestinationCheck, RefusesDestinationsOnTheCardOrHoldingTheSource) {
+    TempDir tmp;
+    const std::string card = tmp / "media/card", dcim = card + "/DCIM";
+    fs::create_directories(dcim + "/100PENTX");
+    fs::create_directories(tmp / "media/card2");
+    fs::create_directories(tmp / "pics");
+    fs::create_directory_symlink(card, tmp / "link-to-card");
+    const std::string ok = tmp / "pics/ok";
+    using K = DestinationProblemKind;
+    struct Case {
+        const char* what;
+        std::string raw, jpg;
+        RunSourceKind kind;
+        std::string source;
+        std::optional<K> why;
+        std::string key;
+    };
+    const Case cases[] = {
+        {"elsewhere", ok, ok, RunSourceKind::rsCard, dcim, std::nullopt, ""},
+        {"at the mount point", ok, card, RunSourceKind::rsCard, dcim, K::kOnCard, "DestJpg"},
+        {"below it, not yet made", card + "/DCIM/new/raw", ok, RunSourceKind::rsCard, dcim,
+         K::kOnCard, "DestRaw"},
+        {"a sibling with a common prefix", tmp / "media/card2", ok, RunSourceKind::rsCard, dcim,
+         std::nullopt, ""},
+        {"through a link into the card", tmp / "link-to-card/x", ok, RunSourceKind::rsCard, dcim,
+         K::kOnCard, "DestRaw"},
+        {"by a path with ..", tmp / "pics/../media/card/y", ok, RunSourceKind::rsCard, dcim,
+         K::kOnCard, "DestRaw"},
+        {"source inside the destination", ok, tmp / "media", RunSourceKind::rsCard, dcim,
+         K::kHoldsSource, "DestJpg"},
+        {"inside a folder run's folder", ok, tmp / "pics/in/jpg", RunSourceKind::rsFolder,
+         tmp / "pics/in", K::kOnCard, "DestJpg"},
+        {"beside a folder run's folder", ok, tmp / "pics/in2", RunSourceKind::rsFolder,
+         tmp / "pics/in", std::nullopt, ""},
+    };
+    fs::create_directories(ok);
+    fs::create_directories(tmp / "pics/in");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CopyRunSettings settings{c.raw, c.jpg, ok};
+        const std::optional<DestinationProblem> problem =
+            CheckDestinations(settings, c.source, c.kind);
+        ASSERT_EQ(problem.has_value(), c.why.has_value());
+        if (!problem) continue;
+        EXPECT_EQ(problem->why, *c.why);
+        EXPECT_EQ(problem->key, c.key);
+        EXPECT_EQ(problem->path, c.key == "DestRaw" ? c.raw : c.jpg);
+    }
+    const DestinationProblem on_card{K::kOnCard, TFileKind::fkJpeg, "DestJpg", card};
+    EXPECT_EQ(DestinationProblemTextJa(on_card),
+              "JPEG コピー先がメディアの中にあります。\r\n" + card +
+                  "\r\nコピー先にはメディア以外のフォルダを指定して下さい");
+}
+
+}  // namespace
+}  // namespace pelko::test
