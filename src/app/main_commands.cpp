@@ -72,6 +72,7 @@ CopyRunContext TMainCommands::MakeContext() const {
     CopyRunContext context =
         MakeCopyRunContext(life.Settings(), w_.Context().app_folder, w_.Clock(), life.RunState());
     context.speed_text = speed_text_;
+    context.seams = w_.Context().run_seams;
     return context;
 }
 

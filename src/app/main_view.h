@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "copy/copy_run.h"
 #include "copy/copy_settings.h"
 #include "support/date_time.h"
 #include "support/dialog_service.h"
@@ -35,6 +36,8 @@ struct TMainContext {
     std::string app_folder;
     std::string computer_name;
     std::string temp_folder;
+    // Points where a test steps into the window's runs; null in the program.
+    const CopyRunSeams* run_seams = nullptr;
 };
 
 class IMainView {

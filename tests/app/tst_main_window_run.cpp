@@ -3,8 +3,11 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "app/card_fixture.h"
 #include "app/card_watcher.h"
@@ -46,7 +49,8 @@ class TestMainWindowRun : public QObject {
     std::string Out() const { return *dir_ / "out"; }
 
     // A window as a returning user left it: destinations chosen, year folders, date-time names.
-    std::unique_ptr<TFrmDCMain> MakeWindow(const std::string& extra_ini = {}) {
+    std::unique_ptr<TFrmDCMain> MakeWindow(const std::string& extra_ini = {},
+                                           const CopyRunSeams* seams = nullptr) {
         const std::string ini =
             "[FrmDCMain]\r\nWindowMaxmized=0\r\nAppVer=141\r\nDestRaw=" + Out() +
             "/raw\r\nDestJpg=" + Out() + "/jpg\r\nDestOther=" + Out() +
@@ -58,6 +62,7 @@ class TestMainWindowRun : public QObject {
         context.app_folder = Home();
         context.temp_folder = Home();
         context.computer_name = "TESTPC";
+        context.run_seams = seams;
         auto window = std::make_unique<TFrmDCMain>(context);
         window->show();
         return window;
@@ -234,6 +239,31 @@ class TestMainWindowRun : public QObject {
     }
 
     // Esc stops a run through the window; closing during a run asks and commits first.
+    // Esc counts from the moment the command is accepted: pressed while the card is still being
+    // listed, nothing is copied or deleted.
+    void escDuringTheListing() {
+        InsertCard("card", 20);
+        std::atomic<bool> listing{false}, pressed{false};
+        CopyRunSeams seams;
+        seams.folder_listed = [&](const std::string&) {
+            listing = true;
+            for (int i = 0; i < 500 && !pressed; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        };
+        auto w = MakeWindow("CopyAfterReMove=1\r\n", &seams);
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QSignalSpy finished(&w->Commands().Runs(), &TRunCommands::runFinished);
+        w->btnExecuteClick();
+        QTRY_VERIFY(listing);
+        QTest::keyClick(w.get(), Qt::Key_Escape);
+        pressed = true;
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(w->StatusPanel(2)->text(), QString::fromUtf8("　　コピー処理を中止しました"));
+        QCOMPARE(w->grdListModel->RowCount(), 0);
+        QVERIFY(fs::is_empty(Out() + "/jpg") && fs::is_empty(Out() + "/raw"));
+        QVERIFY(fs::exists(*dir_ / "card/DCIM/100PENTX/IMGP0002.JPG"));
+    }
+
     void escAndCloseDuringARun() {
         InsertCard("card", 400);
         auto w = MakeWindow("CopyAfterReMove=1\r\n");
