@@ -74,7 +74,7 @@ bool LoadWindowSettings(CopyRunContext& context, const ImportOptions& o, const D
                                                   : problem.key == "DestOther" ? &o.dest_other
                                                                                : nullptr;
         if (given != nullptr && (given->has_value() || o.rename)) continue;
-        err << "pelkocopy-cli import: " << problem.message << "\n";
+        err << "pelkocopy-cli import: " << SettingsProblemText(problem) << "\n";
         usable = usable && !problem.stops_run;
     }
     context.file_kinds = stored.file_kinds;
