@@ -167,7 +167,7 @@ void TMainLifecycle::ReportProblems(const std::vector<SettingsProblem>& problems
     std::string text = "保存された設定のうち、次の項目は使用できないため空にしました。";
     for (const SettingsProblem& problem : problems) {
         text += "\n・" + (problem.key.empty() ? std::string("設定ファイル") : problem.key) + "：" +
-                problem.message;
+                SettingsProblemTextJa(problem);
     }
     context_.dialogs->Information("PelkoCopy", text);
 }
@@ -198,6 +198,7 @@ void TMainLifecycle::TakeRunState(const NamingState& state) {
 void TMainLifecycle::Close() {
     // Never shown, never restored: saving now would overwrite the stored settings with blanks.
     if (first_show_pending_) return;
+    const IniWriteBatch batch;  // each settings file written once, however many keys change
     if (FileExists(img_count_temp_path_)) FileCopy(img_count_temp_path_, img_count_path_, true);
 
     const MainWindowSettings settings = Settings();

@@ -76,57 +76,11 @@ bool LoadWindowSettings(MainWindowSettings& stored, const ImportOptions& o,
                                                   : problem.key == "DestOther" ? &o.dest_other
                                                                                : nullptr;
         if (given != nullptr && (given->has_value() || o.rename)) continue;
-        err << "pelkocopy-cli import: " << problem.message << "\n";
+        err << "pelkocopy-cli import: " << SettingsProblemText(problem) << "\n";
         usable = usable && !problem.stops_run;
     }
     return usable;
 }
-
-// Why files stayed on the card, counted from the final rows, for the summary on stderr.
-class LeftOnCard {
-  public:
-    void Count(const TResultRow& row) {
-        if (row.kind == TFileKind::fkNone) {
-            const std::string ext = AsciiLower(ExtensionOf(row.source));
-            ++no_kind_[ext.empty() ? "(none)" : ext];
-        } else if (row.copy == TCopyOutcome::coNameTaken) {
-            ++name_taken_;
-        } else if (row.copy == TCopyOutcome::coOlder) {
-            ++older_;
-        } else if (row.copy == TCopyOutcome::coFailed) {
-            ++copy_failed_;
-        } else if (row.removal == TDeleteOutcome::doFailed) {
-            ++delete_failed_;
-        }
-    }
-    // "5 files left on the card: 2 of no kind (.cr3 1, .heic 1), 1 name taken, …"; empty when
-    // nothing was left but by choice.
-    std::string Text(bool rename) const {
-        int no_kind = 0;
-        std::string kinds;
-        for (const auto& [ext, count] : no_kind_) {
-            no_kind += count;
-            kinds += (kinds.empty() ? "" : ", ") + ext + " " + std::to_string(count);
-        }
-        std::string reasons;
-        auto add = [&](int count, const std::string& why) {
-            if (count > 0) reasons += (reasons.empty() ? "" : ", ") + std::to_string(count) + why;
-        };
-        add(no_kind, " of no kind (" + kinds + ")");
-        add(name_taken_, " name taken");
-        add(older_, " older than the cut-off");
-        add(copy_failed_, rename ? " rename failed" : " copy failed");
-        add(delete_failed_, " deletion failed");
-        const int total = no_kind + name_taken_ + older_ + copy_failed_ + delete_failed_;
-        if (total == 0) return {};
-        return std::to_string(total) + (total == 1 ? " file" : " files") +
-               (rename ? " not renamed: " : " left on the card: ") + reasons;
-    }
-
-  private:
-    std::map<std::string, int> no_kind_;
-    int name_taken_ = 0, older_ = 0, copy_failed_ = 0, delete_failed_ = 0;
-};
 
 // One row of output: the four grid cells, escaped and tab-separated; or with `json` one object
 // with the outcomes as stable keys and the grid cells.
@@ -162,14 +116,12 @@ class RowPrinter final : public ICopyRunObserver {
     // At the end of the run every row is final.
     void Flush() { Print(true); }
     bool OutputFailed() const { return output_failed_; }
-    const LeftOnCard& Left() const { return left_; }
 
   private:
     void Print(bool all) {
         for (; next_ < rows_.size(); ++next_) {
             const std::optional<TResultRow>& row = rows_[next_];
             if (!all && !(row && row->Final())) break;
-            if (row) left_.Count(*row);
             if (!output_failed_) {
                 out_ << RowText(row ? *row : TResultRow{}, json_) << std::endl;
                 if (!out_) {
@@ -187,7 +139,6 @@ class RowPrinter final : public ICopyRunObserver {
     std::vector<std::optional<TResultRow>> rows_;
     std::size_t next_ = 0;
     bool output_failed_ = false;
-    LeftOnCard left_;
 };
 
 // A standard stream that is closed would lend its number to a copy's file, and rows would be
@@ -371,7 +322,7 @@ int RunImport(const Args& args, const ProgramFacts& facts, std::ostream& out, st
 
     for (const std::string& folder : result.unreadable_folders)
         err << "pelkocopy-cli import: cannot read folder " << folder << "\n";
-    if (const std::string left = printer.Left().Text(o.rename); !left.empty()) {
+    if (const std::string left = LeftOnCardText(result.run.left_on_card, o.rename); !left.empty()) {
         err << "pelkocopy-cli import: " << left << "\n";
     }
     const bool folder_failed = !result.unreadable_folders.empty();

@@ -87,6 +87,7 @@ bool CopyRun::AbortRequested() const {
 RunResult CopyRun::RunFileList() {
     const CopyRunSettings& settings = context_.settings;
     failed_ = 0;
+    left_ = {};
     planned_.clear();
     swept_folders_.clear();
     // Destination folders are made by the copies, below the roots held for the run; dry runs
@@ -138,6 +139,7 @@ RunResult CopyRun::RunFileList() {
         observer_.TitleChanged(ShowProgressTitle(0, 0));
     }
     result.failed = failed_;
+    result.left_on_card = left_;
     return result;
 }
 
@@ -244,6 +246,7 @@ SourceFile CopyRun::SourceOf(const std::string& path) {
 
 void CopyRun::SetRow(int row, const TResultRow& result) {
     if (result.Failed()) ++failed_;
+    left_.Count(result);
     observer_.RowChanged(row, result);
 }
 

@@ -19,6 +19,7 @@
 
 #include "copy/card_statistics_hooks.h"
 #include "copy/file_kind.h"
+#include "copy/left_on_card.h"
 #include "copy/result_row.h"
 #include "copy/transfer_stats.h"
 #include "naming/destination.h"
@@ -118,6 +119,8 @@ struct RunResult {
     int rows = 0;        // rows written (files reached before any abort)
     int failed = 0;      // rows whose copy or deletion failed
     std::string status;  // final text of status panel 2
+    // Why files stayed on the card, from the final rows (LeftOnCardText, LeftOnCardTextJa).
+    LeftOnCard left_on_card;
 };
 
 class CopyRun {
@@ -163,6 +166,7 @@ class CopyRun {
     TransferStats stats_;
     std::atomic<bool> abort_{false};
     int failed_ = 0;
+    LeftOnCard left_;
     // The source file at path, named in its held folder.
     SourceFile SourceOf(const std::string& path);
     // Holds the destination roots open for the run, creating a missing one: only here, at the

@@ -30,8 +30,8 @@ std::size_t CharCount(std::string_view text) {
 // A stored destination, or empty with a problem when it cannot be used.
 std::string TakeDestination(std::string_view key, std::string value,
                             std::vector<SettingsProblem>* problems) {
-    if (const auto why = CheckStoredDestination(key, value)) {
-        if (problems != nullptr) problems->push_back({std::string(key), *why});
+    if (auto why = CheckStoredDestination(key, value)) {
+        if (problems != nullptr) problems->push_back(std::move(*why));
         return {};
     }
     return value;
@@ -92,26 +92,70 @@ std::optional<DateTime> ParseStoredDateTime(std::string_view text) {
     return ParseLooseDateTime(text.substr(0, space), time);
 }
 
-std::optional<std::string> CheckStoredDestination(std::string_view key, std::string_view value) {
+std::optional<SettingsProblem> CheckStoredDestination(std::string_view key,
+                                                      std::string_view value) {
     if (value.empty()) return std::nullopt;
     // A value at the reader's limit may have been cut: files would go into a truncated folder.
     if (CharCount(value) >= kIniMaxValueChars) {
-        return std::string(key) + " is " + std::to_string(kIniMaxValueChars) +
-               " characters or longer and may be cut off; the destination is not used";
+        return SettingsProblem{SettingsProblemKind::kTooLong, std::string(key), std::string(value)};
     }
     if (value.front() != '/') {
-        return std::string(key) + " is not an absolute folder path (\"" + std::string(value) +
-               "\"); the destination is not used";
+        return SettingsProblem{SettingsProblemKind::kNotAbsolute, std::string(key),
+                               std::string(value)};
     }
     return std::nullopt;
+}
+
+std::string SettingsProblemText(const SettingsProblem& problem) {
+    const std::string& key = problem.key;
+    const std::string& value = problem.value;
+    switch (problem.kind) {
+        case SettingsProblemKind::kNotAbsolute:
+            return key + " is not an absolute folder path (\"" + value +
+                   "\"); the destination is not used";
+        case SettingsProblemKind::kTooLong:
+            return key + " is " + std::to_string(kIniMaxValueChars) +
+                   " characters or longer and may be cut off; the destination is not used";
+        case SettingsProblemKind::kFileUnreadable:
+            return "cannot read the settings file " + value;
+        case SettingsProblemKind::kFileNotReadWhole:
+            return "the settings file " + value + " is longer than " +
+                   std::to_string(kIniMaxFileBytes) + " bytes and was read only in part";
+        case SettingsProblemKind::kBadExtension:
+            return key + ": \"" + value + "\" is not a file extension; ignored";
+    }
+    return key;
+}
+
+std::string SettingsProblemTextJa(const SettingsProblem& problem) {
+    const std::string& value = problem.value;
+    switch (problem.kind) {
+        case SettingsProblemKind::kNotAbsolute:
+            return "絶対パスのフォルダではありません（" + value + "）";
+        case SettingsProblemKind::kTooLong:
+            return std::to_string(kIniMaxValueChars) +
+                   " 文字以上あり、途中で切れている可能性があります";
+        case SettingsProblemKind::kFileUnreadable:
+            return "読み込めません（" + value + "）";
+        case SettingsProblemKind::kFileNotReadWhole:
+            return "大きすぎるため先頭の一部だけを読み込みました（" + value +
+                   "）。終了時に保存し直し、元のファイルは .bak として残します";
+        case SettingsProblemKind::kBadExtension:
+            return "「" + value + "」は拡張子ではないため無視しました";
+    }
+    return {};
 }
 
 MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_folder,
                                           std::vector<SettingsProblem>& problems) {
     if (ini.IniFileName().empty()) ini.SetIniFileName("");
-    if (ini.SaveTo == TSaveTo::stIniFile &&
-        ReadTextFilePrefix(ini.IniFileName(), kIniMaxFileBytes).status == TextFileStatus::kFailed) {
-        problems.push_back({"", "cannot read the settings file " + ini.IniFileName()});
+    if (ini.SaveTo == TSaveTo::stIniFile) {
+        const TextFileBytes file = ReadTextFilePrefix(ini.IniFileName(), kIniMaxFileBytes);
+        if (file.status == TextFileStatus::kFailed) {
+            problems.push_back({SettingsProblemKind::kFileUnreadable, "", ini.IniFileName()});
+        } else if (file.trimmed) {
+            problems.push_back({SettingsProblemKind::kFileNotReadWhole, "", ini.IniFileName()});
+        }
     }
 
     MainWindowSettings s;
@@ -153,7 +197,7 @@ MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_
     MainWindowSettings settings = ReadMainWindowSettings(ini, app_folder, found);
     if (problems != nullptr) {
         for (SettingsProblem& problem : found)
-            problems->push_back(std::move(problem.message));
+            problems->push_back(SettingsProblemText(problem));
     }
     return settings;
 }
@@ -170,15 +214,15 @@ FileKindTable ReadFileKindSettings(const IniFile& ini, std::vector<SettingsProbl
         for (const std::string& item :
              table.Add(key.kind, ini.ReadString("FileKinds", key.name, ""))) {
             if (problems == nullptr) continue;
-            const std::string name = "FileKinds/" + std::string(key.name);
-            problems->push_back(
-                {name, name + ": \"" + item + "\" is not a file extension; ignored", false});
+            problems->push_back({SettingsProblemKind::kBadExtension,
+                                 "FileKinds/" + std::string(key.name), item, false});
         }
     }
     return table;
 }
 
 void WriteMainWindowSettings(TSetting& ini, const MainWindowSettings& settings) {
+    const IniWriteBatch batch;  // one write of the file for all the keys
     const CopySettings& c = settings.copy;
     ini.WriteInteger("AppVer", kAppVerCurrent);
     ini.WriteString("DestRaw", c.dest_raw);

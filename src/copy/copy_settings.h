@@ -60,19 +60,34 @@ struct ListFilePaths {
 ListFilePaths MakeListFilePaths(const std::string& app_folder, bool mode,
                                 const std::string& computer_name);
 
-// A setting that was not taken as stored. key: the key it concerns (empty for the file itself).
+enum class SettingsProblemKind {
+    kNotAbsolute,       // a stored destination is not an absolute path: not used
+    kTooLong,           // a stored destination reaches the value limit and may be cut: not used
+    kFileUnreadable,    // the settings file exists but cannot be read
+    kFileNotReadWhole,  // the settings file is longer than the reader takes: read in part
+    kBadExtension,      // an item of section "FileKinds" cannot be an extension: left out
+};
+
+// A setting that was not taken as stored, as a value; each front end words it.
 struct SettingsProblem {
-    std::string key;
-    std::string message;
+    SettingsProblemKind kind = SettingsProblemKind::kFileUnreadable;
+    std::string key;    // the key it concerns ("DestRaw", "FileKinds/Raw"); empty for the file
+    std::string value;  // the value refused, the extension left out, or the file's path
     // False for a value that is only left out (an extension that cannot be one): the rest of the
     // settings are sound. True when copying with these settings could file pictures wrongly.
     bool stops_run = true;
 };
 
+// The command-line tool's English line, naming the key or the file.
+std::string SettingsProblemText(const SettingsProblem& problem);
+// The window's Japanese text; the window puts the key (or "設定ファイル") in front of it.
+std::string SettingsProblemTextJa(const SettingsProblem& problem);
+
 // Reads the keys (and the first history entries into copy.user_folder/user_format). A stored
 // destination that is refused (not absolute, cut at the value limit) is left empty and one
 // message naming the key is appended to *problems; so is a settings file that exists but cannot
-// be read, and an extension of section "FileKinds" that cannot be one. problems may be null.
+// be read or is read only in part, and an extension of section "FileKinds" that cannot be one.
+// problems may be null.
 MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_folder,
                                           std::vector<std::string>* problems);
 // The same, with each problem's key and whether it stops a run.
@@ -120,6 +135,6 @@ std::optional<DateTime> ParseStoredDateTime(std::string_view text);
 
 // Why a stored destination folder cannot be used, or nothing when it can (empty is allowed: no
 // destination chosen yet).
-std::optional<std::string> CheckStoredDestination(std::string_view key, std::string_view value);
+std::optional<SettingsProblem> CheckStoredDestination(std::string_view key, std::string_view value);
 
 }  // namespace pelko

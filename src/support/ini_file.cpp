@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <mutex>
 #include <unordered_set>
 
@@ -112,33 +113,171 @@ std::string WriteTarget(const std::string& path) {
     return path;
 }
 
-// Serialises read-modify-write cycles of this process, so two threads never lose each other's
-// keys.
-std::mutex& WriteMutex() {
-    static std::mutex mutex;
-    return mutex;
+// What tells a file's version apart: a file replaced or edited has another identity, size or
+// time.
+struct FileStamp {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    struct timespec mtime = {};
+    struct timespec ctime = {};
+    bool operator==(const FileStamp& o) const {
+        return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+               mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec &&
+               ctime.tv_nsec == o.ctime.tv_nsec;
+    }
+};
+
+std::optional<FileStamp> StampOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
+bool RecentlyChanged(const FileStamp& stamp) {
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return now.tv_sec - stamp.mtime.tv_sec < 2;
+}
+
+// One file as last read or written by this process.
+struct CachedFile {
+    std::optional<FileStamp> stamp;  // none for a missing file
+    ReadStatus status = ReadStatus::kMissing;
+    bool trimmed = false;
+    mode_t mode = 0;
+    std::string text;  // the text the file holds (or will hold once a batch ends)
+    IniDocument doc;
+    // The values of each section asked for, by folded section name; none for a missing section.
+    std::unordered_map<std::string, std::optional<std::unordered_map<std::string, std::string>>>
+        sections;
+    bool racy = false;   // changed too recently for its stamp to tell a further change
+    bool dirty = false;  // changed inside a batch, not yet written
+    std::uint64_t used = 0;
+};
+
+// Parsed files by path, guarded by the mutex; also serialises read-modify-write cycles, so two
+// threads never lose each other's keys.
+struct Cache {
+    std::mutex mutex;
+    std::unordered_map<std::string, CachedFile> files;
+    std::uint64_t clock = 0;
+    int batches = 0;
+};
+
+Cache& TheCache() {
+    static Cache cache;
+    return cache;
+}
+
+// Files kept parsed at most; the least recently used clean one goes first.
+constexpr std::size_t kCachedFiles = 16;
+
+// The file's current parsed form, read again when it changed on the disk (not while a batch
+// holds changes of it). The cache's mutex is held.
+CachedFile& Load(Cache& cache, const std::string& path) {
+    CachedFile& file = cache.files[path];
+    file.used = ++cache.clock;
+    if (!file.dirty) {
+        const std::optional<FileStamp> stamp = StampOf(path);
+        const bool same = stamp && file.stamp && *stamp == *file.stamp;
+        if (!same || file.racy) {
+            FileBytes bytes = ReadFileBytes(path);
+            // File times are coarse: a file changed just now could change again within the same
+            // tick at the same size and look unchanged, so its bytes are compared until it is
+            // older.
+            const bool unchanged = same && bytes.status == file.status && bytes.bytes == file.text;
+            if (!unchanged) {
+                file.status = bytes.status;
+                file.trimmed = bytes.trimmed;
+                file.mode = bytes.mode;
+                file.doc = bytes.status == ReadStatus::kOk ? IniDocument::Parse(bytes.bytes)
+                                                           : IniDocument{};
+                file.text = std::move(bytes.bytes);
+                file.sections.clear();
+            }
+            file.stamp = bytes.status == ReadStatus::kOk ? stamp : std::nullopt;
+            file.racy = stamp && RecentlyChanged(*stamp);
+        }
+    }
+    if (cache.files.size() > kCachedFiles) {
+        auto oldest = cache.files.end();
+        for (auto it = cache.files.begin(); it != cache.files.end(); ++it) {
+            if (!it->second.dirty && it->first != path &&
+                (oldest == cache.files.end() || it->second.used < oldest->second.used)) {
+                oldest = it;
+            }
+        }
+        if (oldest != cache.files.end()) cache.files.erase(oldest);
+    }
+    return cache.files[path];
+}
+
+// Writes the file's parsed form when its text changed. A file that was read only in part is
+// first kept whole as "<name>.bak". The cache's mutex is held.
+bool Store(const std::string& path, CachedFile& file) {
+    file.dirty = false;
+    std::string text = file.doc.Text();
+    if (file.status == ReadStatus::kOk && !file.trimmed && text == file.text) return true;
+    if (file.trimmed) {
+        const std::string backup = path + ".bak";
+        ::unlink(backup.c_str());
+        if (::link(path.c_str(), backup.c_str()) != 0 &&
+            CopyFileChecked(path, backup, CopyOptions{true, true}) != CopyOutcome::kOk) {
+            file.stamp.reset();
+            return false;
+        }
+    }
+    const bool written =
+        ReplaceFile(path, text, file.status == ReadStatus::kOk ? &file.mode : nullptr);
+    if (written) {
+        file.text = std::move(text);
+        file.status = ReadStatus::kOk;
+        file.trimmed = false;
+        file.stamp = StampOf(path);
+        file.racy = false;  // its bytes are the ones just written
+    } else {
+        file.stamp.reset();  // read again from the disk next time
+    }
+    return written;
 }
 
 template <typename Change>
 bool ModifyFile(const std::string& file_name, Change change) {
     if (file_name.empty()) return false;
-    std::lock_guard lock(WriteMutex());
-    std::string path = WriteTarget(file_name);
-    FileBytes file = ReadFileBytes(path);
-    // An unreadable or over-long file is left alone: rewriting it would drop what was not read.
-    if (file.status == ReadStatus::kFailed || file.trimmed) return false;
-    IniDocument doc = IniDocument::Parse(file.bytes);
-    if (!change(doc)) return false;
-    std::string text = doc.Text();
-    if (file.status == ReadStatus::kOk && text == file.bytes) return true;
-    return ReplaceFile(path, text, file.status == ReadStatus::kOk ? &file.mode : nullptr);
+    Cache& cache = TheCache();
+    std::lock_guard lock(cache.mutex);
+    const std::string path = WriteTarget(file_name);
+    CachedFile& file = Load(cache, path);
+    // An unreadable file is left alone: rewriting it would drop what could not be read.
+    if (file.status == ReadStatus::kFailed) return false;
+    if (!change(file.doc)) return false;
+    file.sections.clear();
+    if (cache.batches > 0) {
+        file.dirty = true;
+        return true;
+    }
+    return Store(path, file);
 }
 
-IniDocument LoadDocument(const std::string& file_name) {
-    if (file_name.empty()) return {};
-    FileBytes file = ReadFileBytes(file_name);
-    if (file.status != ReadStatus::kOk) return {};
-    return IniDocument::Parse(file.bytes);
+// Calls read(doc, values of the section) on the file's current parsed form.
+template <typename Read>
+auto ReadFile(const std::string& file_name, std::string_view section, Read read) {
+    Cache& cache = TheCache();
+    std::lock_guard lock(cache.mutex);
+    static const CachedFile kNone;
+    if (file_name.empty())
+        return read(kNone.doc,
+                    static_cast<const std::unordered_map<std::string, std::string>*>(nullptr));
+    CachedFile& file = Load(cache, file_name);
+    const std::string folded = IniDocument::FoldKey(section);
+    auto found = file.sections.find(folded);
+    if (found == file.sections.end()) {
+        std::optional<std::unordered_map<std::string, std::string>> values;
+        if (file.doc.HasSection(section)) values = file.doc.SectionValues(section);
+        found = file.sections.emplace(folded, std::move(values)).first;
+    }
+    return read(file.doc, found->second ? &*found->second : nullptr);
 }
 
 }  // namespace
@@ -345,14 +484,31 @@ std::optional<int> ParseIniInteger(std::string_view text) {
     return static_cast<int>(value);
 }
 
+namespace {
+
+using Values = std::unordered_map<std::string, std::string>;
+
+std::optional<std::string> ReadValue(const std::string& file_name, std::string_view section,
+                                     std::string_view key) {
+    return ReadFile(file_name, section,
+                    [&](const IniDocument&, const Values* values) -> std::optional<std::string> {
+                        if (values == nullptr) return std::nullopt;
+                        const auto found = values->find(IniDocument::FoldKey(key));
+                        if (found == values->end()) return std::nullopt;
+                        return found->second;
+                    });
+}
+
+}  // namespace
+
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view default_value) const {
-    auto value = LoadDocument(file_name_).Read(section, key);
+    auto value = ReadValue(file_name_, section, key);
     return value ? *value : std::string(default_value);
 }
 
 int IniFile::ReadInteger(std::string_view section, std::string_view key, int default_value) const {
-    auto value = LoadDocument(file_name_).Read(section, key);
+    auto value = ReadValue(file_name_, section, key);
     if (!value) return default_value;
     return ParseIniInteger(*value).value_or(default_value);
 }
@@ -362,19 +518,22 @@ bool IniFile::ReadBool(std::string_view section, std::string_view key, bool defa
 }
 
 bool IniFile::ValueExists(std::string_view section, std::string_view key) const {
-    return LoadDocument(file_name_).Read(section, key).has_value();
+    return ReadValue(file_name_, section, key).has_value();
 }
 
 bool IniFile::SectionExists(std::string_view section) const {
-    return LoadDocument(file_name_).HasSection(section);
+    return ReadFile(file_name_, section,
+                    [](const IniDocument&, const Values* values) { return values != nullptr; });
 }
 
 std::vector<std::string> IniFile::ReadSections() const {
-    return LoadDocument(file_name_).Sections();
+    return ReadFile(file_name_, "",
+                    [](const IniDocument& doc, const Values*) { return doc.Sections(); });
 }
 
 std::vector<std::string> IniFile::ReadSection(std::string_view section) const {
-    return LoadDocument(file_name_).Keys(section);
+    return ReadFile(file_name_, section,
+                    [&](const IniDocument& doc, const Values*) { return doc.Keys(section); });
 }
 
 bool IniFile::WriteString(std::string_view section, std::string_view key,
@@ -397,6 +556,21 @@ bool IniFile::DeleteKey(std::string_view section, std::string_view key) const {
 
 bool IniFile::EraseSection(std::string_view section) const {
     return ModifyFile(file_name_, [&](IniDocument& doc) { return doc.EraseSection(section); });
+}
+
+IniWriteBatch::IniWriteBatch() {
+    Cache& cache = TheCache();
+    std::lock_guard lock(cache.mutex);
+    ++cache.batches;
+}
+
+IniWriteBatch::~IniWriteBatch() {
+    Cache& cache = TheCache();
+    std::lock_guard lock(cache.mutex);
+    if (--cache.batches > 0) return;
+    for (auto& [path, file] : cache.files) {
+        if (file.dirty) Store(path, file);
+    }
 }
 
 }  // namespace pelko

@@ -10,7 +10,11 @@
 // UTF-16 byte order mark is read as UTF-16. Writing keeps every other line as it was (comments,
 // blank lines, order) and stores the file as UTF-8 with CR LF line ends.
 //
-// IniFile opens, reads or writes and closes the file on every call; nothing is cached.
+// IniFile keeps the last parsed form of each file it read, and parses a file again only once its
+// size, times or identity changed, so that reading many keys of a large file costs one parse.
+// A write changes that form and writes the file when its text changed; inside an IniWriteBatch
+// each file changed is written once, when the batch ends. A file longer than the reader takes is
+// replaced by what was read plus the change, the whole old file kept beside it as "<name>.bak".
 
 #include <cstddef>
 #include <optional>
@@ -23,8 +27,8 @@ namespace pelko {
 
 // Longest value a read returns, in characters.
 inline constexpr std::size_t kIniMaxValueChars = 2047;
-// Bytes read from an ini file. A longer file is read up to its last line break before the limit,
-// and is never rewritten (a write could only lose its tail).
+// Bytes read from an ini file. A longer file is read up to its last line break before the limit;
+// a write replaces it and keeps the whole old file as "<name>.bak".
 inline constexpr std::size_t kIniMaxFileBytes = 8u * 1024 * 1024;
 
 // The lines of one ini file, parsed from text in memory.
@@ -111,6 +115,16 @@ class IniFile {
 
   private:
     std::string file_name_;
+};
+
+// While one is alive (on any thread), IniFile writes change the files' parsed forms only; the
+// last one to end writes each changed file once. Many keys written at close thus cost one write.
+class IniWriteBatch {
+  public:
+    IniWriteBatch();
+    ~IniWriteBatch();
+    IniWriteBatch(const IniWriteBatch&) = delete;
+    IniWriteBatch& operator=(const IniWriteBatch&) = delete;
 };
 
 // The integer an ini value stands for, by IniFile::ReadInteger's rules.

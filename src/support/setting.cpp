@@ -114,6 +114,7 @@ void TSetting::WriteBool(std::string_view key, bool value) {
 }
 
 void TSetting::SaveFormPosition(const FormGeometry& form) {
+    const IniWriteBatch batch;  // one write of the file for all the keys
     if (FormPosition != TFormPosition::fpLoadSave) return;
     IniFile store = Store(true);
     const std::string section = section_ + "_Position";

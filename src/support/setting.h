@@ -1,7 +1,7 @@
 #pragma once
 
 // TSetting: the settings of one window, kept in one section of an ini file, with the window's
-// position and state. Every call opens, reads or writes and closes the file; nothing is cached.
+// position and state. Reads and writes go through IniFile (one parse per change of the file).
 
 #include <string>
 #include <string_view>

@@ -55,7 +55,7 @@ class CopySettingsTest : public ::testing::Test {
             const std::string& named = p.key.empty() ? ini_path : p.key;
             out += std::string(out.empty() ? "" : " ") +
                    "problem=" + (p.key.empty() ? "<file>" : p.key) + (p.stops_run ? "" : "!") +
-                   (p.message.find(named) == std::string::npos ? "<unnamed>" : "");
+                   (SettingsProblemText(p).find(named) == std::string::npos ? "<unnamed>" : "");
         }
         return out;
     }
@@ -225,6 +225,9 @@ TEST_F(CopySettingsTest, DamagedSettingsAndListFiles) {
         {"a settings file that cannot be read is reported by name",
          {{ini, "<folder>"}},
          "problem=<file>"},
+        {"a settings file longer than the reader takes is read in part and reported",
+         {{ini, "[FrmDCMain]\r\nDestRaw=/r\r\n" + std::string(kIniMaxFileBytes, ';') + "\r\n"}},
+         "raw=/r problem=<file>"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

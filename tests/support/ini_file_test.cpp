@@ -188,7 +188,8 @@ TEST_F(IniFileTest, WritesNeverCreateFoldersNorDestroyWhatTheyCannotRead) {
     EXPECT_FALSE(in_missing_folder.WriteString("S", "K", "v"));
     EXPECT_FALSE(std::filesystem::exists(dir_ / "no"));
 
-    // A file over the size limit is read up to the limit and never rewritten.
+    // A file over the size limit is read up to the limit; a write replaces it by what was read
+    // plus the change, and keeps the whole old file beside it.
     const std::string big_path = dir_ / "big.ini";
     std::string big = "[S]\r\nK=first\r\n";
     big += std::string(kIniMaxFileBytes, ';') + "\r\n[T]\r\nK=tail\r\n";
@@ -196,8 +197,18 @@ TEST_F(IniFileTest, WritesNeverCreateFoldersNorDestroyWhatTheyCannotRead) {
     IniFile big_ini(big_path);
     EXPECT_EQ(big_ini.ReadString("S", "K", ""), "first");
     EXPECT_EQ(big_ini.ReadString("T", "K", "unread"), "unread");
-    EXPECT_FALSE(big_ini.WriteString("S", "K", "v"));
-    EXPECT_EQ(test::ReadFile(big_path).size(), big.size());
+    {
+        const IniWriteBatch batch;
+        EXPECT_TRUE(big_ini.WriteString("S", "K", "v"));
+        EXPECT_TRUE(big_ini.WriteString("S", "L", "w"));
+        EXPECT_EQ(test::ReadFile(big_path), big);  // written once, when the batch ends
+        EXPECT_EQ(big_ini.ReadString("S", "L", ""), "w");
+    }
+    EXPECT_EQ(test::ReadFile(big_path), "[S]\r\nK=v\r\nL=w\r\n");
+    EXPECT_EQ(test::ReadFile(big_path + ".bak"), big);
+    // A change by another program is seen by the next read.
+    test::WriteFile(big_path, "[S]\r\nK=other\r\n");
+    EXPECT_EQ(big_ini.ReadString("S", "K", ""), "other");
 }
 
 }  // namespace
