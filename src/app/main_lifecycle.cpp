@@ -133,7 +133,6 @@ void TMainLifecycle::Show() {
     if (first_show_pending_) {
         first_show_pending_ = false;
         w_.setWindowTitle(QString::fromUtf8(TFrmDCMain::kCaption));
-        QGuiApplication::setApplicationDisplayName(QStringLiteral("PelkoCopy"));
         std::vector<SettingsProblem> problems;
         const MainWindowSettings settings = ReadMainWindowSettings(ini_, app_, problems);
         RestoreHistories();
