@@ -5,12 +5,14 @@
 #include "app/frm_kind.h"
 #include "app/frm_scf_seiri.h"
 #include "app/frm_sel_card.h"
+#include "app/qt_dialog_service.h"
 #include "app/single_instance.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("PelkoCopy");
-    QApplication::setApplicationDisplayName("PelkoCopy");
+    // No display name: Qt would append it to every window title, the progress title included.
+    pelko::InstallQtTranslations();
     // Ties the windows to the installed desktop entry and its icon.
     QGuiApplication::setDesktopFileName("pelkocopy");
     QApplication::setWindowIcon(QIcon::fromTheme("pelkocopy"));
