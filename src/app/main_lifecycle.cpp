@@ -196,6 +196,8 @@ void TMainLifecycle::RestoreGeometry() {
         widths.push_back(ini_.ReadInteger("GridW" + std::to_string(i), defaults[i]));
     }
     w_.grdList->SetColumnWidths(widths);
+    // Until widths are saved, the destination column takes the grid's spare width.
+    w_.grdList->SetStretchColumn(ini_.ReadInteger("GridW1", -1) < 0 ? 1 : -1);
 }
 
 void TMainLifecycle::RestoreSettings(const MainWindowSettings& settings) {
