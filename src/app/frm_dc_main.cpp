@@ -1,6 +1,7 @@
 #include "app/frm_dc_main.h"
 
 #include <QApplication>
+#include <QChildEvent>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -16,6 +17,8 @@
 #include "app/naming_panel.h"
 #include "app/qt_dialog_service.h"
 #include "support/dir_selecter.h"
+#include "ui/accessible.h"
+#include "ui/wrap_label.h"
 
 namespace pelko {
 
@@ -109,6 +112,7 @@ TFrmDCMain::TFrmDCMain(TMainContext context, QWidget* parent)
     if (context_.computer_name.empty()) context_.computer_name = ComputerName();
     if (context_.temp_folder.empty()) context_.temp_folder = UserTempFolder();
 
+    InstallComboAccessibility();
     BuildControls();
     WireHandlers();
     naming_ = std::make_unique<TNamingPanel>(*this);
@@ -151,6 +155,20 @@ void TFrmDCMain::BuildControls() {
     setCentralWidget(central);
     BuildStatusBar();
 
+    // Tab follows the reading order: destinations, naming, options, commands, results.
+    QWidget* const order[] = {
+        btnDestRaw,      btnDestJpeg,     btnDestOther,      cboMakeFolder,
+        cboUserFolder,   btnDelFlder,     cboFileName,       cboUserFmt,
+        btnDelFmt,       cboCopySet,      btnAddCopySet,     btnOverwriteCopySet,
+        btnDelCopySet,   dtpLCDate,       dtpLCTime,         chkReMove,
+        chkExecExifDate, chkLastDateExec, chkAutoRestore,    chkLock,
+        btnExecute,      btnReName,       btnCheckModelName, btnFmtHelp,
+        btnSideCarSeiri, btnOpenMDB,      btnClose,          grdList,
+        memBikou};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+        QWidget::setTabOrder(order[i], order[i + 1]);
+    }
+
     tmrDriveCheck = new QTimer(this);
     tmrDriveCheck->setObjectName("tmrDriveCheck");
     tmrDriveCheck->setInterval(5000);
@@ -164,7 +182,8 @@ QWidget* TFrmDCMain::BuildDestinations() {
     QGridLayout* grid = MakeFormGrid(pnlLeft, 8);
 
     lblSourceCaption = MakeCaption(pnlLeft, "lblSourceCaption", "コピー元メディア");
-    lblSourcePath = Named(new TPathLabel(pnlLeft), "lblSourcePath", U("コピー元メディア"));
+    lblSourcePath = Named(new TPathLabel(pnlLeft), "lblSourcePath", {});
+    SpeakText(lblSourcePath, U("コピー元メディア"));
     lblSourcePath->setFrameShape(QFrame::NoFrame);
     lblSourcePath->setAutoFillBackground(false);
     QFont bold = lblSourcePath->font();
@@ -195,7 +214,8 @@ QWidget* TFrmDCMain::BuildDestinations() {
     int at = 1;
     for (const Row& row : rows) {
         *row.caption_label = MakeCaption(pnlLeft, row.caption_name, row.caption);
-        *row.label = Named(new TPathLabel(pnlLeft), row.label_name, U(row.caption));
+        *row.label = Named(new TPathLabel(pnlLeft), row.label_name, {});
+        SpeakText(*row.label, U(row.caption));
         *row.button = MakeSmallButton(pnlLeft, row.button_name, "参照", "コピー先フォルダの指定");
         (*row.button)->setIcon(folder_icon);
         (*row.button)->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -207,37 +227,63 @@ QWidget* TFrmDCMain::BuildDestinations() {
         ++at;
     }
 
-    auto add_mode_row = [&](const char* caption_name, const char* caption, const char* mode_name,
-                            const char* user_name, const char* del_name, const char* del_hint,
-                            const char* sample_name, QLabel** caption_label, TItemCombo** mode,
-                            TSortCombo** user, TFlatSpeedButton** del, QLabel** sample) {
-        *caption_label = MakeCaption(pnlLeft, caption_name, caption);
-        *mode = Named(new TItemCombo(pnlLeft), mode_name, U(caption));
-        *user = Named(new TSortCombo(pnlLeft), user_name, U(caption) + U(" 書式"));
-        (*user)->SetRejectedChars(U("\\/:*?\"<>|"));
-        *del = MakeSmallButton(pnlLeft, del_name, "削除", del_hint, kDeleteColor);
-        *sample = Named(new QLabel(pnlLeft), sample_name, U(caption) + U(" サンプル"));
-        (*sample)->setTextFormat(Qt::PlainText);
-        (*sample)->setStyleSheet("color: #1a4f8a;");
-        (*sample)->setMinimumWidth(40);
-        (*sample)->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        (*caption_label)->setBuddy(*mode);
-        auto* line = new QHBoxLayout;
-        line->setSpacing(4);
-        line->addWidget(*mode, 2);
-        line->addWidget(*user, 3);
-        line->addWidget(*del);
-        grid->addWidget(*caption_label, at, 0);
-        grid->addLayout(line, at, 1, 1, 2);
-        grid->addWidget(*sample, at + 1, 1, 1, 2);
-        at += 2;
+    // A mode on a row of its own; below it the user's format with its delete button (shown in
+    // the user modes), then the sample across the panel, wrapping rather than cut.
+    struct ModeRow {
+        const char* caption_name;
+        const char* caption;
+        const char* mode_name;
+        const char* user_caption;
+        const char* user_name;
+        const char* del_name;
+        const char* del_hint;
+        const char* sample_name;
+        QLabel** caption_label;
+        TItemCombo** mode;
+        TSortCombo** user;
+        TFlatSpeedButton** del;
+        QLabel** sample;
     };
-    add_mode_row("lblMakeFolderCaption", "コピー先のフォルダ", "cboMakeFolder", "cboUserFolder",
-                 "btnDelFlder", "表示の指定を削除します", "lblSampleFolder", &lblMakeFolderCaption,
-                 &cboMakeFolder, &cboUserFolder, &btnDelFlder, &lblSampleFolder);
-    add_mode_row("lblFileNameCaption", "ファイル名", "cboFileName", "cboUserFmt", "btnDelFmt",
-                 "表示の書式を削除します", "lblSampleFileName", &lblFileNameCaption, &cboFileName,
-                 &cboUserFmt, &btnDelFmt, &lblSampleFileName);
+    const ModeRow mode_rows[] = {
+        {"lblMakeFolderCaption", "コピー先のフォルダ", "cboMakeFolder", "フォルダ名の書式",
+         "cboUserFolder", "btnDelFlder", "表示の指定を削除します", "lblSampleFolder",
+         &lblMakeFolderCaption, &cboMakeFolder, &cboUserFolder, &btnDelFlder, &lblSampleFolder},
+        {"lblFileNameCaption", "ファイル名", "cboFileName", "ファイル名の書式", "cboUserFmt",
+         "btnDelFmt", "表示の書式を削除します", "lblSampleFileName", &lblFileNameCaption,
+         &cboFileName, &cboUserFmt, &btnDelFmt, &lblSampleFileName},
+    };
+    for (const ModeRow& row : mode_rows) {
+        *row.caption_label = MakeCaption(pnlLeft, row.caption_name, row.caption);
+        *row.mode = Named(new TItemCombo(pnlLeft), row.mode_name, U(row.caption));
+        (*row.caption_label)->setBuddy(*row.mode);
+        auto* user_caption = MakeCaption(pnlLeft, "", row.user_caption);
+        user_caption->setObjectName(QString::fromLatin1(row.user_name) + "Caption");
+        *row.user = Named(new TSortCombo(pnlLeft), row.user_name, U(row.user_caption));
+        (*row.user)->SetRejectedChars(U("\\/:*?\"<>|"));
+        user_caption->setBuddy(*row.user);
+        // The caption comes and goes with its format box.
+        user_captions_[*row.user] = user_caption;
+        (*row.user)->installEventFilter(this);
+        *row.del = MakeSmallButton(pnlLeft, row.del_name, "削除", row.del_hint, kDeleteColor);
+        (*row.del)->setAccessibleName(U(row.user_caption) + U("を削除"));
+        auto* sample = new TWrapLabel(pnlLeft);
+        sample->setObjectName(QString::fromLatin1(row.sample_name));
+        SpeakText(sample, U(row.caption) + U(" サンプル"));
+        sample->setStyleSheet("color: #1a4f8a;");
+        sample->setIndent(12);
+        *row.sample = sample;
+        grid->addWidget(*row.caption_label, at, 0);
+        grid->addWidget(*row.mode, at, 1, 1, 2);
+        grid->addWidget(user_caption, at + 1, 0);
+        // The format box takes the button column's spare width too.
+        auto* user_line = new QHBoxLayout;
+        user_line->setSpacing(4);
+        user_line->addWidget(*row.user, 1);
+        user_line->addWidget(*row.del);
+        grid->addLayout(user_line, at + 1, 1, 1, 2);
+        grid->addWidget(sample, at + 2, 0, 1, 3);
+        at += 3;
+    }
     return pnlLeft;
 }
 
@@ -321,7 +367,8 @@ QWidget* TFrmDCMain::BuildCommands() {
     bar->setObjectName("pnlCommands");
     auto* line = new QHBoxLayout(bar);
     line->setContentsMargins(0, 0, 0, 0);
-    line->setSpacing(6);
+    // Tight enough that every caption reads whole at the smallest width.
+    line->setSpacing(4);
     btnExecute = MakeButton(bar, "btnExecute", "コピー開始");
     QFont primary = btnExecute->font();
     primary.setBold(true);
@@ -343,7 +390,6 @@ QWidget* TFrmDCMain::BuildCommands() {
     btnClose = MakeButton(bar, "btnClose", "終了");
     line->addWidget(btnExecute);
     line->addWidget(btnReName);
-    line->addSpacing(8);
     line->addWidget(btnCheckModelName);
     line->addWidget(btnFmtHelp);
     line->addWidget(btnSideCarSeiri);
@@ -371,6 +417,7 @@ QWidget* TFrmDCMain::BuildResults() {
     grdList->setModel(grdListModel);
     ResetResultGrid();
     grdList->SetColumnWidths({200, 300, 70, 100});
+    grdList->SetStretchColumn(1);
     memBikou = Named(new QPlainTextEdit(split), "memBikou", U("メモ"));
     memBikou->setPlaceholderText(U("メモ"));
     memBikou->setTabChangesFocus(true);
@@ -389,7 +436,8 @@ QWidget* TFrmDCMain::BuildResults() {
     // The count shows in the status bar; the bar itself carries no text.
     pbBar->setTextVisible(false);
     pbBar->setFormat("%v / %m");
-    lblProcessTime = Named(new QLabel(area), "lblProcessTime", U("転送速度"));
+    lblProcessTime = Named(new QLabel(area), "lblProcessTime", {});
+    SpeakText(lblProcessTime, U("転送速度"));
     lblProcessTime->setAutoFillBackground(true);
     QPalette pink = lblProcessTime->palette();
     pink.setColor(QPalette::Window, QColor(255, 202, 255));
@@ -412,7 +460,7 @@ void TFrmDCMain::BuildStatusBar() {
     for (int i = 0; i < 4; ++i) {
         auto* panel = new QLabel(stbInfo);
         panel->setObjectName(QString("stbInfoPanel%1").arg(i));
-        panel->setAccessibleName(U(names[i]));
+        SpeakText(panel, U(names[i]));
         panel->setFrameShape(QFrame::StyledPanel);
         panel->setFrameShadow(QFrame::Sunken);
         panel->setContentsMargins(4, 0, 4, 0);
@@ -446,7 +494,7 @@ void TFrmDCMain::WireHandlers() {
         connect(user, &QComboBox::currentTextChanged, this, &TFrmDCMain::cboUserFmtClick);
     }
     // Keyboard events reach the window before its controls, also those added later.
-    qApp->installEventFilter(this);
+    WatchKeys(this);
 }
 
 void TFrmDCMain::ResetResultGrid() {
@@ -553,8 +601,20 @@ bool TFrmDCMain::FormKeyPress(QKeyEvent* event) {
     QWidget* focused = QApplication::focusWidget();
     if (focused == nullptr || focused == memBikou || memBikou->isAncestorOf(focused)) return false;
     if (focused->window() != this) return false;
+    // Moving on is for fields: a button is pressed, as Space presses it.
+    if (auto* button = qobject_cast<QAbstractButton*>(focused);
+        button != nullptr && !button->isCheckable()) {
+        if (button->isEnabled()) button->click();
+        return true;
+    }
     focusNextPrevChild((event->modifiers() & Qt::ShiftModifier) == 0);
     return true;
+}
+
+void TFrmDCMain::WatchKeys(QWidget* widget) {
+    widget->installEventFilter(this);
+    for (QWidget* child : widget->findChildren<QWidget*>())
+        child->installEventFilter(this);
 }
 
 void TFrmDCMain::showEvent(QShowEvent* event) {
@@ -577,6 +637,16 @@ void TFrmDCMain::closeEvent(QCloseEvent* event) {
 
 bool TFrmDCMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == splTop && event->type() == QEvent::Resize) ApplyLeftPanelWidth();
+    if (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent) {
+        const auto caption = user_captions_.find(watched);
+        if (caption != user_captions_.end()) {
+            caption->second->setVisible(event->type() == QEvent::ShowToParent);
+        }
+    }
+    if (event->type() == QEvent::ChildAdded) {
+        QObject* child = static_cast<QChildEvent*>(event)->child();
+        if (child->isWidgetType()) WatchKeys(static_cast<QWidget*>(child));
+    }
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this &&
         FormKeyPress(static_cast<QKeyEvent*>(event))) {

@@ -16,6 +16,7 @@
 #include <QTimeEdit>
 #include <QTimer>
 #include <array>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -178,6 +179,8 @@ class TFrmDCMain : public QMainWindow {
     void BuildStatusBar();
     void WireHandlers();
     void ApplyLeftPanelWidth();
+    // The window's key filter on the widget and everything below it.
+    void WatchKeys(QWidget* widget);
 
     TMainContext context_;
     std::unique_ptr<IDialogService> own_dialogs_;
@@ -192,6 +195,8 @@ class TFrmDCMain : public QMainWindow {
     // controls exist.
     std::unique_ptr<TMainCommands> commands_;
     std::array<QLabel*, 4> status_panels_{};
+    // The caption of each user format box.
+    std::map<const QObject*, QLabel*> user_captions_;
     bool closed_ = false;
     int left_panel_width_ = 840;
 };
