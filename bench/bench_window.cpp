@@ -225,10 +225,14 @@ int Run(int files, int rounds) {
     return 0;
 }
 
-// The whole screen, window manager's frame included.
-bool SaveScreen(const QString& file) {
+// What the screen shows of the window, the window manager's frame included.
+bool SaveScreen(const QWidget& window, const QString& file) {
     QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr || !screen->grabWindow(0).save(file)) return false;
+    const QRect frame = window.frameGeometry();
+    if (screen == nullptr ||
+        !screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).save(file)) {
+        return false;
+    }
     std::printf("%s\n", qPrintable(file));
     return true;
 }
@@ -239,11 +243,11 @@ int Shot(const QString& folder) {
     Wait(500);
     if (card.Run() < 0) return 1;
     Wait(300);
-    if (!SaveScreen(folder + "/main-after-run.png")) return 1;
+    if (!SaveScreen(*card.window, folder + "/main-after-run.png")) return 1;
     // The folder picker as a destination button opens it, closed once it is drawn.
     bool saved = false;
     QTimer::singleShot(1500, [&] {
-        saved = SaveScreen(folder + "/folder-picker.png");
+        saved = SaveScreen(*card.window, folder + "/folder-picker.png");
         if (QWidget* picker = QApplication::activeModalWidget()) picker->close();
     });
     TQtDialogService(card.window.get())
@@ -254,6 +258,10 @@ int Shot(const QString& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Without a display the timings run on the offscreen platform.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments().mid(1);
     const auto number = [&args](int at, int fallback) {

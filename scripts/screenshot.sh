@@ -35,7 +35,8 @@ cleanup() {
 trap cleanup EXIT
 
 display=":$((90 + RANDOM % 100))"
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+# Room for a 1280 x 800 window and its frame.
+Xvfb "$display" -screen 0 1360x900x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 50); do xwininfo -display "$display" -root >/dev/null 2>&1 && break; sleep 0.1; done
 if command -v openbox >/dev/null; then
