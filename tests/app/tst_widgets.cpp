@@ -3,7 +3,6 @@
 #include <QScrollBar>
 #include <QtTest>
 
-#include "ui/item_combo.h"
 #include "ui/result_grid.h"
 #include "ui/sort_combo.h"
 
@@ -85,17 +84,6 @@ class TestWidgets : public QObject {
         QCOMPARE(combo->currentText(), QString("xyz"));
         other->setFocus();
         QTRY_COMPARE(combo->Lines(), (QStringList{"xyz", "a"}));
-    }
-
-    void itemComboCarriesDescriptionAndData() {
-        TItemCombo combo;
-        combo.AddItem("SD 1", "32GB card", "CARD01");
-        combo.AddItem("SD 2", "", "CARD02");
-        QCOMPARE(combo.DataText(5), QString());  // out of range
-        QVERIFY(combo.SelectData("CARD02"));
-        QCOMPARE(combo.SelectedData(), QString("CARD02"));
-        QVERIFY(!combo.SelectData("nothing"));
-        QCOMPARE(combo.itemData(0, Qt::ToolTipRole).toString(), QString("32GB card"));
     }
 
     // A row's colours follow its outcomes, not its texts: a failed removal marks the whole row,
