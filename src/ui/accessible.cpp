@@ -24,13 +24,15 @@ class TComboAccessible : public QAccessibleWidget {
     }
 };
 
+// This program's combo boxes, and any other that was given a name of its own.
 QAccessibleInterface* ComboFactory(const QString& class_name, QObject* object) {
-    if (class_name != QLatin1String("pelko::TItemCombo") &&
-        class_name != QLatin1String("pelko::TSortCombo")) {
-        return nullptr;
-    }
     auto* combo = qobject_cast<QComboBox*>(object);
-    return combo != nullptr ? new TComboAccessible(combo) : nullptr;
+    if (combo == nullptr) return nullptr;
+    const bool ours = class_name == QLatin1String("pelko::TItemCombo") ||
+                      class_name == QLatin1String("pelko::TSortCombo");
+    const bool named =
+        class_name == QLatin1String("QComboBox") && !combo->accessibleName().isEmpty();
+    return ours || named ? new TComboAccessible(combo) : nullptr;
 }
 
 }  // namespace

@@ -14,8 +14,9 @@ namespace pelko {
 // e.g. "進捗", becomes its description.
 void SpeakText(QLabel* label, const QString& role);
 
-// Names every drop-down list of this program by its accessible name or, failing that, its
-// caption label (buddy); its shown entry is its value. Once per program; later calls do nothing.
+// Names this program's drop-down lists (and any other given an accessible name) by that name
+// or, failing that, their caption label (buddy); the shown entry is the value. Once per program;
+// later calls do nothing.
 void InstallComboAccessibility();
 
 }  // namespace pelko

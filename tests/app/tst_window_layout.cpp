@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "app/card_fixture.h"
+#include "app/frm_sel_card.h"
 #include "app/main_commands.h"
 #include "app/qt_dialog_service.h"
 #include "app/window_fixture.h"
@@ -164,6 +165,7 @@ class TestWindowLayout : public QObject {
         QVERIFY(w);
         w->SetStatusText(2, U("　　コピー処理を中止しました"));
         w->lblProcessTime->setText(U("44枚　0.0MB　00:00　0.8MB/sec"));
+        TFrmSelCard sel_card(w.get(), f.Path("CardInfo.ini"));
         const std::pair<QObject*, QString> cases[] = {
             {w->StatusPanel(0), U("処理")},
             {w->StatusPanel(2), U("　　コピー処理を中止しました")},
@@ -178,6 +180,7 @@ class TestWindowLayout : public QObject {
             {w->cboCopySet, U("転送設定")},
             {w->btnDelFlder, U("フォルダ名の書式を削除")},
             {w->btnDelFmt, U("ファイル名の書式を削除")},
+            {sel_card.findChild<QComboBox*>("cboSD"), U("カードを選択して下さい")},
         };
         for (const auto& [object, name] : cases) {
             QVERIFY2(!name.isEmpty(), qPrintable(object->objectName()));
