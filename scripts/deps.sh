@@ -5,11 +5,11 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config git
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
     libsqlite3-dev nlohmann-json3-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     clang libclang-rt-14-dev clang-format
-    xvfb xauth x11-apps imagemagick fonts-noto-cjk
+    xvfb xauth x11-apps imagemagick fonts-noto-cjk openbox
     libimage-exiftool-perl exiv2 bc strace
 )
 

@@ -1,6 +1,7 @@
 #include "app/frm_dc_main.h"
 
 #include <QApplication>
+#include <QChildEvent>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -21,6 +22,8 @@
 #include "naming/naming_modes.h"
 #include "naming/naming_samples.h"
 #include "support/dir_selecter.h"
+#include "ui/accessible.h"
+#include "ui/wrap_label.h"
 
 namespace pelko {
 
@@ -113,6 +116,7 @@ TFrmDCMain::TFrmDCMain(TMainContext context, QWidget* parent)
         clock_ = own_clock_.get();
     }
 
+    InstallComboAccessibility();
     BuildControls();
     WireHandlers();
     context_.dialogs = dialogs_;
@@ -157,6 +161,20 @@ void TFrmDCMain::BuildControls() {
     setCentralWidget(central);
     BuildStatusBar();
 
+    // Tab follows the reading order: destinations, naming, options, commands, results.
+    QWidget* const order[] = {
+        btnDestRaw,      btnDestJpeg,     btnDestOther,      cboMakeFolder,
+        cboUserFolder,   btnDelFlder,     cboFileName,       cboUserFmt,
+        btnDelFmt,       cboCopySet,      btnAddCopySet,     btnOverwriteCopySet,
+        btnDelCopySet,   dtpLCDate,       dtpLCTime,         chkReMove,
+        chkExecExifDate, chkLastDateExec, chkAutoRestore,    chkLock,
+        btnExecute,      btnReName,       btnCheckModelName, btnFmtHelp,
+        btnSideCarSeiri, btnOpenMDB,      btnClose,          grdList,
+        memBikou};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+        QWidget::setTabOrder(order[i], order[i + 1]);
+    }
+
     tmrDriveCheck = new QTimer(this);
     tmrDriveCheck->setObjectName("tmrDriveCheck");
     tmrDriveCheck->setInterval(5000);
@@ -170,7 +188,8 @@ QWidget* TFrmDCMain::BuildDestinations() {
     QGridLayout* grid = MakeFormGrid(pnlLeft, 8);
 
     lblSourceCaption = MakeCaption(pnlLeft, "lblSourceCaption", "コピー元メディア");
-    lblSourcePath = Named(new TPathLabel(pnlLeft), "lblSourcePath", U("コピー元メディア"));
+    lblSourcePath = Named(new TPathLabel(pnlLeft), "lblSourcePath", {});
+    SpeakText(lblSourcePath, U("コピー元メディア"));
     lblSourcePath->setFrameShape(QFrame::NoFrame);
     lblSourcePath->setAutoFillBackground(false);
     QFont bold = lblSourcePath->font();
@@ -201,7 +220,8 @@ QWidget* TFrmDCMain::BuildDestinations() {
     int at = 1;
     for (const Row& row : rows) {
         *row.caption_label = MakeCaption(pnlLeft, row.caption_name, row.caption);
-        *row.label = Named(new TPathLabel(pnlLeft), row.label_name, U(row.caption));
+        *row.label = Named(new TPathLabel(pnlLeft), row.label_name, {});
+        SpeakText(*row.label, U(row.caption));
         *row.button = MakeSmallButton(pnlLeft, row.button_name, "参照", "コピー先フォルダの指定");
         (*row.button)->setIcon(folder_icon);
         (*row.button)->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -213,37 +233,63 @@ QWidget* TFrmDCMain::BuildDestinations() {
         ++at;
     }
 
-    auto add_mode_row = [&](const char* caption_name, const char* caption, const char* mode_name,
-                            const char* user_name, const char* del_name, const char* del_hint,
-                            const char* sample_name, QLabel** caption_label, TItemCombo** mode,
-                            TSortCombo** user, TFlatSpeedButton** del, QLabel** sample) {
-        *caption_label = MakeCaption(pnlLeft, caption_name, caption);
-        *mode = Named(new TItemCombo(pnlLeft), mode_name, U(caption));
-        *user = Named(new TSortCombo(pnlLeft), user_name, U(caption) + U(" 書式"));
-        (*user)->SetRejectedChars(U("\\/:*?\"<>|"));
-        *del = MakeSmallButton(pnlLeft, del_name, "削除", del_hint, kDeleteColor);
-        *sample = Named(new QLabel(pnlLeft), sample_name, U(caption) + U(" サンプル"));
-        (*sample)->setTextFormat(Qt::PlainText);
-        (*sample)->setStyleSheet("color: #1a4f8a;");
-        (*sample)->setMinimumWidth(40);
-        (*sample)->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        (*caption_label)->setBuddy(*mode);
-        auto* line = new QHBoxLayout;
-        line->setSpacing(4);
-        line->addWidget(*mode, 2);
-        line->addWidget(*user, 3);
-        line->addWidget(*del);
-        grid->addWidget(*caption_label, at, 0);
-        grid->addLayout(line, at, 1, 1, 2);
-        grid->addWidget(*sample, at + 1, 1, 1, 2);
-        at += 2;
+    // A mode on a row of its own; below it the user's format with its delete button (shown in
+    // the user modes), then the sample across the panel, wrapping rather than cut.
+    struct ModeRow {
+        const char* caption_name;
+        const char* caption;
+        const char* mode_name;
+        const char* user_caption;
+        const char* user_name;
+        const char* del_name;
+        const char* del_hint;
+        const char* sample_name;
+        QLabel** caption_label;
+        TItemCombo** mode;
+        TSortCombo** user;
+        TFlatSpeedButton** del;
+        QLabel** sample;
     };
-    add_mode_row("lblMakeFolderCaption", "コピー先のフォルダ", "cboMakeFolder", "cboUserFolder",
-                 "btnDelFlder", "表示の指定を削除します", "lblSampleFolder", &lblMakeFolderCaption,
-                 &cboMakeFolder, &cboUserFolder, &btnDelFlder, &lblSampleFolder);
-    add_mode_row("lblFileNameCaption", "ファイル名", "cboFileName", "cboUserFmt", "btnDelFmt",
-                 "表示の書式を削除します", "lblSampleFileName", &lblFileNameCaption, &cboFileName,
-                 &cboUserFmt, &btnDelFmt, &lblSampleFileName);
+    const ModeRow mode_rows[] = {
+        {"lblMakeFolderCaption", "コピー先のフォルダ", "cboMakeFolder", "フォルダ名の書式",
+         "cboUserFolder", "btnDelFlder", "表示の指定を削除します", "lblSampleFolder",
+         &lblMakeFolderCaption, &cboMakeFolder, &cboUserFolder, &btnDelFlder, &lblSampleFolder},
+        {"lblFileNameCaption", "ファイル名", "cboFileName", "ファイル名の書式", "cboUserFmt",
+         "btnDelFmt", "表示の書式を削除します", "lblSampleFileName", &lblFileNameCaption,
+         &cboFileName, &cboUserFmt, &btnDelFmt, &lblSampleFileName},
+    };
+    for (const ModeRow& row : mode_rows) {
+        *row.caption_label = MakeCaption(pnlLeft, row.caption_name, row.caption);
+        *row.mode = Named(new TItemCombo(pnlLeft), row.mode_name, U(row.caption));
+        (*row.caption_label)->setBuddy(*row.mode);
+        auto* user_caption = MakeCaption(pnlLeft, "", row.user_caption);
+        user_caption->setObjectName(QString::fromLatin1(row.user_name) + "Caption");
+        *row.user = Named(new TSortCombo(pnlLeft), row.user_name, U(row.user_caption));
+        (*row.user)->SetRejectedChars(U("\\/:*?\"<>|"));
+        user_caption->setBuddy(*row.user);
+        // The caption comes and goes with its format box.
+        user_captions_[*row.user] = user_caption;
+        (*row.user)->installEventFilter(this);
+        *row.del = MakeSmallButton(pnlLeft, row.del_name, "削除", row.del_hint, kDeleteColor);
+        (*row.del)->setAccessibleName(U(row.user_caption) + U("を削除"));
+        auto* sample = new TWrapLabel(pnlLeft);
+        sample->setObjectName(QString::fromLatin1(row.sample_name));
+        SpeakText(sample, U(row.caption) + U(" サンプル"));
+        sample->setStyleSheet("color: #1a4f8a;");
+        sample->setIndent(12);
+        *row.sample = sample;
+        grid->addWidget(*row.caption_label, at, 0);
+        grid->addWidget(*row.mode, at, 1, 1, 2);
+        grid->addWidget(user_caption, at + 1, 0);
+        // The format box takes the button column's spare width too.
+        auto* user_line = new QHBoxLayout;
+        user_line->setSpacing(4);
+        user_line->addWidget(*row.user, 1);
+        user_line->addWidget(*row.del);
+        grid->addLayout(user_line, at + 1, 1, 1, 2);
+        grid->addWidget(sample, at + 2, 0, 1, 3);
+        at += 3;
+    }
     return pnlLeft;
 }
 
@@ -327,7 +373,8 @@ QWidget* TFrmDCMain::BuildCommands() {
     bar->setObjectName("pnlCommands");
     auto* line = new QHBoxLayout(bar);
     line->setContentsMargins(0, 0, 0, 0);
-    line->setSpacing(6);
+    // Tight enough that every caption reads whole at the smallest width.
+    line->setSpacing(4);
     btnExecute = MakeButton(bar, "btnExecute", "コピー開始");
     QFont primary = btnExecute->font();
     primary.setBold(true);
@@ -349,7 +396,6 @@ QWidget* TFrmDCMain::BuildCommands() {
     btnClose = MakeButton(bar, "btnClose", "終了");
     line->addWidget(btnExecute);
     line->addWidget(btnReName);
-    line->addSpacing(8);
     line->addWidget(btnCheckModelName);
     line->addWidget(btnFmtHelp);
     line->addWidget(btnSideCarSeiri);
@@ -377,6 +423,7 @@ QWidget* TFrmDCMain::BuildResults() {
     grdList->setModel(grdListModel);
     ResetResultGrid();
     grdList->SetColumnWidths({200, 300, 70, 100});
+    grdList->SetStretchColumn(1);
     memBikou = Named(new QPlainTextEdit(split), "memBikou", U("メモ"));
     memBikou->setPlaceholderText(U("メモ"));
     memBikou->setTabChangesFocus(true);
@@ -395,7 +442,8 @@ QWidget* TFrmDCMain::BuildResults() {
     // The count shows in the status bar; the bar itself carries no text.
     pbBar->setTextVisible(false);
     pbBar->setFormat("%v / %m");
-    lblProcessTime = Named(new QLabel(area), "lblProcessTime", U("転送速度"));
+    lblProcessTime = Named(new QLabel(area), "lblProcessTime", {});
+    SpeakText(lblProcessTime, U("転送速度"));
     lblProcessTime->setAutoFillBackground(true);
     QPalette pink = lblProcessTime->palette();
     pink.setColor(QPalette::Window, QColor(255, 202, 255));
@@ -418,7 +466,7 @@ void TFrmDCMain::BuildStatusBar() {
     for (int i = 0; i < 4; ++i) {
         auto* panel = new QLabel(stbInfo);
         panel->setObjectName(QString("stbInfoPanel%1").arg(i));
-        panel->setAccessibleName(U(names[i]));
+        SpeakText(panel, U(names[i]));
         panel->setFrameShape(QFrame::StyledPanel);
         panel->setFrameShadow(QFrame::Sunken);
         panel->setContentsMargins(4, 0, 4, 0);
@@ -452,7 +500,7 @@ void TFrmDCMain::WireHandlers() {
         connect(user, &QComboBox::currentTextChanged, this, &TFrmDCMain::cboUserFmtClick);
     }
     // Keyboard events reach the window before its controls, also those added later.
-    qApp->installEventFilter(this);
+    WatchKeys(this);
 }
 
 void TFrmDCMain::ResetResultGrid() {
@@ -646,7 +694,12 @@ void TFrmDCMain::ShowLayout(const MainWindowLayout& layout) {
     resize(bounds.width, bounds.height);
     if (layout.maximized) setWindowState(windowState() | Qt::WindowMaximized);
     SetLeftPanelWidth(layout.left_panel);
-    if (!layout.grid_widths.empty()) grdList->SetColumnWidths(layout.grid_widths);
+    // Until widths are saved, the destination column takes the grid's spare width.
+    if (layout.grid_widths.empty()) {
+        grdList->SetStretchColumn(1);
+    } else {
+        grdList->SetColumnWidths(layout.grid_widths);
+    }
 }
 
 std::string TFrmDCMain::Memo() const {
@@ -721,8 +774,20 @@ bool TFrmDCMain::FormKeyPress(QKeyEvent* event) {
     QWidget* focused = QApplication::focusWidget();
     if (focused == nullptr || focused == memBikou || memBikou->isAncestorOf(focused)) return false;
     if (focused->window() != this) return false;
+    // Moving on is for fields: a button is pressed, as Space presses it.
+    if (auto* button = qobject_cast<QAbstractButton*>(focused);
+        button != nullptr && !button->isCheckable()) {
+        if (button->isEnabled()) button->click();
+        return true;
+    }
     focusNextPrevChild((event->modifiers() & Qt::ShiftModifier) == 0);
     return true;
+}
+
+void TFrmDCMain::WatchKeys(QWidget* widget) {
+    widget->installEventFilter(this);
+    for (QWidget* child : widget->findChildren<QWidget*>())
+        child->installEventFilter(this);
 }
 
 void TFrmDCMain::showEvent(QShowEvent* event) {
@@ -745,6 +810,16 @@ void TFrmDCMain::closeEvent(QCloseEvent* event) {
 
 bool TFrmDCMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == splTop && event->type() == QEvent::Resize) ApplyLeftPanelWidth();
+    if (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent) {
+        const auto caption = user_captions_.find(watched);
+        if (caption != user_captions_.end()) {
+            caption->second->setVisible(event->type() == QEvent::ShowToParent);
+        }
+    }
+    if (event->type() == QEvent::ChildAdded) {
+        QObject* child = static_cast<QChildEvent*>(event)->child();
+        if (child->isWidgetType()) WatchKeys(static_cast<QWidget*>(child));
+    }
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this &&
         FormKeyPress(static_cast<QKeyEvent*>(event))) {

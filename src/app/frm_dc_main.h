@@ -16,6 +16,7 @@
 #include <QTimeEdit>
 #include <QTimer>
 #include <array>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -177,6 +178,8 @@ class TFrmDCMain : public QMainWindow, public IMainView {
     // The lock and the modes applied to the controls, and the samples for the settings as they
     // stand.
     void RefreshNaming();
+    // The window's key filter on the widget and everything below it.
+    void WatchKeys(QWidget* widget);
 
     TMainContext context_;
     std::unique_ptr<IDialogService> own_dialogs_;
@@ -190,6 +193,8 @@ class TFrmDCMain : public QMainWindow, public IMainView {
     // controls exist.
     std::unique_ptr<TMainCommands> commands_;
     std::array<QLabel*, 4> status_panels_{};
+    // The caption of each user format box.
+    std::map<const QObject*, QLabel*> user_captions_;
     bool closed_ = false;
     int left_panel_width_ = 840;
 };

@@ -10,6 +10,7 @@
 #include "support/ini_file.h"
 #include "support/platform.h"
 #include "support/text.h"
+#include "ui/accessible.h"
 
 namespace pelko {
 
@@ -48,6 +49,9 @@ TFrmSelCard::TFrmSelCard(QWidget* main_form, std::string card_info_path)
     auto* label = new QLabel(QString::fromUtf8("カードを選択して下さい"), this);
     cboSD = new QComboBox(this);
     cboSD->setObjectName("cboSD");
+    // Read by its caption, not by the card it shows.
+    cboSD->setAccessibleName(label->text());
+    InstallComboAccessibility();
     cboSD->setMaxVisibleItems(20);
     cboSD->setMinimumWidth(260);
     label->setBuddy(cboSD);

@@ -2,13 +2,15 @@
 #include <QIcon>
 
 #include "app/frm_dc_main.h"
+#include "app/qt_dialog_service.h"
 #include "app/single_instance.h"
 #include "support/platform.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("PelkoCopy");
-    QApplication::setApplicationDisplayName("PelkoCopy");
+    // No display name: Qt would append it to every window title, the progress title included.
+    pelko::InstallQtTranslations();
     // Ties the windows to the installed desktop entry and its icon.
     QGuiApplication::setDesktopFileName("pelkocopy");
     QApplication::setWindowIcon(QIcon::fromTheme("pelkocopy"));

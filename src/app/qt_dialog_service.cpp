@@ -3,15 +3,24 @@
 #include "app/frm_kind.h"
 #include "app/frm_sel_card.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QInputDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
+#include <QTreeView>
 #include <QUrl>
+#include <memory>
 
 namespace pelko {
 
 namespace {
+
+// The modification date in the file dialog's detail view (name, size, type, date).
+constexpr int kDateColumn = 3;
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -71,8 +80,16 @@ std::optional<std::string> TQtDialogService::InputBox(const std::string& title,
 
 std::optional<std::string> TQtDialogService::PickFolder(const std::string& title,
                                                         const std::string& start_folder) {
-    const QString folder = QFileDialog::getExistingDirectory(owner_, Q(title), Q(start_folder),
-                                                             QFileDialog::ShowDirsOnly);
+    QFileDialog dialog(owner_, Q(title), Q(start_folder));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    // Qt's own dialog (where the desktop offers none) gives its date column a fixed width that
+    // cuts a Japanese date; it gets the width of its dates instead.
+    if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        details->header()->setSectionResizeMode(kDateColumn, QHeaderView::ResizeToContents);
+    }
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QString folder = dialog.selectedFiles().value(0);
     if (folder.isEmpty()) return std::nullopt;
     return folder.toStdString();
 }
@@ -83,6 +100,15 @@ std::optional<std::string> TQtDialogService::OpenFile(const std::string& title,
     const QString file = QFileDialog::getOpenFileName(owner_, Q(title), Q(start_folder), Q(filter));
     if (file.isEmpty()) return std::nullopt;
     return file.toStdString();
+}
+
+bool InstallQtTranslations(const QString& folder) {
+    auto translator = std::make_unique<QTranslator>(QCoreApplication::instance());
+    const QString from =
+        folder.isEmpty() ? QLibraryInfo::path(QLibraryInfo::TranslationsPath) : folder;
+    if (!translator->load(QStringLiteral("qtbase_ja"), from)) return false;
+    // Owned by the application from here on.
+    return QCoreApplication::installTranslator(translator.release());
 }
 
 bool TQtShell::Open(const std::string& file_name, const std::string& /*params*/) {

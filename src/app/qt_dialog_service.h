@@ -36,6 +36,11 @@ class TQtDialogService final : public IDialogService {
     std::string app_folder_;
 };
 
+// Loads Qt's Japanese texts (qtbase_ja.qm from Qt's translations folder, or from `folder` when
+// given), so the standard buttons and dialogs read Japanese as the rest of the program does.
+// False, and Qt's English kept, when the file is missing.
+bool InstallQtTranslations(const QString& folder = {});
+
 class TQtShell final : public IShell {
   public:
     // Opens the file with the desktop's application for it; params are not passed on.

@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QShortcut>
@@ -45,8 +44,10 @@ TRunCommands::TRunCommands(IDialogService& dialogs, TSetting& settings, Controls
     connect(&job_, &TCopyJob::progressText, this, [this](const QString& text) {
         if (controls_.progress_text != nullptr) controls_.progress_text->setText(text);
     });
-    connect(&job_, &TCopyJob::titleChanged, this,
-            [](const QString& title) { QGuiApplication::setApplicationDisplayName(title); });
+    // The progress goes in the main window's title, which the taskbar shows; dialogs keep theirs.
+    connect(&job_, &TCopyJob::titleChanged, this, [this](const QString& title) {
+        if (controls_.window != nullptr) controls_.window->setWindowTitle(title);
+    });
     connect(&job_, &TCopyJob::rowAdded, this, [this](int row) {
         if (controls_.add_row) controls_.add_row(row);
     });
@@ -68,6 +69,11 @@ TRunCommands::TRunCommands(IDialogService& dialogs, TSetting& settings, Controls
         if (controls_.status != nullptr) controls_.status->setText(text);
     });
     connect(&job_, &TCopyJob::finished, this, &TRunCommands::OnFinished);
+}
+
+TRunCommands::~TRunCommands() {
+    // A run cut short by the window going away never finishes: give back what it took.
+    if (Running()) SetBusyLook(false);
 }
 
 void TRunCommands::ExecuteCard() {
@@ -115,12 +121,18 @@ void TRunCommands::StartRun(CopyRunContext context, const std::string& source, R
     job_.Start(std::move(context), source, kind);
 }
 
-void TRunCommands::SetIdle(bool idle) {
-    if (idle) {
-        QApplication::restoreOverrideCursor();
-    } else {
+void TRunCommands::SetBusyLook(bool busy) {
+    if (busy) {
         QApplication::setOverrideCursor(Qt::BusyCursor);
+        if (controls_.window != nullptr) idle_title_ = controls_.window->windowTitle();
+    } else {
+        QApplication::restoreOverrideCursor();
+        if (controls_.window != nullptr) controls_.window->setWindowTitle(idle_title_);
     }
+}
+
+void TRunCommands::SetIdle(bool idle) {
+    SetBusyLook(!idle);
     if (controls_.drive_check != nullptr) {
         if (idle) {
             controls_.drive_check->start();

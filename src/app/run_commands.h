@@ -68,6 +68,7 @@ class TRunCommands : public QObject {
     // settings: the window's settings, where the folder command keeps DirSelUser.
     TRunCommands(IDialogService& dialogs, TSetting& settings, Controls controls,
                  QObject* parent = nullptr);
+    ~TRunCommands() override;
 
     // btnExecuteClick: copies the card's files to the destinations.
     void ExecuteCard();
@@ -89,6 +90,8 @@ class TRunCommands : public QObject {
   private:
     void StartRun(CopyRunContext context, const std::string& source, RunSourceKind kind);
     void SetIdle(bool idle);
+    // The busy cursor, and the window's title kept to be given back.
+    void SetBusyLook(bool busy);
     void OnFinished();
 
     IDialogService& dialogs_;
@@ -96,6 +99,7 @@ class TRunCommands : public QObject {
     Controls controls_;
     TCopyJob job_;
     QShortcut* esc_ = nullptr;
+    QString idle_title_;
 };
 
 }  // namespace pelko

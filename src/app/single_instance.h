@@ -1,7 +1,9 @@
 #pragma once
 
 // One running program per user: the first start listens on a local socket, a later start asks
-// it to bring its window forward and ends without a window of its own.
+// it to bring its window forward and ends without a window of its own. A lock file in the
+// per-user temporary folder makes probing, taking over and listening one step, so of starts
+// made at the same instant exactly one becomes the server.
 
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -17,7 +19,10 @@ class TSingleInstance : public QObject {
     // "PelkoFileCopy-<uid>": one name per user, so users of one machine never meet.
     static QString DefaultName();
 
-    explicit TSingleInstance(QString name = DefaultName(), QObject* parent = nullptr);
+    // lock_path: the file that guards taking the name; empty for "<name>.lock" in the per-user
+    // temporary folder.
+    explicit TSingleInstance(QString name = DefaultName(), QString lock_path = {},
+                             QObject* parent = nullptr);
 
     // True when this process is the first: it then listens, taking over a name a crashed
     // process left behind. False when another instance answered; it has been asked to raise
@@ -36,7 +41,12 @@ class TSingleInstance : public QObject {
     // Sends the raise request on a connected socket; true when it was confirmed in time.
     static bool AskToRaise(QLocalSocket& socket, int timeout_ms);
 
+    // Under the lock: true when this process now listens (or must run anyway), false when
+    // `probe` reached a running instance.
+    bool TakeName(QLocalSocket& probe);
+
     QString name_;
+    QString lock_path_;
     QLocalServer server_;
     bool raise_confirmed_ = false;
 };

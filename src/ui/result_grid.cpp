@@ -1,5 +1,6 @@
 #include "ui/result_grid.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QScrollBar>
 #include <algorithm>
@@ -157,6 +158,37 @@ TGridView::TGridView(QWidget* parent) : QTableView(parent) {
     connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, [this](int, int maximum) {
         if (follow_ && at_end_) verticalScrollBar()->setValue(maximum);
     });
+    // Tab leaves the grid, as it leaves every other control.
+    setTabKeyNavigation(false);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] {
+        if (!setting_widths_) stretch_column_ = -1;
+    });
+}
+
+void TGridView::SetStretchColumn(int column) {
+    stretch_column_ = column;
+    stretch_minimum_ = column >= 0 ? columnWidth(column) : 0;
+    Stretch();
+}
+
+bool TGridView::viewportEvent(QEvent* event) {
+    const bool handled = QTableView::viewportEvent(event);
+    if (event->type() == QEvent::Resize) Stretch();
+    return handled;
+}
+
+void TGridView::Stretch() {
+    const int count = model() ? model()->columnCount() : 0;
+    if (stretch_column_ < 0 || stretch_column_ >= count) return;
+    int others = 0;
+    for (int i = 0; i < count; ++i) {
+        if (i != stretch_column_ && !isColumnHidden(i)) others += columnWidth(i);
+    }
+    const int width = std::max(stretch_minimum_, viewport()->width() - others);
+    if (width == columnWidth(stretch_column_)) return;
+    setting_widths_ = true;
+    setColumnWidth(stretch_column_, width);
+    setting_widths_ = false;
 }
 
 std::vector<int> TGridView::ColumnWidths() const {
@@ -169,9 +201,12 @@ std::vector<int> TGridView::ColumnWidths() const {
 
 void TGridView::SetColumnWidths(const std::vector<int>& widths) {
     const int count = model() ? model()->columnCount() : 0;
+    setting_widths_ = true;
     for (int i = 0; i < count && i < static_cast<int>(widths.size()); ++i) {
         setColumnWidth(i, std::max(kMinColumnWidth, widths[static_cast<std::size_t>(i)]));
     }
+    setting_widths_ = false;
+    stretch_column_ = -1;
 }
 
 }  // namespace pelko

@@ -85,12 +85,26 @@ class TGridView : public QTableView {
     explicit TGridView(QWidget* parent = nullptr);
 
     std::vector<int> ColumnWidths() const;
-    // Widths below a small minimum (a damaged setting) are raised to it.
+    // Widths below a small minimum (a damaged setting) are raised to it. They stand as they
+    // are: no column stretches afterwards.
     void SetColumnWidths(const std::vector<int>& widths);
     // Keeps the last row in view while rows arrive, unless the user scrolled away.
     void FollowNewRows(bool follow) { follow_ = follow; }
+    // The column that takes the spare width, never narrower than it is now, until the user
+    // resizes a column; -1 for none.
+    void SetStretchColumn(int column);
+    int StretchColumn() const { return stretch_column_; }
+
+  protected:
+    bool viewportEvent(QEvent* event) override;
 
   private:
+    void Stretch();
+
+    int stretch_column_ = -1;
+    int stretch_minimum_ = 0;
+    // Widths this view sets itself, which are not the user's.
+    bool setting_widths_ = false;
     bool follow_ = true;
     // The last row was in view when the bar last moved. Kept as a flag, since the bar's range
     // changes later than the rows (it is laid out once per event-loop turn) and also when the

@@ -1,6 +1,3 @@
-#include <sys/resource.h>
-
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
 #include <atomic>
@@ -21,14 +18,6 @@ using namespace pelko;
 namespace fs = std::filesystem;
 
 namespace {
-
-// CPU seconds of this process (every thread) or of its ended children.
-double CpuSeconds(int who) {
-    rusage usage{};
-    ::getrusage(who, &usage);
-    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 QString Q(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -294,84 +283,6 @@ class TestMainWindowRun : public QObject {
         QVERIFY(!w->Commands().Runs().Running());
         for (int i = 0; i < w->grdListModel->RowCount(); ++i)
             QVERIFY(w->grdListModel->Row(i).Final());
-    }
-
-    // A run of many small files costs the window little over the tool. The machine may be
-    // busy, so each side's best of a few alternating rounds counts.
-    void manySmallFiles() {
-        const auto setting = [](const char* name, int fallback) {
-            const int value = qEnvironmentVariableIntValue(name);
-            return value > 0 ? value : fallback;
-        };
-        const int files = setting("PELKO_WINDOW_FILES", 2000);
-        const int rounds = setting("PELKO_WINDOW_ROUNDS", 2);
-        InsertCard("card", files);
-        auto w = MakeWindow();
-        qint64 best_window = -1, best_cli = -1;
-        double window_cpu = 0, cli_cpu = 0;
-        const auto best = [](qint64& best_ms, qint64 ms) {
-            best_ms = best_ms < 0 ? ms : std::min(best_ms, ms);
-        };
-        for (int round = 0; round < rounds; ++round) {
-            const std::string window_out = *dir_ / ("w" + std::to_string(round));
-            const std::array<TPathLabel*, 3> labels = {w->lblDestRaw, w->lblDestJpg,
-                                                       w->lblDestOther};
-            const std::array<const char*, 3> kinds = {"/raw", "/jpg", "/other"};
-            for (std::size_t i = 0; i < 3; ++i) {
-                fs::create_directories(window_out + kinds[i]);
-                labels[i]->SetPath(QString::fromStdString(window_out + kinds[i]));
-            }
-            const auto run_window = [&] {
-                QElapsedTimer timer;
-                timer.start();
-                const double cpu = CpuSeconds(RUSAGE_SELF);
-                QVERIFY(RunCard(*w, 600000));
-                best(best_window, timer.elapsed());
-                window_cpu += CpuSeconds(RUSAGE_SELF) - cpu;
-            };
-            const auto run_cli = [&] {
-                QElapsedTimer timer;
-                timer.start();
-                const double cpu = CpuSeconds(RUSAGE_CHILDREN);
-                int status = -1;
-                const QStringList rows = test::CliRows(
-                    CliArgs(*dir_ / "card/DCIM", "c" + std::to_string(round)), &status);
-                best(best_cli, timer.elapsed());
-                cli_cpu += CpuSeconds(RUSAGE_CHILDREN) - cpu;
-                QCOMPARE(status, 0);
-                QCOMPARE(rows.size(), files + 5);
-            };
-            round % 2 == 0 ? (run_window(), run_cli()) : (run_cli(), run_window());
-            QCOMPARE(w->grdListModel->RowCount(), files + 5);
-            int copied = 0;
-            for (int i = 0; i < w->grdListModel->RowCount(); ++i)
-                copied += w->grdListModel->Row(i).copy == TCopyOutcome::coCopied ? 1 : 0;
-            QCOMPARE(copied, files + 4);  // all but the thumbnail
-        }
-        qInfo(
-            "%d files, best of %d: window %lld ms, tool %lld ms (%.2fx); CPU per run: window "
-            "%.0f ms, tool %.0f ms",
-            files + 5, rounds, static_cast<long long>(best_window),
-            static_cast<long long>(best_cli),
-            static_cast<double>(best_window) / static_cast<double>(std::max<qint64>(1, best_cli)),
-            window_cpu * 1000 / rounds, cli_cpu * 1000 / rounds);
-        w->close();
-    }
-
-    // With PELKO_SCREENSHOT_DIR set: the window after a run of a generated card, for
-    // scripts/screenshot.sh.
-    void screenshotAfterRun() {
-        const QString shots = qEnvironmentVariable("PELKO_SCREENSHOT_DIR");
-        if (shots.isEmpty()) QSKIP("PELKO_SCREENSHOT_DIR is not set");
-        InsertCard("card", 40);
-        auto w = MakeWindow("FormTop=0\r\nFormLeft=0\r\nFormWidth=1280\r\nFormHeight=800\r\n");
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        QVERIFY(RunCard(*w, 60000));
-        QTest::qWait(200);
-        const QString file = shots + "/main-after-run.png";
-        QVERIFY(w->grab().save(file));
-        qInfo("%s", qPrintable(file));
-        w->close();
     }
 };
 

@@ -1,9 +1,8 @@
-#include <QElapsedTimer>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QtTest>
 
-#include "ui/item_combo.h"
 #include "ui/result_grid.h"
 #include "ui/sort_combo.h"
 
@@ -87,17 +86,6 @@ class TestWidgets : public QObject {
         QTRY_COMPARE(combo->Lines(), (QStringList{"xyz", "a"}));
     }
 
-    void itemComboCarriesDescriptionAndData() {
-        TItemCombo combo;
-        combo.AddItem("SD 1", "32GB card", "CARD01");
-        combo.AddItem("SD 2", "", "CARD02");
-        QCOMPARE(combo.DataText(5), QString());  // out of range
-        QVERIFY(combo.SelectData("CARD02"));
-        QCOMPARE(combo.SelectedData(), QString("CARD02"));
-        QVERIFY(!combo.SelectData("nothing"));
-        QCOMPARE(combo.itemData(0, Qt::ToolTipRole).toString(), QString("32GB card"));
-    }
-
     // A row's colours follow its outcomes, not its texts: a failed removal marks the whole row,
     // and a row of no kind stays plain.
     void gridColoursCellsByOutcome() {
@@ -135,37 +123,23 @@ class TestWidgets : public QObject {
         QCOMPARE(model.rowCount(), 0);
     }
 
-    void gridHoldsAHundredThousandRowsSmoothly() {
+    // The grid holds 100,000 rows and follows the last one (how fast: bench_window grid).
+    void gridHoldsAHundredThousandRows() {
         TResultGridModel model;
         TGridView view;
         view.setModel(&model);
         view.resize(800, 400);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
-        QElapsedTimer timer;
-        timer.start();
-        for (int i = 0; i < 100000; ++i) {
-            model.AppendRow(Row(i % 7 == 0 ? TCopyOutcome::coFailed : TCopyOutcome::coCopied,
-                                TDeleteOutcome::doNotAsked));
-            if (i % 1000 == 0) QCoreApplication::processEvents();
+        for (int i = 0; i < 100; ++i) {
+            model.AppendRows(std::vector<TResultRow>(
+                1000, Row(i % 7 == 0 ? TCopyOutcome::coFailed : TCopyOutcome::coCopied,
+                          TDeleteOutcome::doNotAsked)));
+            QCoreApplication::processEvents();
         }
-        QCoreApplication::processEvents();
-        const qint64 append_ms = timer.restart();
-        // The view followed the new rows.
+        QCOMPARE(model.rowCount(), 100000);
         QScrollBar* bar = view.verticalScrollBar();
         QTRY_COMPARE(bar->value(), bar->maximum());
-        view.scrollToTop();
-        view.repaint();
-        view.scrollTo(model.index(50000, 0));
-        view.repaint();
-        view.scrollToBottom();
-        view.repaint();
-        const qint64 paint_ms = timer.elapsed();
-        qInfo("100,000 rows appended in %lld ms; scrolled and painted in %lld ms", append_ms,
-              paint_ms);
-        QCOMPARE(model.rowCount(), 100000);
-        QVERIFY(append_ms < 3000);
-        QVERIFY(paint_ms < 500);
 
         // Rows arriving while the user looks further up leave the view where it is; back at the
         // end, it follows again, also when the view gets shorter (the speed line appearing).
@@ -189,6 +163,23 @@ class TestWidgets : public QObject {
         QCOMPARE(widths[0], 120);
         QVERIFY(widths[1] >= 20);
         QCOMPARE(widths[2], 90);
+
+        // A stretched column fills the width left, and keeps it until the user sizes a column.
+        view.SetStretchColumn(1);
+        const auto filled = [&] {
+            int sum = 0;
+            for (int width : view.ColumnWidths())
+                sum += width;
+            return sum == view.viewport()->width();
+        };
+        QVERIFY(filled());
+        view.resize(1000, 300);
+        QTRY_VERIFY(filled());
+        view.horizontalHeader()->resizeSection(0, 200);  // as the user's mouse does
+        const int kept = view.columnWidth(1);
+        view.resize(900, 300);
+        QCoreApplication::processEvents();
+        QCOMPARE(view.columnWidth(1), kept);
     }
 };
 
