@@ -6,7 +6,6 @@
 #include <tuple>
 
 #include "common/test_util.h"
-#include "support/front_ini_func.h"
 
 namespace pelko {
 namespace {
@@ -140,23 +139,6 @@ TEST_F(SettingTest, CentredFormsAreNeitherLoadedNorSaved) {
     EXPECT_EQ(s.LoadFormPosition(wide, kScreen, &main_form).bounds, screen_centre);
     s.SaveFormPosition({{5, 6, 7, 8}, kWindowNormal});  // saves only with fpLoadSave
     EXPECT_FALSE(std::filesystem::exists(File("pelkocopy.ini")));
-}
-
-TEST(FrontIniFunc, CurrentFileCreatesItsFolderAndServesEveryCall) {
-    test::TempDir dir;
-    const std::string card_info = dir / "new/folder/CardInfo.ini";
-    SetCurrentIniFile(card_info);
-    IniWriteString("K5", "NAME", "カード");
-    IniWriteInteger("CARD01", "Count", 12);
-    std::vector<std::string> sections{"stale"};
-    ReadSections(sections);
-    EXPECT_EQ(sections, (std::vector<std::string>{"K5", "CARD01"}));
-    // Switching files around a piece of work, then back.
-    SetCurrentIniFile(dir / "other.ini");
-    EXPECT_EQ(IniReadString("k5", "name", "none"), "none");
-    SetCurrentIniFile(card_info);
-    EXPECT_EQ(IniReadString("k5", "name", ""), "カード");
-    EXPECT_EQ(IniReadInteger("CARD01", "Count", 0), 12);
 }
 
 }  // namespace
