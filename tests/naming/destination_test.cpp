@@ -52,7 +52,6 @@ TEST_F(BuildDestinationTest, FolderModes) {
     // Mode, folder text, sub-folder below the base folder (empty: the base folder itself).
     const std::tuple<int, std::string, std::string> cases[] = {
         {kFolderModeNone, "旅行", ""},
-        {kFolderModeUser, "旅行", "旅行"},
         {kFolderModeUser, "%Dyymmdd", "090410"},
         {kFolderModeUser, "ここへ作成するフォルダ名を入力して下さい",
          "ここへ作成するフォルダ名を入力して下さい"},
