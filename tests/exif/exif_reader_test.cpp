@@ -80,23 +80,15 @@ TEST(ExifReader, SameBlockInBothByteOrders) {
     EXPECT_EQ(Properties(ReadBytes(SampleBlock(true))), little);
     EXPECT_EQ(ReadBytes(SampleBlock(true)).ByteOrder(), TByteOrder::boMotorola);
     EXPECT_DOUBLE_EQ(ReadBytes(SampleBlock(true)).ExposureTime().FloatValue, 0.008);
+    // clang-format off
     const std::map<std::string, std::string> expected = {
-        {"Make", "PENTAX Corporation"},
-        {"Model", "PENTAX K20D"},
-        {"Orientation", "6"},
-        {"ThumbnailOrientation", "1"},
-        {"XResolution", "72/1"},
-        {"ThumbnailXResolution", "300/1"},
-        {"ResolutionUnit", "2 inch"},
-        {"ExposureTime", "1/125"},
-        {"ExposureBiasValue", "-1/3"},
-        {"ISOSpeedRatings", "400"},
-        {"ExifVersion", "0230"},
-        {"Flash", "25 "},
-        {"DateTimeOriginal", "2008:03:02 12:01:23"},
-        {"ImageWidth", "3008"},
-        {"ImageHeight", "2000"},
-        {"UserComment", "日本"}};
+        {"Make", "PENTAX Corporation"}, {"Model", "PENTAX K20D"}, {"ResolutionUnit", "2 inch"},
+        {"Orientation", "6"}, {"ThumbnailOrientation", "1"}, {"ISOSpeedRatings", "400"},
+        {"XResolution", "72/1"}, {"ThumbnailXResolution", "300/1"}, {"ExposureTime", "1/125"},
+        {"ExposureBiasValue", "-1/3"}, {"ExifVersion", "0230"}, {"Flash", "25 "},
+        {"DateTimeOriginal", "2008:03:02 12:01:23"}, {"UserComment", "日本"},
+        {"ImageWidth", "3008"}, {"ImageHeight", "2000"}};
+    // clang-format on
     for (const auto& [name, value] : expected)
         EXPECT_EQ(little.at(name), value) << name;
 }
