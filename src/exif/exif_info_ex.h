@@ -50,7 +50,6 @@ class TExifInfoEx {
     // Reads the bytes of a whole file from memory, as assigning ImageFileName reads a file.
     void ReadFromBytes(std::string_view file_bytes);
 
-    std::int32_t SearchRange() const { return search_range_; }
     void SetSearchRange(std::int32_t range) { search_range_ = range; }
 
     // Fired when the assigned file has no EXIF header.

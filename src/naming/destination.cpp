@@ -230,9 +230,4 @@ DestinationResult BuildDestination(NamingContext& context, const DestinationRequ
     return result;
 }
 
-DateTime ContextNow(const NamingContext& context) {
-    if (context.clock != nullptr) return context.clock->Now();
-    return DateTime::FromTimeT(std::time(nullptr));
-}
-
 }  // namespace pelko

@@ -122,7 +122,4 @@ DateTime ExifTextToDateTime(std::string_view text);
 // The built-in EXIF date reader.
 std::optional<std::string> ReadExifDateTimeOriginal(const std::string& file_name);
 
-// "Now" of the context's clock (the system clock when none is set).
-DateTime ContextNow(const NamingContext& context);
-
 }  // namespace pelko

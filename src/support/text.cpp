@@ -113,10 +113,6 @@ std::string ShiftJisToUtf8(std::string_view bytes) {
     return Convert("UTF-8", "CP932", bytes, true);
 }
 
-std::string Utf8ToShiftJis(std::string_view text) {
-    return Convert("CP932", "UTF-8", text, false);
-}
-
 std::string DecodeLegacyText(std::string_view bytes) {
     if (IsValidUtf8(bytes)) return std::string(bytes);
     return ShiftJisToUtf8(bytes);
@@ -198,14 +194,6 @@ std::string AsciiLower(std::string_view text) {
     std::string out(text);
     for (char& c : out) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
-std::string AsciiUpper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }
     return out;
 }

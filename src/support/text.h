@@ -18,9 +18,6 @@ bool IsValidUtf8(std::string_view text);
 // Decodes Shift-JIS (CP932) to UTF-8; bytes that do not decode become U+FFFD.
 std::string ShiftJisToUtf8(std::string_view bytes);
 
-// Encodes UTF-8 as Shift-JIS (CP932); characters it cannot hold become "?".
-std::string Utf8ToShiftJis(std::string_view text);
-
 // The text as UTF-8: unchanged when it is valid UTF-8, otherwise decoded from Shift-JIS.
 std::string DecodeLegacyText(std::string_view bytes);
 
@@ -56,7 +53,6 @@ inline char FoldAscii(char c) {
 
 // ASCII letters folded to lower case; every other byte unchanged.
 std::string AsciiLower(std::string_view text);
-std::string AsciiUpper(std::string_view text);
 
 // Equality with ASCII letters folded.
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);

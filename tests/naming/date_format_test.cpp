@@ -22,6 +22,7 @@ TEST(DatePattern, Specifiers) {
         {"y yy yyy yyyy YyYy n nn s ss z zzz", morning, "09 09 2009 2009 2009 5 05 7 07 42 042"},
         {"t tt c hh(aaa)", evening, "21:45 21:45:10 2009/12/27 21:45:10 21(日)"},
         {"h ampm hh AM/PM h A/P", evening, "9 午後 09 PM 9 P"},
+        {"h h ampm", evening, "21 9 午後"},  // an "h" looks for am/pm only up to the next "h"
         {"h a/p", {2009, 1, 1, 0, 0, 0, 0}, "12 a"},
         {"'yyyy'\"mm\"yy 年yyyy月 b-x q", morning, "yyyymm09 年2009月 b-x q"},
         {"", morning, "2009/04/03 9:05:07"},

@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,17 +18,6 @@ namespace {
 using test::TempDir;
 using test::WriteFile;
 
-// Sets (nullptr: unsets) an environment variable for one scope.
-struct EnvScope {
-    EnvScope(const char* variable, const char* value) : name(variable) {
-        if (const char* was = std::getenv(name)) old = was;
-        value ? ::setenv(name, value, 1) : ::unsetenv(name);
-    }
-    ~EnvScope() { old ? ::setenv(name, old->c_str(), 1) : ::unsetenv(name); }
-    const char* name;
-    std::optional<std::string> old;
-};
-
 TEST(PlatformTest, AppFolderChoices) {
     TempDir dir;
     const std::pair<AppFolderInputs, std::string> rows[] = {
@@ -44,15 +31,14 @@ TEST(PlatformTest, AppFolderChoices) {
         EXPECT_EQ(ChooseAppFolder(in), expected);
         EXPECT_FALSE(FolderExists(expected)) << "created only before a write: " << expected;
     }
-    EnvScope home("PELKOCOPY_HOME", (dir / "env").c_str());
+    test::ScopedEnv home("PELKOCOPY_HOME", dir / "env");
     EXPECT_EQ(FindAppFolder(), dir / "env");
     EXPECT_FALSE(FolderExists(dir / "env"));
 }
 
 TEST(PlatformTest, UserTempFolderIsPrivateAndNeverALink) {
     TempDir dir;
-    EnvScope runtime("XDG_RUNTIME_DIR", nullptr);
-    EnvScope tmp("TMPDIR", dir.str().c_str());
+    test::ScopedEnv runtime("XDG_RUNTIME_DIR", ""), tmp("TMPDIR", dir.str());
     auto is_private_folder = [](const std::string& path) {
         struct stat st;
         return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&

@@ -6,7 +6,6 @@
 #include <tuple>
 
 #include "common/test_util.h"
-#include "support/front_ini_func.h"
 
 namespace pelko {
 namespace {
@@ -127,40 +126,19 @@ TEST_F(SettingTest, MaximisedCloseKeepsTheNormalBounds) {
 
 TEST_F(SettingTest, CentredFormsAreNeitherLoadedNorSaved) {
     const FormBounds main_form{100, 200, 800, 600};
+    const FormGeometry small{{0, 0, 400, 301}, kWindowNormal},
+        wide{{0, 0, 500, 300}, kWindowNormal};
     TSetting s = Make();
     s.FormPosition = TFormPosition::fpMainFormCenter;
-    EXPECT_EQ(s.LoadFormPosition({{0, 0, 400, 301}, kWindowNormal}, kScreen, &main_form).bounds,
+    EXPECT_EQ(s.LoadFormPosition(small, kScreen, &main_form).bounds,
               (FormBounds{199, 400, 400, 301}));
     // Without a main form, and for fpScreenCenter: the screen's centre.
-    EXPECT_EQ(s.LoadFormPosition({{0, 0, 500, 300}, kWindowNormal}, kScreen, nullptr).bounds,
-              (FormBounds{241, 390, 500, 300}));
+    const FormBounds screen_centre{241, 390, 500, 300};
+    EXPECT_EQ(s.LoadFormPosition(wide, kScreen, nullptr).bounds, screen_centre);
     s.FormPosition = TFormPosition::fpScreenCenter;
-    EXPECT_EQ(s.LoadFormPosition({{0, 0, 500, 300}, kWindowNormal}, kScreen, &main_form).bounds,
-              (FormBounds{241, 390, 500, 300}));
+    EXPECT_EQ(s.LoadFormPosition(wide, kScreen, &main_form).bounds, screen_centre);
     s.SaveFormPosition({{5, 6, 7, 8}, kWindowNormal});  // saves only with fpLoadSave
     EXPECT_FALSE(std::filesystem::exists(File("pelkocopy.ini")));
-}
-
-TEST(FrontIniFunc, CurrentFileCreatesItsFolderAndServesEveryCall) {
-    test::TempDir dir;
-    const std::string card_info = dir / "new/folder/CardInfo.ini";
-    const std::string models = dir / "ChangeModelName.txt";
-    SetCurrentIniFile(card_info);
-    EXPECT_TRUE(std::filesystem::is_directory(dir / "new/folder"));
-
-    IniWriteString("K5", "NAME", "カード");
-    IniWriteInteger("CARD01", "Count", 12);
-    std::vector<std::string> sections{"stale"};
-    ReadSections(sections);
-    EXPECT_EQ(sections, (std::vector<std::string>{"K5", "CARD01"}));
-    EXPECT_EQ(IniReadString("k5", "name", ""), "カード");
-
-    // Switching files around a piece of work, then back.
-    test::WriteFile(models, "[Camera]\r\nPENTAX K-5=K5\r\n");
-    SetCurrentIniFile(models);
-    EXPECT_EQ(IniReadString("Camera", "PENTAX K-5", "PENTAX K-5"), "K5");
-    SetCurrentIniFile(card_info);
-    EXPECT_EQ(IniReadInteger("CARD01", "Count", 0), 12);
 }
 
 }  // namespace
