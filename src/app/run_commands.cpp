@@ -153,6 +153,13 @@ void TRunCommands::OnFinished() {
     // The copy command follows the card and the destinations again.
     if (controls_.check_drives) controls_.check_drives();
     const CommandResult& result = job_.Result();
+    // What stayed on the card, beside the final status: a user about to format the card reads it.
+    const std::string left =
+        LeftOnCardTextJa(result.run.left_on_card, !job_.Context().copy_to_destinations);
+    if (controls_.status != nullptr && !left.empty()) {
+        controls_.status->setText(controls_.status->text() + QString::fromUtf8("　") +
+                                  QString::fromStdString(left));
+    }
     if (!result.message.empty()) dialogs_.Information(kInformationTitle, result.message);
     if (!result.unreadable_folders.empty()) {
         // Files below them were never seen: the run is not complete, whatever the grid shows.

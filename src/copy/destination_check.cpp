@@ -73,9 +73,12 @@ std::optional<DestinationProblem> CheckDestinations(const CopyRunSettings& setti
     const std::optional<NodeId> source_id = IdOf(*source);
     for (const Destination& destination : kDestinations) {
         const std::string& path = settings.*destination.path;
-        if (path.empty()) continue;
         DestinationProblem problem{DestinationProblemKind::kOnCard, destination.kind,
                                    destination.key, path};
+        if (path.empty()) {
+            problem.why = DestinationProblemKind::kNotSet;
+            return problem;
+        }
         if (root && Within(path, *root)) return problem;
         // A destination that does not exist yet holds nothing.
         if (const std::optional<NodeId> dest = IdOf(path);
@@ -91,6 +94,9 @@ std::string DestinationProblemText(const DestinationProblem& problem) {
     const std::string which = problem.kind == TFileKind::fkRaw    ? "RAW"
                               : problem.kind == TFileKind::fkJpeg ? "JPEG"
                                                                   : "other";
+    if (problem.why == DestinationProblemKind::kNotSet) {
+        return "the " + which + " destination is not set";
+    }
     return "the " + which + " destination " + problem.path +
            (problem.why == DestinationProblemKind::kOnCard ? " is on the card"
                                                            : " holds the source folder") +
@@ -102,6 +108,9 @@ std::string DestinationProblemTextJa(const DestinationProblem& problem) {
     const std::string which = problem.kind == TFileKind::fkRaw    ? "RAW コピー先"
                               : problem.kind == TFileKind::fkJpeg ? "JPEG コピー先"
                                                                   : "その他動画など のコピー先";
+    if (problem.why == DestinationProblemKind::kNotSet) {
+        return which + "が指定されていません。\r\nコピー先のフォルダを指定して下さい";
+    }
     if (problem.why == DestinationProblemKind::kOnCard) {
         return which + "がメディアの中にあります。\r\n" + problem.path +
                "\r\nコピー先にはメディア以外のフォルダを指定して下さい";

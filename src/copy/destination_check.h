@@ -13,6 +13,7 @@
 namespace pelko {
 
 enum class DestinationProblemKind {
+    kNotSet,       // empty: the copies would land in the file system's root and working folder
     kOnCard,       // at the card's root (the source folder for a folder run) or below it
     kHoldsSource,  // the source folder lies inside the destination
 };

@@ -140,6 +140,11 @@ class TestMainWindowRun : public QObject {
         QCOMPARE(GridLinesAs(*w, "a", "b"), test::CliRows(CliArgs(*dir_ / "b/DCIM")));
         QCOMPARE(w->StatusPanel(1)->text(), QString("11 / 11"));
         QCOMPARE(w->pbBar->value(), 11);
+        // The file of no kind stayed on the card, and the window says so.
+        QCOMPARE(
+            w->StatusPanel(2)->text(),
+            QString::fromUtf8(
+                "　　処理が終了しました　対象外のファイル 1 件はメディアに残しました（.thm 1）"));
         w->close();
     }
 
@@ -210,6 +215,34 @@ class TestMainWindowRun : public QObject {
                     (row.copy == TCopyOutcome::coCopied && fs::exists(row.source)));
         }
         w->close();
+    }
+
+    // A destination on the source, or none at all, would leave the pictures where they are (or put
+    // them in "/"): the run does not start and the message says which destination.
+    void refusedDestinations_data() {
+        QTest::addColumn<QString>("jpeg");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("inside the folder") << "folder/100PENTX/jpg"
+                                           << "JPEG コピー先がメディアの中";
+        QTest::newRow("not set") << ""
+                                 << "JPEG コピー先が指定されていません";
+    }
+    void refusedDestinations() {
+        QFETCH(QString, jpeg);
+        QFETCH(QString, message);
+        test::MakeCard(*dir_ / "folder");
+        const std::string dest = jpeg.isEmpty() ? std::string() : *dir_ / jpeg.toStdString();
+        auto w = MakeWindow();
+        w->lblDestJpg->SetPath(QString::fromStdString(dest));
+        dialogs_.QueueProcessing(0);
+        dialogs_.QueueAnswer(MsgAnswer::kYes);
+        dialogs_.QueueFolder(*dir_ / "folder");
+        w->btnReNameClick();
+        QVERIFY(Idle(*w));
+        QCOMPARE(dialogs_.asked().back().kind, MsgKind::kError);
+        QVERIFY(Q(dialogs_.asked().back().text).startsWith(message));
+        QCOMPARE(w->grdListModel->RowCount(), 0);
+        QVERIFY(fs::is_empty(Out() + "/raw"));
     }
 
     // A card with nothing to copy says so, and the window is idle again.

@@ -27,6 +27,8 @@ TEST(DestinationCheck, RefusesDestinationsOnTheCardOrHoldingTheSource) {
     };
     const Case cases[] = {
         {"elsewhere", ok, ok, RunSourceKind::rsCard, dcim, std::nullopt, ""},
+        // Empty: the copies would land in "/" and the working folder.
+        {"not set", "", ok, RunSourceKind::rsFolder, tmp / "pics/in", K::kNotSet, "DestRaw"},
         {"at the mount point", ok, card, RunSourceKind::rsCard, dcim, K::kOnCard, "DestJpg"},
         {"below it, not yet made", card + "/DCIM/new/raw", ok, RunSourceKind::rsCard, dcim,
          K::kOnCard, "DestRaw"},
