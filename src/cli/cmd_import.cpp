@@ -333,7 +333,9 @@ int RunImport(const Args& args, const ProgramFacts& facts, std::ostream& out, st
             out << Json{{"status", result.run.status}, {"speed", context.speed_text}}.dump()
                 << "\n";
         } else if (!folder_failed || result.run.rows > 0) {
-            out << result.run.status << "\n" << context.speed_text << "\n";
+            // A run stopped while listing has no speed line.
+            out << result.run.status << "\n";
+            if (!context.speed_text.empty()) out << context.speed_text << "\n";
         }
         out.flush();
     }
