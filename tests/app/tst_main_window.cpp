@@ -1,24 +1,28 @@
-// The main window's wiring on real widgets: layout restored on the controls, the lock and the
-// samples applied, the destination buttons, the keyboard, accessible names, the run context
-// against the tool's and the application folder it is given. The rules themselves are tested as
-// tables in tst_main_rules.
+// The main window on real widgets: its layout and title, the lock and samples reaching the
+// controls, the keyboard, what a screen reader hears, room for every text at the smallest size,
+// its run context against the tool's, and the application folder it is given. The rules
+// themselves are tables in tst_main_rules.
 
-#include <QApplication>
-#include <QComboBox>
-#include <QDialog>
+#include <QAccessible>
+#include <QDialogButtonBox>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStyleOptionComboBox>
 #include <QTimer>
 #include <QtTest>
 
 #include "app/card_fixture.h"
+#include "app/frm_sel_card.h"
 #include "app/main_commands.h"
 #include "app/main_lifecycle.h"
 #include "app/main_rules.h"
 #include "app/qt_dialog_service.h"
 #include "app/window_fixture.h"
-#include "copy/copy_run.h"
-#include "naming/camera_model.h"
+#include "support/volumes.h"
 
-using pelko::TFrmDCMain;
+using namespace pelko;
 using pelko::test::WindowFixture;
 
 namespace {
@@ -27,25 +31,73 @@ QString U(const char* text) {
     return QString::fromUtf8(text);
 }
 
-void ShowAndWait(TFrmDCMain& window) {
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+QString AccessibleName(QObject* object) {
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(object);
+    return face != nullptr ? face->text(QAccessible::Name) : QString("<none>");
+}
+
+// The widgets of the window whose text does not fit the room they have, as "name: text".
+QStringList Clipped(const TFrmDCMain& window) {
+    QStringList clipped;
+    for (QWidget* widget : window.findChildren<QWidget*>()) {
+        if (!widget->isVisibleTo(&window) || widget->objectName().startsWith("qt_")) continue;
+        const QFontMetrics metrics = widget->fontMetrics();
+        QString text;
+        int room = 0;
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            if (qobject_cast<TPathLabel*>(label) != nullptr) continue;  // elides by design
+            text = label->text();
+            if (label->wordWrap()) {
+                if (label->height() < label->heightForWidth(label->width())) clipped << text;
+                continue;
+            }
+            room = label->contentsRect().width() - 2 * label->margin();
+        } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+            text = combo->currentText();
+            if (combo->isEditable()) {
+                room = combo->lineEdit()->width() - 4;
+            } else {
+                QStyleOptionComboBox option;
+                option.initFrom(combo);
+                room = combo->style()
+                           ->subControlRect(QStyle::CC_ComboBox, &option,
+                                            QStyle::SC_ComboBoxEditField, combo)
+                           .width();
+            }
+        } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            text = button->text().remove('&');
+            if (qobject_cast<QCheckBox*>(button) != nullptr) {
+                room = button->width() -
+                       (button->sizeHint().width() - metrics.horizontalAdvance(text));
+            } else {
+                // The text has the button less its frame and icon.
+                const int icon = button->icon().isNull() ? 0 : button->iconSize().width() + 4;
+                room = button->width() - icon - 6;
+            }
+        } else {
+            continue;
+        }
+        if (metrics.horizontalAdvance(text) > room)
+            clipped << widget->objectName() + ": " + text +
+                           QString(" %1>%2").arg(metrics.horizontalAdvance(text)).arg(room);
+    }
+    return clipped;
 }
 
 // The rows a run writes, as the tool prints them.
-class RowCollector final : public pelko::ICopyRunObserver {
+class RowCollector final : public ICopyRunObserver {
   public:
     void RowAdded(int row) override { rows.resize(static_cast<std::size_t>(row) + 1); }
-    void RowChanged(int row, const pelko::TResultRow& result) override {
+    void RowChanged(int row, const TResultRow& result) override {
         rows.at(static_cast<std::size_t>(row)) = result;
     }
     QStringList Lines() const {
         QStringList lines;
-        for (const pelko::TResultRow& row : rows)
-            lines << pelko::test::RowLine(row);
+        for (const TResultRow& row : rows)
+            lines << test::RowLine(row);
         return lines;
     }
-    std::vector<pelko::TResultRow> rows;
+    std::vector<TResultRow> rows;
 };
 
 }  // namespace
@@ -53,50 +105,109 @@ class RowCollector final : public pelko::ICopyRunObserver {
 class TestMainWindow : public QObject {
     Q_OBJECT
 
-  private:
     WindowFixture f;
+    FixedVolumeSource volumes_;
 
-  private slots:
-    void init() { f.Reset(); }
+    using Keys = std::vector<std::pair<std::string, std::string>>;
 
-    void layoutComesBackOnTheWidgets() {
-        QPoint position;
-        {
-            auto window = f.MakeWindow();
-            ShowAndWait(*window);
-            QVERIFY(window->isMaximized());
-            window->showNormal();
-            window->setGeometry(40, 50, 1000, 700);
-            window->grdList->SetColumnWidths({150, 250, 80, 120});
-            window->SetLeftPanelWidth(520);
-            position = window->pos();
-            QVERIFY(window->close());
-        }
-        auto window = f.MakeWindow();
-        ShowAndWait(*window);
-        QVERIFY(!window->isMaximized());
-        QCOMPARE(window->size(), QSize(1000, 700));
-        QCOMPARE(window->pos(), position);
-        QCOMPARE(window->grdList->ColumnWidths(), (std::vector<int>{150, 250, 80, 120}));
-        QCOMPARE(window->splTop->sizes().value(0), 520);
+    std::unique_ptr<TFrmDCMain> MakeWindow(Keys keys = {}) {
+        keys.insert(keys.end(), {{"WindowMaxmized", "0"}, {"AppVer", "141"}});
+        WindowFixture::WriteIni(f.IniPath(), keys);
+        TMainContext context;
+        context.dialogs = &f.dialogs;
+        context.clock = &f.clock;
+        context.volumes = &volumes_;
+        context.app_folder = f.Home();
+        context.temp_folder = f.Path("tmp");
+        context.computer_name = test::kComputer;
+        auto window = std::make_unique<TFrmDCMain>(context);
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get())) return nullptr;
+        window->activateWindow();
+        return window;
+    }
+    // A generated card as the only removable volume, and destinations for it.
+    Keys InsertCard(int copies) {
+        test::MakeCard(f.Path("card"), copies);
+        MountedVolume card;
+        card.mount_point = f.Path("card");
+        card.removable = true;
+        volumes_.SetVolumes({card});
+        return {{"DestRaw", f.Folder("out/raw")},
+                {"DestJpg", f.Folder("out/jpg")},
+                {"DestOther", f.Folder("out/other")}};
     }
 
-    void raiseRestoresAMinimisedWindow() {
-        auto window = f.MakeWindow();
-        ShowAndWait(*window);
-        window->showMinimized();
-        QTRY_VERIFY(window->isMinimized());
-        window->RestoreAndRaise();
-        QTRY_VERIFY(!window->isMinimized());
-        QVERIFY(window->isVisible());
+  private slots:
+    void init() {
+        f.Reset();
+        volumes_.SetVolumes({});
+    }
+
+    // A first start: the destination column takes the grid's spare width. Then the window as
+    // the user left it, and the widths as saved.
+    void layoutComesBack() {
+        auto w = MakeWindow({{"FormWidth", "1280"}, {"FormHeight", "800"}});
+        QVERIFY(w);
+        const std::vector<int> widths = w->grdList->ColumnWidths();
+        QTRY_COMPARE(widths[0] + w->grdList->columnWidth(1) + widths[2] + widths[3],
+                     w->grdList->viewport()->width());
+        QVERIFY(w->grdList->columnWidth(1) > 300);
+        w->setGeometry(40, 50, 1000, 700);
+        w->grdList->SetColumnWidths({150, 250, 80, 120});
+        w->SetLeftPanelWidth(520);
+        const QPoint position = w->pos();
+        QVERIFY(w->close());
+        w = MakeWindow();
+        QVERIFY(w);
+        QCOMPARE(w->size(), QSize(1000, 700));
+        QCOMPARE(w->pos(), position);
+        QCOMPARE(w->grdList->ColumnWidths(), (std::vector<int>{150, 250, 80, 120}));
+        QCOMPARE(w->splTop->sizes().value(0), 520);
+    }
+
+    // The run's progress is the window's title, nowhere else, and leaves with the run.
+    void titleFollowsTheRun() {
+        const Keys destinations = InsertCard(6);
+        auto w = MakeWindow(destinations);
+        QVERIFY(w);
+        const QString caption = U(TFrmDCMain::kCaption);
+        QCOMPARE(w->windowTitle(), caption);
+        QSignalSpy finished(&w->Commands().Runs(), &TRunCommands::runFinished);
+        w->btnExecuteClick();
+        QVERIFY(QApplication::overrideCursor() != nullptr);
+        emit w->Commands().Runs().Job().titleChanged("PelkoCopy - [ 3 / 11 ]");
+        QCOMPARE(w->windowTitle(), QString("PelkoCopy - [ 3 / 11 ]"));
+        // Dialogs take nothing of it: no display name is appended to their titles.
+        QVERIFY(!QGuiApplication::applicationDisplayName().contains("["));
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(w->windowTitle(), caption);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+
+        // A window that goes away during a run gives the cursor back.
+        w->btnExecuteClick();
+        QVERIFY(w->Commands().Runs().Running());
+        w.reset();
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    void qtTextsAreJapanese() {
+        const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+        QVERIFY(!InstallQtTranslations(QString::fromStdString(f.Path("none"))));
+        if (!QFile::exists(folder + "/qtbase_ja.qm")) QSKIP("qtbase_ja.qm is not installed");
+        QVERIFY(InstallQtTranslations());
+        QMessageBox box(QMessageBox::Question, "t", "x", QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(box.button(QMessageBox::Yes)->text().remove('&').left(2), U("はい"));
+        QDialogButtonBox buttons(QDialogButtonBox::Cancel);
+        QVERIFY(buttons.button(QDialogButtonBox::Cancel)->text().contains(U("キャンセル")));
     }
 
     void lockModesAndSamplesReachTheControls() {
-        auto window = f.MakeWindow();
-        ShowAndWait(*window);
+        auto window = MakeWindow();
+        QVERIFY(window);
         auto& w = *window;
         const auto shown = [&w] {
-            pelko::MainControlStates states;
+            MainControlStates states;
             states.settings_enabled = w.cboMakeFolder->isEnabled();
             states.change_buttons_visible = !w.btnDestRaw->isHidden();
             states.user_folder_visible = !w.cboUserFolder->isHidden();
@@ -105,7 +216,7 @@ class TestMainWindow : public QObject {
             states.delete_format_visible = !w.btnDelFmt->isHidden();
             return states;
         };
-        QVERIFY(shown() == pelko::ControlStatesFor(w.Lifecycle().Settings()));
+        QVERIFY(shown() == ControlStatesFor(w.Lifecycle().Settings()));
         w.cboMakeFolder->setCurrentIndex(2);
         w.cboUserFolder->setEditText("%Dyymmdd");
         QCOMPARE(w.lblSampleFolder->text(), U("フォルダ名生成のサンプル　：　261206"));
@@ -114,69 +225,156 @@ class TestMainWindow : public QObject {
         QCOMPARE(w.lblSampleFileName->text(),
                  U("ファイル名生成のサンプル　(例 IMGP0123.JPG)　→　IMGP-Num0123.JPG"));
         w.chkLock->click();
-        QVERIFY(shown() == pelko::ControlStatesFor(w.Lifecycle().Settings()));
+        QVERIFY(shown() == ControlStatesFor(w.Lifecycle().Settings()));
         QVERIFY(!w.cboCopySet->isEnabled() && !w.dtpLCTime->isEnabled() && w.btnDelFmt->isHidden());
         w.chkLock->click();
-        QVERIFY(shown() == pelko::ControlStatesFor(w.Lifecycle().Settings()));
+        QVERIFY(shown() == ControlStatesFor(w.Lifecycle().Settings()));
         // Mode 1 shows the description, never an evaluated sample.
         w.cboMakeFolder->setCurrentIndex(1);
         QCOMPARE(w.lblSampleFolder->text(), w.cboMakeFolder->Description(1));
     }
 
     void destinationButtonFillsTheEmptyOnes() {
-        auto window = f.MakeWindow();
-        ShowAndWait(*window);
-        window->lblDestJpg->SetPath(QString::fromStdString(f.Folder("J")));
+        auto w = MakeWindow();
+        QVERIFY(w);
+        w->lblDestJpg->SetPath(QString::fromStdString(f.Folder("J")));
         f.dialogs.QueueFolder(f.Folder("N"));
-        QTest::mouseClick(window->btnDestRaw, Qt::LeftButton);
-        QCOMPARE(window->lblDestRaw->Path(), QString::fromStdString(f.Path("N")));
-        QCOMPARE(window->lblDestJpg->Path(), QString::fromStdString(f.Path("J")));
-        QCOMPARE(window->lblDestOther->Path(), QString::fromStdString(f.Path("N")));
+        QTest::mouseClick(w->btnDestRaw, Qt::LeftButton);
+        QCOMPARE(w->lblDestRaw->Path(), QString::fromStdString(f.Path("N")));
+        QCOMPARE(w->lblDestJpg->Path(), QString::fromStdString(f.Path("J")));
+        QCOMPARE(w->lblDestOther->Path(), QString::fromStdString(f.Path("N")));
     }
 
-    void enterMovesFocusExceptInTheMemo() {
-        auto window = f.MakeWindow();
-        ShowAndWait(*window);
-        window->activateWindow();
-        QWidget* start = window->chkReMove;
-        start->setFocus();
-        QTRY_COMPARE(QApplication::focusWidget(), start);
-        QTest::keyClick(start, Qt::Key_Tab);
-        QWidget* next = QApplication::focusWidget();
-        QVERIFY(next != start);
-        start->setFocus();
-        QTest::keyClick(start, Qt::Key_Return);
+    // A screen reader hears what a sighted user reads: labels by their texts, drop-down lists
+    // by their captions, each button by what it does.
+    void screenReadersHearTheTexts() {
+        auto w = MakeWindow({{"MakeFolder", "2"}, {"FileName", "1"}});
+        QVERIFY(w);
+        w->SetStatusText(2, U("　　コピー処理を中止しました"));
+        w->lblProcessTime->setText(U("44枚　0.0MB　00:00　0.8MB/sec"));
+        TFrmSelCard sel_card(w.get(), f.Path("CardInfo.ini"));
+        const std::pair<QObject*, QString> cases[] = {
+            {w->StatusPanel(0), U("処理")},
+            {w->StatusPanel(2), U("　　コピー処理を中止しました")},
+            {w->StatusPanel(3), w->StatusPanel(3)->text()},
+            {w->lblProcessTime, U("44枚　0.0MB　00:00　0.8MB/sec")},
+            {w->lblSampleFolder, w->lblSampleFolder->text()},
+            {w->lblSampleFileName, w->lblSampleFileName->text()},
+            {w->cboMakeFolder, U("コピー先のフォルダ")},
+            {w->cboFileName, U("ファイル名")},
+            {w->cboUserFolder, U("フォルダ名の書式")},
+            {w->cboUserFmt, U("ファイル名の書式")},
+            {w->cboCopySet, U("転送設定")},
+            {w->btnDelFlder, U("フォルダ名の書式を削除")},
+            {w->btnDelFmt, U("ファイル名の書式を削除")},
+            {sel_card.findChild<QComboBox*>("cboSD"), U("カードを選択して下さい")},
+        };
+        for (const auto& [object, name] : cases) {
+            QVERIFY2(!name.isEmpty(), qPrintable(object->objectName()));
+            QCOMPARE(AccessibleName(object), name);
+        }
+        QCOMPARE(QAccessible::queryAccessibleInterface(w->StatusPanel(1))
+                     ->text(QAccessible::Description),
+                 U("進捗"));
+        // No control a user can reach goes without a name (a label's name is its text).
+        QStringList unnamed;
+        for (QWidget* child : w->findChildren<QWidget*>()) {
+            if (child->focusPolicy() != Qt::NoFocus && qobject_cast<QLabel*>(child) == nullptr &&
+                !child->objectName().isEmpty() && !child->objectName().startsWith("qt_") &&
+                AccessibleName(child).isEmpty()) {
+                unnamed << child->objectName();
+            }
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(' ')));
+    }
+
+    // Enter presses a focused button (moving on is for fields); Tab leaves the grid; every
+    // control is on the Tab path in reading order.
+    void keyboardReachesEverything() {
+        auto w = MakeWindow({{"MakeFolder", "2"}, {"FileName", "1"}});
+        QVERIFY(w);
+        w->btnClose->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), w->btnClose);
+        QTest::keyClick(w->btnClose, Qt::Key_Return);
+        QTRY_VERIFY(!w->isVisible());
+        w = MakeWindow({{"MakeFolder", "2"}, {"FileName", "1"}});
+
+        // Enter in a field moves on (Shift+Enter back) without ticking; in the notes it is a line.
+        QWidget* next = w->chkExecExifDate;
+        w->chkReMove->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), w->chkReMove);
+        QTest::keyClick(w->chkReMove, Qt::Key_Return);
         QCOMPARE(QApplication::focusWidget(), next);
         QTest::keyClick(next, Qt::Key_Return, Qt::ShiftModifier);
-        QCOMPARE(QApplication::focusWidget(), start);
-        QVERIFY(!window->chkReMove->isChecked());  // Enter moved on; it did not tick
+        QCOMPARE(QApplication::focusWidget(), w->chkReMove);
+        QVERIFY(!w->chkReMove->isChecked());
+        w->memBikou->setFocus();
+        QTest::keyClick(w->memBikou, Qt::Key_Return);
+        QCOMPARE(w->memBikou->toPlainText(), QString("\n"));
 
-        window->memBikou->setFocus();
-        QTest::keyClicks(window->memBikou, "a");
-        QTest::keyClick(window->memBikou, Qt::Key_Return);
-        QCOMPARE(QApplication::focusWidget(), window->memBikou);
-        QCOMPARE(window->memBikou->toPlainText(), QString("a\n"));
+        w->grdList->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), w->grdList);
+        QTest::keyClick(w->grdList, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w->memBikou);
+        w->grdList->setFocus();
+        QTest::keyClick(w->grdList, Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget(), w->btnClose);
+
+        const QList<QWidget*> order = {
+            w->btnDestRaw,      w->btnDestJpeg,     w->btnDestOther,      w->cboMakeFolder,
+            w->cboUserFolder,   w->btnDelFlder,     w->cboFileName,       w->cboUserFmt,
+            w->btnDelFmt,       w->cboCopySet,      w->btnAddCopySet,     w->btnOverwriteCopySet,
+            w->btnDelCopySet,   w->dtpLCDate,       w->dtpLCTime,         w->chkReMove,
+            w->chkExecExifDate, w->chkLastDateExec, w->chkAutoRestore,    w->chkLock,
+            w->btnExecute,      w->btnReName,       w->btnCheckModelName, w->btnFmtHelp,
+            w->btnSideCarSeiri, w->btnClose,        w->grdList,           w->memBikou,
+        };
+        w->btnExecute->setEnabled(true);  // as with a card and its destinations
+        QList<QWidget*> reached;
+        QWidget* at = order.front();
+        at->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), at);
+        for (int i = 0; i < order.size() * 2 && reached.size() < order.size(); ++i) {
+            QWidget* focused = QApplication::focusWidget();
+            if (order.contains(focused) && !reached.contains(focused)) reached << focused;
+            QTest::keyClick(focused, Qt::Key_Tab);
+        }
+        QStringList names;
+        for (QWidget* widget : reached)
+            names << widget->objectName();
+        QVERIFY2(reached == order, qPrintable(names.join(' ')));
     }
 
-    void closeCommitsTypedFormats() {
-        {
-            auto window = f.MakeWindow();
-            ShowAndWait(*window);
-            window->cboUserFmt->setEditText("  %P-%N  ");
-            QTest::mouseClick(window->btnClose, Qt::LeftButton);
+    // At the smallest size every caption, mode, format, check box and button reads whole, in
+    // every pair of folder and file-name modes.
+    void nothingClippedAtTheMinimumSize() {
+        auto w = MakeWindow({{"FormWidth", "820"}, {"FormHeight", "480"}});
+        QVERIFY(w);
+        w->SetStatusText(2, U("　　コピー処理を中止しました"));
+        QCOMPARE(w->size(), QSize(TFrmDCMain::kMinWidth, TFrmDCMain::kMinHeight));
+        QStringList clipped;
+        for (int folder = 0; folder < w->cboMakeFolder->count(); ++folder) {
+            for (int name = 0; name < w->cboFileName->count(); ++name) {
+                w->cboMakeFolder->setCurrentIndex(folder);
+                w->cboFileName->setCurrentIndex(name);
+                QApplication::processEvents();
+                for (int i = 0; i < 5; ++i)
+                    QApplication::processEvents();
+                for (const QString& text : Clipped(*w))
+                    clipped << QString("%1/%2 %3").arg(folder).arg(name).arg(text);
+            }
         }
-        QCOMPARE(pelko::test::ReadFile(f.Path("Data/UFormat.txt")),
-                 std::string("%P-%N\r\n%WK5QT %Dyyyymmdd-hhnnss(aaa)-%N\r\n"));
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join('\n')));
     }
 
     // The window's run context and the tool's, from the same stored settings, name the same
     // files alike; a typed format counts as it will be saved.
     void windowAndToolNameFilesAlike() {
         const std::string card = f.Folder("card");
-        pelko::test::MakeCard(card);
+        test::MakeCard(card);
         // The tool reads the settings file of this computer.
-        pelko::TMainContext context = f.Context();
-        context.computer_name = pelko::ComputerName();
+        TMainContext context = f.Context();
+        context.computer_name = ComputerName();
         const std::string ini = f.Path(context.computer_name + ".ini");
         WindowFixture::WriteIni(ini, {{"DestRaw", f.Folder("RAW")},
                                       {"DestJpg", f.Folder("JPG")},
@@ -189,18 +387,18 @@ class TestMainWindow : public QObject {
         QStringList window_rows;
         {
             TFrmDCMain window(context);
-            ShowAndWait(window);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
             window.cboUserFolder->setEditText("  %Dyyyy-mm  ");
             window.cboUserFmt->setEditText(U("  %C_%F-x  "));
-            pelko::CopyRunContext run = window.Commands().MakeContext();
+            CopyRunContext run = window.Commands().MakeContext();
             run.settings.dry_run = true;
             RowCollector rows;
-            pelko::RunCopyCommand(run, rows, card + "/DCIM", pelko::RunSourceKind::rsCard);
+            RunCopyCommand(run, rows, card + "/DCIM", RunSourceKind::rsCard);
             window_rows = rows.Lines();
             QVERIFY(window.close());
         }
-        const QStringList tool_rows =
-            pelko::test::CliRows("--settings --dry-run " + card + "/DCIM");
+        const QStringList tool_rows = test::CliRows("--settings --dry-run " + card + "/DCIM");
         QCOMPARE(window_rows, tool_rows);
         QVERIFY(window_rows.join('\n').contains(
             QString::fromStdString("/2026-11/不明_IMGP0004-x.JPG")));
@@ -211,16 +409,16 @@ class TestMainWindow : public QObject {
     void theGivenApplicationFolderIsUsed() {
         QTemporaryDir elsewhere;
         qputenv("PELKOCOPY_HOME", elsewhere.path().toUtf8());
-        pelko::test::WriteFile(f.Path("ChangeModelName.txt"), "[Camera]\r\n不明=Body\r\n");
-        pelko::test::WriteFile(f.Path("CardInfo.ini"), "[SD01]\r\nNAME=SanDisk\r\nSIZE=32\r\n");
-        auto window = f.MakeWindow();
-        ShowAndWait(*window);
+        test::WriteFile(f.Path("ChangeModelName.txt"), "[Camera]\r\n不明=Body\r\n");
+        test::WriteFile(f.Path("CardInfo.ini"), "[SD01]\r\nNAME=SanDisk\r\nSIZE=32\r\n");
+        auto window = MakeWindow();
+        QVERIFY(window);
         window->cboFileName->setCurrentIndex(1);
         window->cboUserFmt->setEditText("%C-%N");
         QCOMPARE(window->lblSampleFileName->text(),
                  U("ファイル名生成のサンプル　(例 IMGP0123.JPG)　→　Body-0123.JPG"));
 
-        pelko::TQtDialogService dialogs(window.get(), f.Home());
+        TQtDialogService dialogs(window.get(), f.Home());
         QString listed;
         QTimer::singleShot(0, [&listed] {
             auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
@@ -233,24 +431,6 @@ class TestMainWindow : public QObject {
         QVERIFY(window->close());
         QVERIFY(QDir(elsewhere.path()).isEmpty());
         QVERIFY(f.Exists("FmtHelp.txt"));
-    }
-
-    void everyControlHasAnAccessibleName() {
-        auto window = f.MakeWindow();
-        ShowAndWait(*window);
-        QStringList unnamed;
-        for (QWidget* child : window->findChildren<QWidget*>()) {
-            const bool control =
-                child->focusPolicy() != Qt::NoFocus || qobject_cast<QLabel*>(child) != nullptr;
-            if (!control || child->objectName().isEmpty() ||
-                child->objectName().startsWith("qt_")) {
-                continue;
-            }
-            if (child->accessibleName().isEmpty() && qobject_cast<QLabel*>(child) == nullptr) {
-                unnamed << child->objectName();
-            }
-        }
-        QCOMPARE(unnamed, QStringList());
     }
 };
 
