@@ -18,19 +18,15 @@ namespace {
 // What a window would show of a run.
 struct Screen {
     std::vector<TResultRow> rows;
-    int position = -1, finished = 0;
-    QString progress, status;
+    int finished = 0;
 
     void Watch(TCopyJob& job) {
         QObject::connect(&job, &TCopyJob::runStarting, [this] { rows.clear(); });
-        QObject::connect(&job, &TCopyJob::progressPosition, [this](int p) { position = p; });
-        QObject::connect(&job, &TCopyJob::progressText, [this](const QString& t) { progress = t; });
         QObject::connect(&job, &TCopyJob::rowAdded,
                          [this](int row) { rows.resize(static_cast<std::size_t>(row) + 1); });
         QObject::connect(&job, &TCopyJob::rowChanged, [this](int row, const TResultRow& cells) {
             rows.at(static_cast<std::size_t>(row)) = cells;
         });
-        QObject::connect(&job, &TCopyJob::statusChanged, [this](const QString& t) { status = t; });
         QObject::connect(&job, &TCopyJob::finished, [this] { ++finished; });
     }
 };
@@ -71,67 +67,6 @@ class TestCopyJob : public QObject {
 
   private slots:
     void initTestCase() { qputenv("PELKOCOPY_HOME", QByteArray::fromStdString(home_.str())); }
-
-    // Esc stops the run before the next file; what was copied and deleted is committed.
-    void abortStopsBeforeTheNextFile() {
-        test::TempDir dir;
-        test::MakeCard(dir / "card", 20);
-        TCopyJob job;
-        Screen screen;
-        screen.Watch(job);
-        // The stop comes while the fifth picture is worked on, as Esc would.
-        int pictures = 0;
-        std::string stopped_in;
-        CopyRunContext context = MakeContext(dir / "out", [&](const std::string& path) {
-            if (++pictures == 5) {
-                stopped_in = path;
-                job.Abort();
-            }
-            return std::optional<std::string>();
-        });
-        QVERIFY(job.Start(std::move(context), dir / "card/DCIM", RunSourceKind::rsCard));
-        QTRY_COMPARE_WITH_TIMEOUT(screen.finished, 1, 20000);
-
-        QVERIFY(job.Result().run.aborted);
-        QCOMPARE(screen.status, QString::fromUtf8("　　コピー処理を中止しました"));
-        // That file is finished; none after it is begun.
-        const int rows = static_cast<int>(screen.rows.size());
-        QCOMPARE(QString::fromStdString(screen.rows.back().source),
-                 QString::fromStdString(stopped_in));
-        QCOMPARE(job.Result().run.rows, rows);
-        QCOMPARE(screen.progress, QString("%1 / 25").arg(rows));
-        QCOMPARE(screen.position, rows - 1);
-        int copied = 0;
-        for (const TResultRow& row : screen.rows) {
-            QVERIFY(row.Final());
-            if (row.copy == TCopyOutcome::coCopied) {
-                ++copied;
-                QCOMPARE(row.removal, TDeleteOutcome::doDeleted);
-                QVERIFY(!fs::exists(row.source));
-                QVERIFY(fs::exists(row.dest));
-            }
-        }
-        QVERIFY(copied >= 5);
-        QCOMPARE(CountFiles(dir / "out"), copied);
-        QCOMPARE(CountFiles(dir / "card/DCIM"), 26 - copied);
-    }
-
-    // With removal every row ends "OK | OK" and the card is empty but for what has no kind.
-    void removalRowsAllEndDeleted() {
-        test::TempDir dir;
-        test::MakeCard(dir / "card", 150);
-        TCopyJob job;
-        Screen screen;
-        screen.Watch(job);
-        QVERIFY(job.Start(MakeContext(dir / "out"), dir / "card/DCIM", RunSourceKind::rsCard));
-        QTRY_COMPARE_WITH_TIMEOUT(screen.finished, 1, 30000);
-        QCOMPARE(screen.rows.size(), std::size_t{155});
-        for (const TResultRow& row : screen.rows) {
-            if (row.kind == TFileKind::fkNone) continue;
-            QCOMPARE(GridCells(row)[2] + " | " + GridCells(row)[3], std::string("OK | OK"));
-        }
-        QCOMPARE(CountFiles(dir / "card/DCIM"), 2);  // the thumbnail and the PHOT file
-    }
 
     // A slow copy never holds up the event loop; the destructor waits for the committed state.
     void eventLoopKeepsTicking() {
