@@ -384,6 +384,7 @@ class TestMainWindow : public QObject {
                                       {"LastDateExec", "1"},
                                       {"LastCopyDateTime", "2026/11/03 10:00:02"},
                                       {"AppVer", "141"}});
+        test::WriteFile(ini, test::ReadFile(ini) + "[FileKinds]\r\nOther=.thm\r\n");
         QStringList window_rows;
         {
             TFrmDCMain window(context);
@@ -400,8 +401,10 @@ class TestMainWindow : public QObject {
         }
         const QStringList tool_rows = test::CliRows("--settings --dry-run " + card + "/DCIM");
         QCOMPARE(window_rows, tool_rows);
-        QVERIFY(window_rows.join('\n').contains(
-            QString::fromStdString("/2026-11/不明_IMGP0004-x.JPG")));
+        const QString rows = window_rows.join('\n');
+        QVERIFY(rows.contains(QString::fromStdString("/2026-11/不明_IMGP0004-x.JPG")));
+        // The settings file's own extensions: the thumbnail goes with the movies.
+        QVERIFY(rows.contains(QRegularExpression("/MOV/[0-9-]+/不明_IMGP0001-x.THM")));
     }
 
     // Every file of the application folder is taken from the folder the window was given, whatever

@@ -108,22 +108,6 @@ class TestMainWindowRun : public QObject {
         volumes_.SetVolumes({});
     }
 
-    // The window's timer checks the drives; a card brings the minimised window back when asked.
-    void driveCheckRestoresTheWindow() {
-        auto w = MakeWindow();
-        QVERIFY(w->tmrDriveCheck->isActive());
-        QVERIFY(!w->btnExecute->isEnabled());
-        w->chkAutoRestore->setChecked(true);
-        w->showMinimized();
-        InsertCard("card");
-        w->tmrDriveCheckTimer();
-        QVERIFY(!w->isMinimized());
-        QVERIFY(w->btnExecute->isEnabled());
-        QCOMPARE(w->lblSourcePath->Path(), QString::fromStdString(*dir_ / "card/DCIM"));
-        QCOMPARE(w->StatusPanel(3)->text(), Q(kHintEscAborts));
-        w->close();
-    }
-
     // The copy button runs the card: the tool's rows, coloured by outcome; busy while it runs.
     void cardRunThroughTheWindow() {
         InsertCard("a");
@@ -145,23 +129,6 @@ class TestMainWindowRun : public QObject {
             w->StatusPanel(2)->text(),
             QString::fromUtf8(
                 "　　処理が終了しました　対象外のファイル 1 件はメディアに残しました（.thm 1）"));
-        w->close();
-    }
-
-    // Extensions the settings file adds to a kind reach the window's runs too.
-    void settingsAddFileKinds() {
-        InsertCard("a", 1);
-        auto w = MakeWindow("[FileKinds]\r\nOther=.thm\r\n");
-        QVERIFY(RunCard(*w));
-        bool thumbnail_copied = false;
-        for (int i = 0; i < w->grdListModel->RowCount(); ++i) {
-            const TResultRow& row = w->grdListModel->Row(i);
-            if (!QString::fromStdString(row.source).endsWith(".THM")) continue;
-            thumbnail_copied = row.kind == TFileKind::fkOther &&
-                               row.copy == TCopyOutcome::coCopied &&
-                               row.dest.rfind(Out() + "/other/", 0) == 0;
-        }
-        QVERIFY(thumbnail_copied);
         w->close();
     }
 
