@@ -22,12 +22,16 @@ echo "== tests under sanitizers"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-# The copy run hands durable commits to a worker thread: check that hand-off for data races.
-echo "== copy engine under ThreadSanitizer"
-BUILD_DIR=build-tsan BUILD_TARGET=copy_tests bash scripts/build.sh -DCMAKE_BUILD_TYPE=Debug -DPELKO_WERROR=ON \
-    -DPELKO_CORE_ONLY=ON -DPELKO_BENCH=OFF -DCMAKE_CXX_FLAGS="-fsanitize=thread" \
-    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread"
+# The copy run hands durable commits to a worker thread, and the window's copy job runs the engine
+# on one: check both hand-offs for data races.
+echo "== copy engine and the window's copy job under ThreadSanitizer"
+tsan_started=$SECONDS
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPELKO_WERROR=ON -DPELKO_BENCH=OFF \
+    -DCMAKE_CXX_FLAGS="-fsanitize=thread" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" >/dev/null
+cmake --build build-tsan -j "$jobs" --target copy_tests tst_copy_job
 TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/copy_tests --gtest_brief=1
+TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/tst_copy_job -silent
+echo "ThreadSanitizer stage: $((SECONDS - tsan_started)) s"
 
 if command -v clang++ >/dev/null 2>&1 && [ "$fuzz_seconds" -gt 0 ]; then
     echo "== fuzz targets (${fuzz_seconds}s each)"
