@@ -79,7 +79,6 @@ class TCardWatcher : public QObject {
     // One check: finds the card, restores a minimised window, sets the source path, the copy
     // command, the hint and the status-bar colour.
     DriveCheck Check();
-    const DriveCheck& Last() const { return last_; }
 
   private:
     const IVolumeSource& volumes_;

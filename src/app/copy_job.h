@@ -33,7 +33,6 @@ class TCopyJob : public QObject {
     // Stops the run before its next file; any thread.
     void Abort();
     bool Running() const { return running_; }
-    bool AbortRequested() const { return stop_.load(); }
     // Blocks until the run has ended and committed, then delivers its remaining events and
     // finished(). Nothing happens when no run is going on.
     void Wait();

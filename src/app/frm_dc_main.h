@@ -48,7 +48,6 @@ class TFrmDCMain : public QMainWindow, public IMainView {
     ~TFrmDCMain() override;
 
     IDialogService& Dialogs() { return *dialogs_; }
-    IShell& Shell() { return *shell_; }
     const IClock& Clock() const { return *clock_; }
     const TMainContext& Context() const { return context_; }
     TMainLifecycle& Lifecycle() { return *lifecycle_; }

@@ -17,7 +17,6 @@ class TQtDialogService final : public IDialogService {
     // lives.
     TQtDialogService(QWidget* owner, std::string app_folder)
         : owner_(owner), app_folder_(std::move(app_folder)) {}
-    void SetOwner(QWidget* owner) { owner_ = owner; }
 
     MsgAnswer MessageBox(MsgKind kind, const std::string& title, const std::string& text,
                          MsgButtons buttons) override;

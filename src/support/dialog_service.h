@@ -85,7 +85,6 @@ class ScriptedDialogService final : public IDialogService {
     void QueueProcessing(int choice) { processing_.push_back(choice); }
 
     const std::vector<Asked>& asked() const { return asked_; }
-    void ClearAsked() { asked_.clear(); }
 
     MsgAnswer MessageBox(MsgKind kind, const std::string& title, const std::string& text,
                          MsgButtons buttons) override {

@@ -25,7 +25,6 @@ class TDirSelecter {
     bool MemoryLastSelect = true;
     std::string LastDir;
 
-    const std::string& Root() const { return root_; }
     // Sets both Root and LastDir.
     void SetRoot(const std::string& root) {
         root_ = root;

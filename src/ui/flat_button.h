@@ -14,7 +14,6 @@ class TFlatSpeedButton : public QToolButton {
     explicit TFlatSpeedButton(const QString& caption = {}, QWidget* parent = nullptr);
 
     void SetCaptionColor(const QColor& color);
-    QColor CaptionColor() const { return caption_color_; }
 
   private:
     QColor caption_color_;

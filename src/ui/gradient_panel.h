@@ -27,7 +27,6 @@ class TGradientBackground : public Base {
         gradient_ = gradient;
         this->update();
     }
-    const TGradient& Gradient() const { return gradient_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override {

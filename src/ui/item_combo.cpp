@@ -32,14 +32,4 @@ QString TItemCombo::DataText(int index) const {
     return index < 0 || index >= count() ? QString() : itemData(index, kDataRole).toString();
 }
 
-bool TItemCombo::SelectData(const QString& data_text) {
-    for (int i = 0; i < count(); ++i) {
-        if (DataText(i) == data_text) {
-            setCurrentIndex(i);
-            return true;
-        }
-    }
-    return false;
-}
-
 }  // namespace pelko

@@ -18,10 +18,6 @@ class TItemCombo : public QComboBox {
                  const QString& data_text = {});
     QString Description(int index) const;
     QString DataText(int index) const;
-    // The selected entry's data text; empty when nothing is selected.
-    QString SelectedData() const { return DataText(currentIndex()); }
-    // Selects the first entry whose data text equals data; false when there is none.
-    bool SelectData(const QString& data_text);
 };
 
 }  // namespace pelko

@@ -58,11 +58,6 @@ void TResultGridModel::SetHeaders(const QStringList& headers) {
     emit headerDataChanged(Qt::Horizontal, 0, kColumns - 1);
 }
 
-void TResultGridModel::SetStyles(TResultStyles styles) {
-    styles_ = std::move(styles);
-    if (!rows_.empty()) emit dataChanged(index(0, 0), index(RowCount() - 1, kColumns - 1));
-}
-
 void TResultGridModel::Clear() {
     beginResetModel();
     rows_.clear();
@@ -156,7 +151,7 @@ TGridView::TGridView(QWidget* parent) : QTableView(parent) {
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
             [this](int value) { at_end_ = value >= verticalScrollBar()->maximum(); });
     connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, [this](int, int maximum) {
-        if (follow_ && at_end_) verticalScrollBar()->setValue(maximum);
+        if (at_end_) verticalScrollBar()->setValue(maximum);
     });
     // Tab leaves the grid, as it leaves every other control.
     setTabKeyNavigation(false);

@@ -52,7 +52,6 @@ class TResultGridModel : public QAbstractTableModel {
     // The four header texts; the legend shown as the header's tooltip.
     void SetHeaders(const QStringList& headers);
     void SetLegend(const QString& legend) { legend_ = legend; }
-    void SetStyles(TResultStyles styles);
 
     // Cuts the grid to its header row.
     void Clear();
@@ -89,7 +88,6 @@ class TGridView : public QTableView {
     // are: no column stretches afterwards.
     void SetColumnWidths(const std::vector<int>& widths);
     // Keeps the last row in view while rows arrive, unless the user scrolled away.
-    void FollowNewRows(bool follow) { follow_ = follow; }
     // The column that takes the spare width, never narrower than it is now, until the user
     // resizes a column; -1 for none.
     void SetStretchColumn(int column);
@@ -105,7 +103,6 @@ class TGridView : public QTableView {
     int stretch_minimum_ = 0;
     // Widths this view sets itself, which are not the user's.
     bool setting_widths_ = false;
-    bool follow_ = true;
     // The last row was in view when the bar last moved. Kept as a flag, since the bar's range
     // changes later than the rows (it is laid out once per event-loop turn) and also when the
     // view is resized.
