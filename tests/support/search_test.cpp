@@ -42,24 +42,19 @@ class SearchTest : public ::testing::Test {
 };
 
 TEST_F(SearchTest, LevelByLevelWithSkipAndIgnoreSubDirOnAB) {
-    struct Row {
-        bool skip;
-        bool ignore;
-        std::vector<std::string> dirs;  // searched, and also the folders of the entries found
-    };
-    const Row rows[] = {{true, false, {"A", "A/B/C"}},
-                        {false, true, {"A", "A/B"}},
-                        {true, true, {"A"}},
-                        {false, false, {"A", "A/B", "A/B/C"}}};
-    for (const Row& row : rows) {
+    // Skip and ignore on A/B, and the folders searched, which are also those of the entries found.
+    const std::tuple<bool, bool, std::vector<std::string>> rows[] = {
+        {true, false, {"A", "A/B/C"}},
+        {false, true, {"A", "A/B"}},
+        {true, true, {"A"}},
+        {false, false, {"A", "A/B", "A/B/C"}}};
+    for (const auto& [skip_ab, ignore_ab, want] : rows) {
         found_.clear();
         search_.OnFindDir = [&](TSearchFile&, const std::string& name, const TSearchFileData& data,
                                 bool& skip, bool& ignore) {
             EXPECT_TRUE(data.AttrDirectory()) << name;
-            if (name == dir_ / "A/B") {
-                skip = row.skip;
-                ignore = row.ignore;
-            }
+            skip = skip_ab && name == dir_ / "A/B";
+            ignore = ignore_ab && name == dir_ / "A/B";
         };
         ASSERT_TRUE(search_.Execute());
         std::vector<std::string> dirs, entry_folders;
@@ -70,8 +65,8 @@ TEST_F(SearchTest, LevelByLevelWithSkipAndIgnoreSubDirOnAB) {
             if (entry_folders.empty() || entry_folders.back() != FolderOf(f))
                 entry_folders.push_back(FolderOf(f));
         }
-        EXPECT_EQ(dirs, row.dirs);
-        EXPECT_EQ(entry_folders, row.dirs);
+        EXPECT_EQ(dirs, want);
+        EXPECT_EQ(entry_folders, want);
     }
     // The full search reports each entry once: six files and two sub-folders.
     std::sort(found_.begin(), found_.end());
@@ -180,15 +175,12 @@ TEST(SearchDirTest, BreadthFirstAcrossSiblingsWithIgnore) {
 }
 
 TEST(MaskTest, Table) {
+    // "*.*" also takes names without a dot; "?" is one character, not one byte.
     const std::tuple<const char*, const char*, bool> rows[] = {
-        {"README", "*.*", true},  // "*.*" also takes names without a dot
-        {"a.jpg", "*.JPG", true},
-        {"a.jpeg", "*.jpg", false},
-        {"IMG_1.CR2", "IMG_?.*", true},
-        {"IMG_12.CR2", "IMG_?.*", false},
-        {"aaaaaaaaaaaaaaaaaaaaaaab", "*a*a*a*a*a*a*c", false},
-        {"写真.jpg", "??.jpg", true},  // "?" is one character, not one byte
-    };
+        {"README", "*.*", true},          {"a.jpg", "*.JPG", true},
+        {"a.jpeg", "*.jpg", false},       {"IMG_1.CR2", "IMG_?.*", true},
+        {"IMG_12.CR2", "IMG_?.*", false}, {"aaaaaaaaaaaaaaaaaaaaaaab", "*a*a*a*a*a*a*c", false},
+        {"写真.jpg", "??.jpg", true}};
     for (const auto& [name, mask, match] : rows)
         EXPECT_EQ(MatchesMask(name, mask), match) << name << " " << mask;
 }
