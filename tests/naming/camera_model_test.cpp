@@ -46,14 +46,10 @@ TEST(CameraModel, RawSamples) {
     // Modern files put their strings elsewhere; the readers fall back as the format help warns.
     const std::pair<const char*, const char*> cases[] = {
         {"raw/exiftool__Canon_350D.cr2", "Canon EOS 350D DIGITAL"},
-        {"raw/imagemeta-evo__CR2_Canon_1Ds_MkIII.cr2", "Canon EOS-1Ds Mark III"},
         {"raw/exiftool__Nikon_D70.nef", "NIKON D70"},
         {"raw/imagemeta-bep__jolstravatnet_PENTAX_K-3_II.pef", "PENTAX RAW FILE"},
         {"raw/imagemeta-bep__sample_Sony_A330.arw", "SONY "},
-        {"raw/exif-py__Sony_ILCE-7M3.arw", "SONY RAW FILE"},
-        {"raw/file-type__fixture_128B.orf", "OLYMPUS "},
         {"raw/exiftool__Canon_350D.dng", "不明"},
-        {"jpeg/exiftool__Pentax_K10D.jpg", "PENTAX K10D"},
         {"jpeg/mei__Issue_122_Canon_EOS-1D.jpg", "不明"},  // APP1 beyond the search range
     };
     for (const auto& [file, model] : cases)
@@ -91,8 +87,6 @@ TEST_F(CameraModelAlias, DefaultTableEditsAndCommand) {
     std::string out;
     EXPECT_EQ(test::RunCli("model " + k20d + " " + (home_ / "none.pef") + " 2>/dev/null", &out), 1);
     EXPECT_EQ(out, "K20D\nPENTAX RAW FILE\n");
-    EXPECT_EQ(test::RunCli("model --no-alias " + k20d, &out), 0);
-    EXPECT_EQ(out, "PENTAX K20D\n");
 
     // The user's own table is never rewritten; an empty alias gives an empty model, and "不明"
     // can carry an alias too, filtered as every name is.

@@ -19,11 +19,8 @@ TEST(ListFile, LinesDecodeOneByOne) {
         {"\xEF\xBB\xBF%F\r\n", {"%F"}},
         {std::string("%N\0.JPG\r\nx\r\n", 11), {"%N", "x"}},
         {"写真\r\n\x8E\x42\x89\x65\r\n", {"写真", "撮影"}},
-        {std::string("\xFF\xFE"
-                     "a\0\r\0\n\0\x99\x51\r\0",
-                     12),
-         {"a", "写"}},                                             // UTF-16 LE
-        {std::string("\xFE\xFF\0a\0\n\x51\x99", 8), {"a", "写"}},  // UTF-16 BE
+        {std::string("\377\376a\0\r\0\n\0\x99\x51\r\0", 12), {"a", "写"}},  // UTF-16 LE
+        {std::string("\xFE\xFF\0a\0\n\x51\x99", 8), {"a", "写"}},           // UTF-16 BE
     };
     test::TempDir dir;
     for (const auto& [bytes, lines] : cases) {
