@@ -78,7 +78,7 @@ class CameraModelAlias : public ::testing::Test {
     int files_ = 0;
 };
 
-TEST_F(CameraModelAlias, DefaultTableEditsAndCommand) {
+TEST_F(CameraModelAlias, DefaultTableEditsCommandAndTheTableInMemory) {
     const std::string k20d = JpegWithModel("PENTAX K20D");
     EXPECT_EQ(Model(k20d), "PENTAX K20D");  // no table yet
     ASSERT_TRUE(WriteModelAliasFile(home_.str()));
@@ -97,10 +97,8 @@ TEST_F(CameraModelAlias, DefaultTableEditsAndCommand) {
     EXPECT_EQ(Model(home_ / "IMGP0123.JPEG"), "[2J不明");
     EXPECT_EQ(Model(JpegWithModel(" A/B ")), "AB");
     EXPECT_EQ(Model(home_ / "missing.pef"), "PENTAX RAW FILE");
-}
 
-// The table in memory gives what an ini read of the file gives, and follows the file's changes.
-TEST_F(CameraModelAlias, TheTableInMemoryMatchesTheFile) {
+    // The table in memory gives what an ini read of the file gives, and follows its changes.
     const std::string path = home_ / "ChangeModelName.txt";
     test::WriteFile(path,
                     "[Other]\r\nPENTAX K10D=wrong\r\n[camera]\r\n  pentax k10d  = K10D \r\n"

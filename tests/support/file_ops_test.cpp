@@ -20,9 +20,7 @@
 namespace pelko {
 namespace {
 
-using test::ReadFile;
-using test::TempDir;
-using test::WriteFile;
+using namespace test;
 
 std::vector<std::string> Entries(const std::string& folder) {
     std::vector<std::string> names;
