@@ -81,6 +81,7 @@ TEST_P(FileOpsTest, CopyCreatesFoldersAndKeepsDataTimeAndMode) {
     EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(Entries(dir_ / "New/Sub").size(), 1u);  // no temporary left
+    EXPECT_FALSE(FileDelete(dir_ / "New"));           // never a folder
 }
 
 TEST_P(FileOpsTest, NeverReplacesAndFailuresLeaveNothingBehind) {
@@ -226,27 +227,6 @@ TEST(FileOpsPlainTest, RemoveStaleTemporariesSparesLiveWriters) {
     ::waitpid(zombie, nullptr, 0);
     for (const auto& [name, removed] : rows)
         EXPECT_NE(FileExists(dir / name), removed) << name;
-}
-
-TEST(FileOpsPlainTest, WriteFileAtomicallyReplacesOrKeeps) {
-    TempDir dir;
-    const std::string path = dir / "settings.ini";
-    EXPECT_EQ(WriteFileAtomically(path, "one"), 0);
-    AtomicWriteOptions keep;
-    keep.replace = false;
-    EXPECT_EQ(WriteFileAtomically(path, "two", keep), EEXIST);
-    EXPECT_EQ(ReadFile(path), "one");
-    AtomicWriteOptions exact;
-    exact.exact_mode = 0600;
-    EXPECT_EQ(WriteFileAtomically(path, "three", exact), 0);
-    EXPECT_EQ(ReadFile(path), "three");
-    struct stat st;
-    ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_NE(WriteFileAtomically(dir / "missing/x.ini", "x"), 0);
-    EXPECT_EQ(Entries(dir.str()).size(), 1u);  // no temporary left
-    EXPECT_TRUE(FolderCreate(dir / "Photos/2024/"));
-    EXPECT_FALSE(FileDelete(dir / "Photos"));  // never a folder
 }
 
 }  // namespace
