@@ -112,20 +112,14 @@ TEST(UserFormat, EdgeCases) {
         EXPECT_EQ(Evaluate(c), c.expected) << c.format << " on " << c.name;
 }
 
-TEST(UserFormat, ModelLookupGetsTheSourceFile) {
+TEST(UserFormat, ModelLookupGetsTheSourceFileAndTheToolGivesTheSameNames) {
     std::string asked;
-    const ModelNameLookup model = [&](const std::string& file) {
-        asked = file;
-        return std::string("K-5");
-    };
+    const ModelNameLookup model = [&](const std::string& file) { return (asked = file, "K-5"); };
     EXPECT_EQ(EvaluateUserFormat("IMGP0123.JPG", ".JPG", "%C", kShot, "/media/c/DCIM", model),
               "K-5.JPG");
     EXPECT_EQ(asked, "/media/c/DCIM/IMGP0123.JPG");
     // Without a lookup the model readers answer; a missing file has no model.
     EXPECT_EQ(EvaluateUserFormat("IMGP0123.JPG", ".JPG", "%C", kShot, "/nonexistent"), "不明.JPG");
-}
-
-TEST(UserFormat, CommandLineGivesTheSameNames) {
     std::string out;
     EXPECT_EQ(
         test::RunCli("name --format %Dyymmdd-%N --date '2009/04/10 12:45:10' IMGP0123.JPG", &out),

@@ -38,7 +38,7 @@ TEST(IniDocument, ReadsAsTheWindowsProfileFunctionsDo) {
     EXPECT_EQ(doc.Keys("frmdcmain").size(), 8u);
 }
 
-TEST(IniDocument, WriteChangesOnlyItsKey) {
+TEST(IniDocument, WriteChangesOnlyItsKeyAndReadsBack) {
     // before, section, key, value, after
     const char* const cases[][5] = {
         {"", "S", "K", "1", "[S]\r\nK=1\r\n"},
@@ -59,9 +59,7 @@ TEST(IniDocument, WriteChangesOnlyItsKey) {
         ASSERT_TRUE(doc.Write(c[1], c[2], c[3])) << c[0];
         EXPECT_EQ(doc.Text(), c[4]) << c[0];
     }
-}
-
-TEST(IniDocument, WrittenValuesReadBackUnchanged) {
+    // Written values read back unchanged; keys and sections that cannot be read back are refused.
     const std::string values[] = {"", " pad ", "\"q\"", "'x'", "\"", "撮影 ｶﾒﾗ", "a=b", "\ttab"};
     for (const auto& v : values) {
         IniDocument doc;
