@@ -87,6 +87,8 @@ TEST_F(CameraModelAlias, DefaultTableEditsCommandAndTheTableInMemory) {
     std::string out;
     EXPECT_EQ(test::RunCli("model " + k20d + " " + (home_ / "none.pef") + " 2>/dev/null", &out), 1);
     EXPECT_EQ(out, "K20D\nPENTAX RAW FILE\n");
+    EXPECT_EQ(test::RunCli("model --no-alias " + k20d, &out), 0);
+    EXPECT_EQ(out, "PENTAX K20D\n");
 
     // The user's own table is never rewritten; an empty alias gives an empty model, and "不明"
     // can carry an alias too, filtered as every name is.

@@ -229,5 +229,16 @@ TEST(FileOpsPlainTest, RemoveStaleTemporariesSparesLiveWriters) {
         EXPECT_NE(FileExists(dir / name), removed) << name;
 }
 
+// Replacing writes and their kept modes are checked through the settings files.
+TEST(FileOpsPlainTest, AtomicWriteThatMustNotReplaceKeepsTheFile) {
+    TempDir dir;
+    WriteFile(dir / "a.txt", "one");
+    AtomicWriteOptions keep;
+    keep.replace = false;
+    EXPECT_EQ(WriteFileAtomically(dir / "a.txt", "two", keep), EEXIST);
+    EXPECT_EQ(ReadFile(dir / "a.txt"), "one");
+    EXPECT_EQ(Entries(dir.str()).size(), 1u);  // no temporary left
+}
+
 }  // namespace
 }  // namespace pelko
