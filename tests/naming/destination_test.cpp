@@ -99,7 +99,6 @@ TEST_F(BuildDestinationTest, FileNameModes) {
         {kFileNameModeOriginal, "IMGP0123.JPG", "", "IMGP0123.JPG"},
         {kFileNameModeUserFormat, "IMGP0123.JPG", "%P-Num%N", "IMGP-Num0123.JPG"},
         {kFileNameModeUserFormat, "IMGP0123.JPG", " \t ", "IMGP0123.JPG"},
-        {kFileNameModeUserFormat, "IMGP0123.JPG", "abc", ".JPG"},
         {kFileNameModeDateTimeNumber, "IMGP0123.JPG", "", "20090410-124510-0123.JPG"},
         {kFileNameModeDateTime, "IMGP0123.JPG", "", "20090410-124510.JPG"},
         {kFileNameModeOriginalDateTime, "IMGP0123.jpg", "", "IMGP0123-20090410-124510.jpg"},
