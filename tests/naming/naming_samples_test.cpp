@@ -19,10 +19,7 @@ TEST(NamingSamples, EachModeShowsItsSampleOrDescription) {
     };
     const std::string folder_sample(kFolderSamplePrefix), file_sample(kFileSamplePrefix);
     const Row rows[] = {
-        {2, "%Dyymmdd", 1, "%P-Num%N", folder_sample + "090410", file_sample + "IMGP-Num0123.JPG"},
-        // Mode 1 folders are plain names: the description, never an evaluation.
-        {1, "%Dyymmdd", 0, "%P", "指定フォルダ以下へ設定したフォルダを作成してコピーします",
-         "IMGP0123.JPG"},
+        // The window's tests hold a user folder and format, and mode 1's description.
         {0, "", 1, "%T(22,4)", "指定フォルダへコピーします", file_sample + "TrimError.JPG"},
         {5, "", 1, "%C_%N", "指定フォルダへ年-月-日のフォルダを作成してコピーします",
          file_sample + "K20D_0123.JPG"},

@@ -20,9 +20,7 @@
 namespace pelko {
 namespace {
 
-using test::ReadFile;
-using test::TempDir;
-using test::WriteFile;
+using namespace test;
 
 std::vector<std::string> Entries(const std::string& folder) {
     std::vector<std::string> names;
@@ -55,13 +53,12 @@ class FileOpsTest : public ::testing::TestWithParam<std::tuple<bool, bool>> {
 };
 
 TEST(FolderOfTest, Table) {
-    const std::pair<const char*, const char*> rows[] = {{"/a/b/c.JPG", "/a/b|c.JPG|.JPG"},
-                                                        {"/a.jpg", "/|a.jpg|.jpg"},
-                                                        {"/a/b/", "/a/b||"},
-                                                        {"/", "/||"},
-                                                        {"a.jpg", "|a.jpg|.jpg"},
-                                                        {"d.x/file", "d.x|file|"},
-                                                        {"/a/b.tar.gz", "/a|b.tar.gz|.gz"}};
+    // clang-format off
+    const std::pair<const char*, const char*> rows[] = {
+        {"/a/b/c.JPG", "/a/b|c.JPG|.JPG"}, {"/a.jpg", "/|a.jpg|.jpg"}, {"/a/b/", "/a/b||"},
+        {"/", "/||"}, {"a.jpg", "|a.jpg|.jpg"}, {"d.x/file", "d.x|file|"},
+        {"/a/b.tar.gz", "/a|b.tar.gz|.gz"}};
+    // clang-format on
     for (const auto& [path, parts] : rows)
         EXPECT_EQ(FolderOf(path) + "|" + NameOf(path) + "|" + ExtensionOf(path), parts) << path;
 }
@@ -84,31 +81,10 @@ TEST_P(FileOpsTest, CopyCreatesFoldersAndKeepsDataTimeAndMode) {
     EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(Entries(dir_ / "New/Sub").size(), 1u);  // no temporary left
+    EXPECT_FALSE(FileDelete(dir_ / "New"));           // never a folder
 }
 
-TEST_P(FileOpsTest, NeverReplacesWithoutOverwrite) {
-    const std::string src = dir_ / "a.jpg";
-    const std::string dest = dir_ / "out/a.jpg";
-    WriteFile(src, RandomBytes(100000));
-    WriteFile(dest, "old");
-    EXPECT_EQ(CopyFileChecked(src, dest, Options()), CopyOutcome::kDestExists);
-    EXPECT_EQ(ReadFile(dest), "old");
-    EXPECT_TRUE(FileCopy(src, dest, true, &faults_));
-    EXPECT_EQ(ReadFile(dest), ReadFile(src));
-
-    // Nor when the destination appears while the copy runs under a name that searches pass over.
-    const std::string late = dir_ / "out/late.jpg";
-    faults_.before_commit = [&] {
-        const std::vector<std::string> names = Entries(dir_ / "out");
-        EXPECT_EQ(std::count_if(names.begin(), names.end(), IsCopyTemporaryName), Named() ? 1 : 0);
-        WriteFile(late, "intruder");
-    };
-    EXPECT_EQ(CopyFileChecked(src, late, Options()), CopyOutcome::kDestExists);
-    EXPECT_EQ(ReadFile(late), "intruder");
-    EXPECT_EQ(Entries(dir_ / "out").size(), 2u);
-}
-
-TEST_P(FileOpsTest, FailuresLeaveNothingBehind) {
+TEST_P(FileOpsTest, NeverReplacesAndFailuresLeaveNothingBehind) {
     const std::string src = dir_ / "a.mov";
     WriteFile(src, RandomBytes(3 * 1024 * 1024));
     WriteFile(dir_ / "plain", "x");
@@ -116,8 +92,6 @@ TEST_P(FileOpsTest, FailuresLeaveNothingBehind) {
     faults_.write_budget = 1000;  // the disk fills mid-copy
     EXPECT_EQ(CopyFileChecked(src, dir_ / "out/a.mov", Options()), CopyOutcome::kWriteFailed);
     faults_.write_budget = -1;
-    EXPECT_TRUE(Entries(dir_ / "out").empty());
-
     EXPECT_EQ(CopyFileChecked(src, dir_ / "plain/sub/a.mov", Options()),
               CopyOutcome::kFolderFailed);
     EXPECT_EQ(CopyFileChecked(dir_ / "missing", dir_ / "out/b", Options()),
@@ -126,6 +100,24 @@ TEST_P(FileOpsTest, FailuresLeaveNothingBehind) {
               CopyOutcome::kSourceMissing);
     EXPECT_TRUE(Entries(dir_ / "out").empty());
     EXPECT_FALSE(FolderExists(dir_ / "out2"));
+
+    const std::string dest = dir_ / "out/a.mov";
+    WriteFile(dest, "old");
+    EXPECT_EQ(CopyFileChecked(src, dest, Options()), CopyOutcome::kDestExists);
+    EXPECT_EQ(ReadFile(dest), "old");
+    EXPECT_TRUE(FileCopy(src, dest, true, &faults_));
+    EXPECT_EQ(ReadFile(dest), ReadFile(src));
+
+    // Nor when the destination appears while the copy runs under a name that searches pass over.
+    const std::string late = dir_ / "out/late.mov";
+    faults_.before_commit = [&] {
+        const std::vector<std::string> names = Entries(dir_ / "out");
+        EXPECT_EQ(std::count_if(names.begin(), names.end(), IsCopyTemporaryName), Named() ? 1 : 0);
+        WriteFile(late, "intruder");
+    };
+    EXPECT_EQ(CopyFileChecked(src, late, Options()), CopyOutcome::kDestExists);
+    EXPECT_EQ(ReadFile(late), "intruder");
+    EXPECT_EQ(Entries(dir_ / "out").size(), 2u);
 }
 
 TEST_P(FileOpsTest, MoveDeletesSourceOnlyAfterVerifiedCopy) {
@@ -151,9 +143,6 @@ TEST_P(FileOpsTest, MoveDeletesSourceOnlyAfterVerifiedCopy) {
     EXPECT_FALSE(FileMove(src, src, true, &faults_));
     EXPECT_FALSE(FileMove(src, dir_ / "card/./hard.jpg", true, &faults_));
     EXPECT_EQ(ReadFile(src), "again");
-
-    // A source that changes after its copy was verified is the engine's table: the same check
-    // deletes for both.
 }
 
 TEST_P(FileOpsTest, BatchNamesOnlyCopiesThatReadBackIdentical) {
@@ -204,12 +193,6 @@ INSTANTIATE_TEST_SUITE_P(KernelAndReadWrite, FileOpsTest,
                                     (std::get<1>(p.param) ? "Named" : "Unnamed");
                          });
 
-TEST(FileOpsPlainTest, FolderCreateAndDelete) {
-    TempDir dir;
-    EXPECT_TRUE(FolderCreate(dir / "Photos/2024/"));
-    EXPECT_FALSE(FileDelete(dir / "Photos"));  // never a folder
-}
-
 // Temporaries of dead writers go; those of live writers (this process, a live pid, a held lock)
 // and names without a writer stay.
 TEST(FileOpsPlainTest, RemoveStaleTemporariesSparesLiveWriters) {
@@ -246,22 +229,14 @@ TEST(FileOpsPlainTest, RemoveStaleTemporariesSparesLiveWriters) {
         EXPECT_NE(FileExists(dir / name), removed) << name;
 }
 
-TEST(FileOpsPlainTest, WriteFileAtomicallyReplacesOrKeeps) {
+// Replacing writes and their kept modes are checked through the settings files.
+TEST(FileOpsPlainTest, AtomicWriteThatMustNotReplaceKeepsTheFile) {
     TempDir dir;
-    const std::string path = dir / "settings.ini";
-    EXPECT_EQ(WriteFileAtomically(path, "one"), 0);
+    WriteFile(dir / "a.txt", "one");
     AtomicWriteOptions keep;
     keep.replace = false;
-    EXPECT_EQ(WriteFileAtomically(path, "two", keep), EEXIST);
-    EXPECT_EQ(ReadFile(path), "one");
-    AtomicWriteOptions exact;
-    exact.exact_mode = 0600;
-    EXPECT_EQ(WriteFileAtomically(path, "three", exact), 0);
-    EXPECT_EQ(ReadFile(path), "three");
-    struct stat st;
-    ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_NE(WriteFileAtomically(dir / "missing/x.ini", "x"), 0);
+    EXPECT_EQ(WriteFileAtomically(dir / "a.txt", "two", keep), EEXIST);
+    EXPECT_EQ(ReadFile(dir / "a.txt"), "one");
     EXPECT_EQ(Entries(dir.str()).size(), 1u);  // no temporary left
 }
 

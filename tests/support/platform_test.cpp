@@ -15,8 +15,7 @@
 namespace pelko {
 namespace {
 
-using test::TempDir;
-using test::WriteFile;
+using namespace test;
 
 TEST(PlatformTest, AppFolderChoices) {
     TempDir dir;
