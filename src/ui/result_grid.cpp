@@ -161,8 +161,9 @@ TGridView::TGridView(QWidget* parent) : QTableView(parent) {
 }
 
 void TGridView::SetStretchColumn(int column) {
+    // The column never gets narrower than it was before it first stretched.
+    if (column != stretch_column_) stretch_minimum_ = column >= 0 ? columnWidth(column) : 0;
     stretch_column_ = column;
-    stretch_minimum_ = column >= 0 ? columnWidth(column) : 0;
     Stretch();
 }
 

@@ -148,6 +148,15 @@ class TestWidgets : public QObject {
         QVERIFY(filled());
         view.resize(1000, 300);
         QTRY_VERIFY(filled());
+        // Rows that bring the vertical scroll bar take its width from the stretched column, also
+        // after the window asked for the stretch again (as its restore does).
+        model.Clear();
+        QTRY_VERIFY(!view.verticalScrollBar()->isVisible() && filled());
+        view.SetStretchColumn(1);
+        model.AppendRows(
+            std::vector<TResultRow>(100, Row(TCopyOutcome::coCopied, TDeleteOutcome::doNotAsked)));
+        QTRY_VERIFY(view.verticalScrollBar()->isVisible());
+        QTRY_VERIFY(filled());
         view.horizontalHeader()->resizeSection(0, 200);  // as the user's mouse does
         const int kept = view.columnWidth(1);
         view.resize(900, 300);
