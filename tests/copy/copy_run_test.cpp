@@ -111,12 +111,7 @@ TEST_F(CopyRunTest, KindsChooseTheirDestinationsAndPhotFilesAreLeftOut) {
     EXPECT_EQ(result.message, "");
     EXPECT_EQ(result.run.status, kStatusFinished);
     ASSERT_EQ(recorder.rows.size(), 7u);
-    EXPECT_EQ(std::count_if(recorder.rows.begin(), recorder.rows.end(),
-                            [](const TResultRow& r) {
-                                return GridCells(r) == std::array<std::string, 4>{} &&
-                                       r.kind == TFileKind::fkNone && !r.source.empty();
-                            }),
-              2);
+    EXPECT_EQ(Tree(tmp / "jpg").size() + Tree(tmp / "raw").size() + Tree(tmp / "other").size(), 5u);
     auto outcomes = recorder.Outcomes();
     for (const auto& [name, dest] : files) {
         if (dest.empty()) continue;
@@ -200,62 +195,54 @@ TEST_F(CopyRunTest, CutOffLetsAnEqualDateThroughAndCountsOlderFilesWithTheirFull
     EXPECT_EQ(context.naming.state.newest_file_date, "2010/05/01 12:00:10");
 }
 
-TEST_F(CopyRunTest, AbortStopsBeforeTheNextFile) {
-    for (int i = 11; i <= 30; ++i)
-        context.file_list.push_back(Card("IMGP00" + std::to_string(i) + ".JPG", "x"));
-    CopyRun engine(context, recorder);
-    recorder.on_row = [&](int row, const TResultRow& result) {
-        if (row == 9 && !result.Final()) engine.RequestAbort();  // Esc during the tenth
-    };
-    const RunResult result = engine.RunFileList();
-    EXPECT_TRUE(result.aborted);
-    ASSERT_EQ(recorder.rows.size(), 10u);
-    EXPECT_EQ(recorder.rows[9].copy, TCopyOutcome::coCopied);  // the tenth file completes
-    EXPECT_FALSE(fs::exists(tmp / "jpg/DSLR/IMGP0021.JPG"));
-    EXPECT_EQ(recorder.progress_text, "10 / 20");
-    EXPECT_EQ(recorder.progress, 9);
-    EXPECT_EQ(recorder.title, "PelkoCopy - [ 10 / 20 ]");
-    EXPECT_EQ(recorder.status, kStatusAborted);
-
-    // An external flag (Esc in the window, SIGINT in the tool) works the same way.
-    std::atomic<bool> esc{false};
-    context.abort = &esc;
-    recorder.on_row = [&](int row, const TResultRow&) { esc = row == 1; };
-    recorder.rows.clear();
-    EXPECT_EQ(CopyRun(context, recorder).RunFileList().rows, 2);
-}
-
-// A stop given before the run or while the card is still listed is kept: nothing is copied or
-// deleted, and the run reports itself stopped, not an empty card.
-TEST_F(CopyRunTest, AStopDuringTheListingIsKept) {
-    context.settings.remove_after_copy = true;
+// A stop (Esc in the window, SIGINT in the tool) given before the run, while the card is listed
+// or during a copy is kept: the file being copied completes, no later file is touched, and the
+// run reports itself stopped, not an empty card.
+TEST_F(CopyRunTest, AStopEndsTheRunBeforeTheNextFile) {
     for (int folder = 100; folder < 104; ++folder) {
-        for (int i = 1; i <= 3; ++i)
-            Card(std::to_string(folder) + "PENTX/IMGP000" + std::to_string(i) + ".JPG");
+        for (int i = 1; i <= 5; ++i)
+            Card(std::to_string(folder) + "PENTX/IMGP" + std::to_string(folder * 10 + i) + ".JPG");
     }
-    const auto card_before = Tree(card);
     std::atomic<bool> stop{false};
     context.abort = &stop;
-    // The folder listed when the stop comes (0: before the run).
-    for (const int at_folder : {0, 1, 3}) {
-        SCOPED_TRACE(at_folder);
+    struct Case {
+        const char* what;
+        int at_folder;  // 0: before the run
+        int at_row;
+        std::size_t rows;
+        std::string title;
+    };
+    const Case cases[] = {{"before the run", 0, -1, 0, ""},
+                          {"listing the first folder", 1, -1, 0, ""},
+                          {"listing the third folder", 3, -1, 0, ""},
+                          {"copying the second file", -1, 1, 2, "PelkoCopy - [ 2 / 20 ]"},
+                          {"copying the tenth file", -1, 9, 10, "PelkoCopy - [ 10 / 20 ]"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(tmp / "jpg");
         int listed = 0;
-        stop = at_folder == 0;
+        stop = c.at_folder == 0;
         seams.folder_listed = [&](const std::string&) {
-            if (++listed == at_folder) stop = true;
+            if (++listed == c.at_folder) stop = true;
+        };
+        recorder.on_row = [&](int row, const TResultRow& r) {
+            if (row == c.at_row && !r.Final()) stop = true;
         };
         recorder.status.clear();
         const CommandResult result = Run();
         EXPECT_TRUE(result.run.aborted);
-        EXPECT_EQ(result.run.rows, 0);
+        EXPECT_EQ(result.run.rows, static_cast<int>(c.rows));
         EXPECT_EQ(result.message, "");
         EXPECT_EQ(result.run.status, kStatusAborted);
         EXPECT_EQ(recorder.status, kStatusAborted);
-        EXPECT_TRUE(recorder.rows.empty());
+        EXPECT_EQ(recorder.rows.size(), c.rows);
+        EXPECT_EQ(Tree(tmp / "jpg/DSLR").size(), c.rows);
         EXPECT_TRUE(stop);  // the engine never clears it
-        EXPECT_EQ(Tree(card), card_before);
-        EXPECT_FALSE(fs::exists(tmp / "jpg"));
+        if (!c.title.empty()) EXPECT_EQ(recorder.title, c.title);
     }
+    EXPECT_EQ(recorder.progress_text, "10 / 20");
+    EXPECT_EQ(recorder.progress, 9);
+    EXPECT_EQ(Tree(card).size(), 20u);
 }
 
 TEST_F(CopyRunTest, RenameInPlace) {
