@@ -17,41 +17,35 @@ TEST(DestinationCheck, RefusesDestinationsOnTheCardOrHoldingTheSource) {
     fs::create_directory_symlink(card, tmp / "link-to-card");
     const std::string ok = tmp / "pics/ok";
     using K = DestinationProblemKind;
+    // `folder`: the folder of a folder run; empty for a card run.
     struct Case {
         const char* what;
-        std::string raw, jpg;
-        RunSourceKind kind;
-        std::string source;
+        std::string raw, jpg, folder;
         std::optional<K> why;
         std::string key;
     };
+    const std::string in = tmp / "pics/in";
     const Case cases[] = {
-        {"elsewhere", ok, ok, RunSourceKind::rsCard, dcim, std::nullopt, ""},
+        {"elsewhere", ok, ok, "", std::nullopt, ""},
         // Empty: the copies would land in "/" and the working folder.
-        {"not set", "", ok, RunSourceKind::rsFolder, tmp / "pics/in", K::kNotSet, "DestRaw"},
-        {"at the mount point", ok, card, RunSourceKind::rsCard, dcim, K::kOnCard, "DestJpg"},
-        {"below it, not yet made", card + "/DCIM/new/raw", ok, RunSourceKind::rsCard, dcim,
-         K::kOnCard, "DestRaw"},
-        {"a sibling with a common prefix", tmp / "media/card2", ok, RunSourceKind::rsCard, dcim,
-         std::nullopt, ""},
-        {"through a link into the card", tmp / "link-to-card/x", ok, RunSourceKind::rsCard, dcim,
-         K::kOnCard, "DestRaw"},
-        {"by a path with ..", tmp / "pics/../media/card/y", ok, RunSourceKind::rsCard, dcim,
-         K::kOnCard, "DestRaw"},
-        {"source inside the destination", ok, tmp / "media", RunSourceKind::rsCard, dcim,
-         K::kHoldsSource, "DestJpg"},
-        {"inside a folder run's folder", ok, tmp / "pics/in/jpg", RunSourceKind::rsFolder,
-         tmp / "pics/in", K::kOnCard, "DestJpg"},
-        {"beside a folder run's folder", ok, tmp / "pics/in2", RunSourceKind::rsFolder,
-         tmp / "pics/in", std::nullopt, ""},
+        {"not set", "", ok, in, K::kNotSet, "DestRaw"},
+        {"at the mount point", ok, card, "", K::kOnCard, "DestJpg"},
+        {"below it, not yet made", card + "/DCIM/new/raw", ok, "", K::kOnCard, "DestRaw"},
+        {"a sibling with a common prefix", tmp / "media/card2", ok, "", std::nullopt, ""},
+        {"through a link into the card", tmp / "link-to-card/x", ok, "", K::kOnCard, "DestRaw"},
+        {"by a path with ..", tmp / "pics/../media/card/y", ok, "", K::kOnCard, "DestRaw"},
+        {"source inside the destination", ok, tmp / "media", "", K::kHoldsSource, "DestJpg"},
+        {"inside a folder run's folder", ok, in + "/jpg", in, K::kOnCard, "DestJpg"},
+        {"beside a folder run's folder", ok, tmp / "pics/in2", in, std::nullopt, ""},
     };
     fs::create_directories(ok);
-    fs::create_directories(tmp / "pics/in");
+    fs::create_directories(in);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         CopyRunSettings settings{c.raw, c.jpg, ok};
         const std::optional<DestinationProblem> problem =
-            CheckDestinations(settings, c.source, c.kind);
+            CheckDestinations(settings, c.folder.empty() ? dcim : c.folder,
+                              c.folder.empty() ? RunSourceKind::rsCard : RunSourceKind::rsFolder);
         ASSERT_EQ(problem.has_value(), c.why.has_value());
         if (!problem) continue;
         EXPECT_EQ(problem->why, *c.why);

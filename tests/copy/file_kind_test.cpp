@@ -7,17 +7,24 @@ namespace {
 
 using K = TFileKind;
 
-TEST(FileKind, DescribedListsAndAddedExtensions) {
+TEST(FileKind, DescribedListsAddedExtensionsAndRefusedItems) {
     FileKindTable table;
     EXPECT_TRUE(table.Add(K::fkRaw, " .cr3, SRW ,,").empty());
     EXPECT_TRUE(table.Add(K::fkJpeg, ".heic,.hif,.cr3").empty());  // RAW was first
-    EXPECT_TRUE(table.Add(K::fkOther, ".mts,.jpg").empty());       // a described one stays JPEG
+    EXPECT_TRUE(table.Add(K::fkNone, ".x").empty());
+    // A described one (.jpg) stays JPEG; items that cannot be extensions are refused.
+    EXPECT_EQ(table.Add(K::fkOther,
+                        ".mts,.jpg,.tar.gz, a/b ,.xmp,.,a\x01"
+                        "b,\xFF"),
+              (std::vector<std::string>{".tar.gz", "a/b", ".xmp", ".",
+                                        "a\x01"
+                                        "b",
+                                        "\xFF"}));
     EXPECT_EQ(table.Added(K::fkRaw), (std::vector<std::string>{".cr3", ".srw"}));
     const std::tuple<std::string, K, K> cases[] = {
         // extension, described lists only, with the additions
         {".PEF", K::fkRaw, K::fkRaw},
         {".arw", K::fkRaw, K::fkRaw},  // Sony RAW, read by the model readers too
-        {".ARW", K::fkRaw, K::fkRaw},
         {".JPG", K::fkJpeg, K::fkJpeg},
         {".jpg", K::fkJpeg, K::fkJpeg},
         {".MOV", K::fkOther, K::fkOther},
@@ -26,7 +33,7 @@ TEST(FileKind, DescribedListsAndAddedExtensions) {
         {".HEIC", K::fkNone, K::fkJpeg},
         {".MTS", K::fkNone, K::fkOther},
         {".xmp", K::fkNone, K::fkNone},
-        {".THM", K::fkNone, K::fkNone},
+        {".x", K::fkNone, K::fkNone},
         {"", K::fkNone, K::fkNone},
     };
     for (const auto& [ext, described, added] : cases) {
@@ -34,20 +41,6 @@ TEST(FileKind, DescribedListsAndAddedExtensions) {
         EXPECT_EQ(FileKindTable{}.KindOf(ext), described) << ext;
         EXPECT_EQ(table.KindOf(ext), added) << ext;
     }
-}
-
-TEST(FileKind, ItemsThatCannotBeExtensionsAreRefused) {
-    FileKindTable table;
-    const std::vector<std::string> refused = table.Add(K::fkOther,
-                                                       ".tar.gz, a/b ,.xmp,.,a\x01"
-                                                       "b,.ok,\xFF");
-    EXPECT_EQ(refused, (std::vector<std::string>{".tar.gz", "a/b", ".xmp", ".",
-                                                 "a\x01"
-                                                 "b",
-                                                 "\xFF"}));
-    EXPECT_EQ(table.Added(K::fkOther), (std::vector<std::string>{".ok"}));
-    EXPECT_TRUE(table.Add(K::fkNone, ".x").empty());
-    EXPECT_EQ(table.KindOf(".x"), K::fkNone);
 }
 
 }  // namespace
