@@ -2,8 +2,6 @@
 // states, the placement of a stored window, the destination choice and the run's event queue.
 // No widget is built here.
 
-#include <sys/time.h>
-
 #include <QtTest>
 
 #include "app/destinations.h"
@@ -152,36 +150,26 @@ class TestMainRules : public QObject {
         QVERIFY(f.shell.opened.empty());  // no Readme at a later start
     }
 
-    void cutoffStoredOnlyWhenARunSawANewerFile_data() {
-        QTest::addColumn<QString>("picked");
-        QTest::addColumn<QString>("newest");
-        QTest::addColumn<QString>("stored");
-        const QString before = "2026/01/02 03:04:05";
-        QTest::newRow("pickers earlier") << "2020/01/01 00:00:01"
-                                         << "" << before;
-        QTest::newRow("pickers later") << "2030/05/06 07:08:09"
-                                       << "" << before;
-        QTest::newRow("run saw a newer file") << "2020/01/01 00:00:01"
-                                              << "2026/11/30 10:00:00"
-                                              << "2026/11/30 10:00:00";
-    }
+    // Picked, newest a run saw ("" none), stored at close.
     void cutoffStoredOnlyWhenARunSawANewerFile() {
-        QFETCH(QString, picked);
-        QFETCH(QString, newest);
-        QFETCH(QString, stored);
-        WindowFixture::WriteIni(f.IniPath(),
-                                {{"LastCopyDateTime", "2026/01/02 03:04:05"}, {"AppVer", "141"}});
-        {
+        const std::string before = "2026/01/02 03:04:05";
+        const std::array<std::string, 3> rows[] = {
+            {"2020/01/01 00:00:01", "", before},
+            {"2030/05/06 07:08:09", "", before},
+            {"2020/01/01 00:00:01", "2026/11/30 10:00:00", "2026/11/30 10:00:00"},
+        };
+        for (const auto& [picked, newest, stored] : rows) {
+            WindowFixture::WriteIni(f.IniPath(), {{"LastCopyDateTime", before}, {"AppVer", "141"}});
             Window w(f);
-            QCOMPARE(w.life.RunState().last_copy_cutoff, std::string("2026/01/02 03:04:05"));
-            w.life.PickersChanged(*ParseDateTimeText(picked.toStdString()));
-            QCOMPARE(QString::fromStdString(w.life.RunState().last_copy_cutoff), picked);
+            QCOMPARE(w.life.RunState().last_copy_cutoff, before);
+            w.life.PickersChanged(*ParseDateTimeText(picked));
+            QCOMPARE(w.life.RunState().last_copy_cutoff, picked);
             NamingState state = w.life.RunState();
-            if (!newest.isEmpty()) state.newest_file_date = newest.toStdString();
+            if (!newest.empty()) state.newest_file_date = newest;
             w.life.TakeRunState(state);
             w.life.Close();
+            QCOMPARE(f.Key("LastCopyDateTime"), stored);
         }
-        QCOMPARE(QString::fromStdString(f.Key("LastCopyDateTime")), stored);
     }
 
     void damagedSettingsAreToldAndLeftEmpty() {
@@ -216,6 +204,7 @@ class TestMainRules : public QObject {
         QCOMPARE(f.Key("AppVer"), std::string("<missing>"));
     }
 
+    // The switch set (none, "Mode", "ModeSpUser"): statistics shown, shared file written.
     void modesShowStatisticsAndWriteSharedKeys_data() {
         QTest::addColumn<QString>("key");
         QTest::addColumn<bool>("statistics");
@@ -266,10 +255,8 @@ class TestMainRules : public QObject {
         test::WriteFile(old_file, "x");
         test::WriteFile(new_file, "x");
         // A year and a day before the fixture's clock, and the day before it.
-        const struct timeval old_time[2] = {{1762400000, 0}, {1762400000, 0}};
-        QCOMPARE(::utimes(old_file.c_str(), old_time), 0);
-        const struct timeval recent[2] = {{1796500000, 0}, {1796500000, 0}};
-        QCOMPARE(::utimes(new_file.c_str(), recent), 0);
+        test::SetMTime(old_file, 2025, 12, 5, 12, 0, 0);
+        test::SetMTime(new_file, 2026, 12, 5, 12, 0, 0);
         WindowFixture::WriteIni(f.IniPath(), {{"AutoDelFolder", old_folder}, {"AutoDelDay", "14"}});
         {
             Window w(f);
