@@ -106,7 +106,6 @@ class TestMainWindow : public QObject {
     Q_OBJECT
 
     WindowFixture f;
-    FixedVolumeSource volumes_;
 
     using Keys = std::vector<std::pair<std::string, std::string>>;
 
@@ -116,7 +115,6 @@ class TestMainWindow : public QObject {
         TMainContext context;
         context.dialogs = &f.dialogs;
         context.clock = &f.clock;
-        context.volumes = &volumes_;
         context.app_folder = f.Home();
         context.temp_folder = f.Path("tmp");
         context.computer_name = test::kComputer;
@@ -126,23 +124,8 @@ class TestMainWindow : public QObject {
         window->activateWindow();
         return window;
     }
-    // A generated card as the only removable volume, and destinations for it.
-    Keys InsertCard(int copies) {
-        test::MakeCard(f.Path("card"), copies);
-        MountedVolume card;
-        card.mount_point = f.Path("card");
-        card.removable = true;
-        volumes_.SetVolumes({card});
-        return {{"DestRaw", f.Folder("out/raw")},
-                {"DestJpg", f.Folder("out/jpg")},
-                {"DestOther", f.Folder("out/other")}};
-    }
-
   private slots:
-    void init() {
-        f.Reset();
-        volumes_.SetVolumes({});
-    }
+    void init() { f.Reset(); }
 
     // A first start: the destination column takes the grid's spare width. Then the window as
     // the user left it, and the widths as saved.
@@ -164,31 +147,6 @@ class TestMainWindow : public QObject {
         QCOMPARE(w->pos(), position);
         QCOMPARE(w->grdList->ColumnWidths(), (std::vector<int>{150, 250, 80, 120}));
         QCOMPARE(w->splTop->sizes().value(0), 520);
-    }
-
-    // The run's progress is the window's title, nowhere else, and leaves with the run.
-    void titleFollowsTheRun() {
-        const Keys destinations = InsertCard(6);
-        auto w = MakeWindow(destinations);
-        QVERIFY(w);
-        const QString caption = U(TFrmDCMain::kCaption);
-        QCOMPARE(w->windowTitle(), caption);
-        QSignalSpy finished(&w->Commands().Runs(), &TRunCommands::runFinished);
-        w->btnExecuteClick();
-        QVERIFY(QApplication::overrideCursor() != nullptr);
-        emit w->Commands().Runs().Job().titleChanged("PelkoCopy - [ 3 / 11 ]");
-        QCOMPARE(w->windowTitle(), QString("PelkoCopy - [ 3 / 11 ]"));
-        // Dialogs take nothing of it: no display name is appended to their titles.
-        QVERIFY(!QGuiApplication::applicationDisplayName().contains("["));
-        QVERIFY(finished.wait(20000));
-        QCOMPARE(w->windowTitle(), caption);
-        QVERIFY(QApplication::overrideCursor() == nullptr);
-
-        // A window that goes away during a run gives the cursor back.
-        w->btnExecuteClick();
-        QVERIFY(w->Commands().Runs().Running());
-        w.reset();
-        QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
     void qtTextsAreJapanese() {

@@ -113,6 +113,29 @@ class TestMainWindowRun : public QObject {
         volumes_.SetVolumes({});
     }
 
+    // The run's progress is the window's title, nowhere else, and leaves with the run.
+    void titleFollowsTheRun() {
+        InsertCard("card");
+        auto w = MakeWindow();
+        const QString caption = QString::fromUtf8(TFrmDCMain::kCaption);
+        QCOMPARE(w->windowTitle(), caption);
+        w->btnExecuteClick();
+        QVERIFY(QApplication::overrideCursor() != nullptr);
+        emit w->Commands().Runs().Job().titleChanged("PelkoCopy - [ 3 / 11 ]");
+        QCOMPARE(w->windowTitle(), QString("PelkoCopy - [ 3 / 11 ]"));
+        // Dialogs take nothing of it: no display name is appended to their titles.
+        QVERIFY(!QGuiApplication::applicationDisplayName().contains("["));
+        QVERIFY(RunEnded(*w));
+        QCOMPARE(w->windowTitle(), caption);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+
+        // A window that goes away during a run gives the cursor back.
+        w->btnExecuteClick();
+        QVERIFY(w->Commands().Runs().Running());
+        w.reset();
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
     // The copy button runs the card: the tool's rows, coloured by outcome; busy while it runs.
     void cardRunThroughTheWindow() {
         InsertCard("a");
