@@ -370,7 +370,7 @@ class TestMainRules : public QObject {
             // A row changed twice shows its last state.
             {"+0 c0working c0done", 0, "+0 c0done"},
             // A new run starts the grid again: its rows are announced after the start.
-            {"+4 c4old s m9 +0 c0new f", 0, "+4 c4old s +0 m9 c0new f"},
+            {"+0 c0old s m9 +0 c0new f", 0, "+0 c0old s +0 m9 c0new f"},
             {"+0 c0a f", 2, "+0 c0a ..."},
         };
         for (const Row& r : rows) {

@@ -361,6 +361,8 @@ class TestMainWindow : public QObject {
         QCOMPARE(window_rows, tool_rows);
         const QString rows = window_rows.join('\n');
         QVERIFY(rows.contains(QString::fromStdString("/2026-11/不明_IMGP0004-x.JPG")));
+        // The stored cut-off skips the two files dated at or before it.
+        QCOMPARE(rows.count(U("最終取得日時以前のファイル")), 2);
         // The settings file's own extensions: the thumbnail goes with the movies.
         QVERIFY(rows.contains(QRegularExpression("/MOV/[0-9-]+/不明_IMGP0001-x.THM")));
     }
