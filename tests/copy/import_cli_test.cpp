@@ -239,7 +239,6 @@ TEST(ImportCli, StoredSettingsAndTheOptionsThatOverrideThem) {
          "2010/shot-0007.PEF ", true},
         {"", "--no-remove --no-skip-older --no-exif-date", 0, "OK|----",
          "IMGP0006.PEF IMGP0007.PEF ", true},
-        {"", "--no-remove --skip-older", 0, "----|----", "IMGP0007.PEF ", true},
         {"DestJpg=jpg\r\n", "", 1, "", "", true},  // relative: nothing copied
         {"DestJpg=jpg\r\n", "--jpeg " + tmp / "jpg2", 0, "----|----", "IMGP0007.PEF ", false},
         // A cut-off that does not parse is "now": both files are older.
