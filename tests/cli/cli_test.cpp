@@ -39,6 +39,9 @@ TEST(Cli, UsageHelpDoubleDashAndBadUsage) {
     test::WriteFile(dir / "-a.jpg", "not a picture");
     test::WriteFile(dir / "--card/IMGP0001.JPG", "jpeg");
     const Args import = {"import", "--raw", "r", "--jpeg", "j", "--other", "o"};
+    // A destination on the card is refused before anything is done.
+    const Args on_card = {"import", "--raw",   "--card/raw", "--jpeg",
+                          "j",      "--other", "o",          "--remove"};
     const auto with = [](Args args, const Args& more) {
         args.insert(args.end(), more.begin(), more.end());
         return args;
@@ -53,6 +56,7 @@ TEST(Cli, UsageHelpDoubleDashAndBadUsage) {
         {{}, 2, "", "usage: pelkocopy-cli COMMAND"},
         {{"--help"}, 0, "usage: pelkocopy-cli COMMAND", ""},
         {{"help", "frobnicate"}, 0, "usage: pelkocopy-cli COMMAND", ""},
+        {{"--version"}, 0, "pelkocopy-cli 1.41\n", ""},
         {{"frobnicate", "--help"}, 2, "", "unknown command 'frobnicate'"},
         {{"name", "--format", "%F", "--", "--help"}, 0, "--help\n", ""},
         {{"name", "--format", "--help", "x.JPG"}, 0, "", ""},
@@ -69,6 +73,7 @@ TEST(Cli, UsageHelpDoubleDashAndBadUsage) {
         {{"name", "--format", "%F", "--", "a.JPG", "b.JPG"}, 2, "", "more than one NAME"},
         {with(import, {"--dry-run", "--", "--card"}), 0, "IMGP0001.JPG", ""},
         {with(import, {"--dry-run", "--card"}), 2, "", "unknown option --card"},
+        {with(on_card, {"--", "--card"}), 1, "", "--card/raw is on the card; choose a folder"},
         {{"import", "--raw", "r", "--", "--card", "--jpeg"}, 2, "", "more than one SOURCE"},
         {{"exif"}, 2, "", ""},
         {{"model", "--no-alias"}, 2, "", ""},
@@ -103,7 +108,9 @@ TEST(Cli, UsageHelpDoubleDashAndBadUsage) {
             EXPECT_TRUE(Has(r.err, UsageLine(*command))) << r.err;
         }
     }
-    EXPECT_FALSE(std::filesystem::exists(dir / "j"));  // the dry run made nothing
+    // Neither the dry run nor the refusal made or removed anything.
+    EXPECT_FALSE(std::filesystem::exists(dir / "j"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "--card/IMGP0001.JPG"));
     std::filesystem::current_path(previous);
 }
 
@@ -138,12 +145,6 @@ TEST(Cli, EveryCommandAnswersHelpAndTakesTheOptionsItsUsageLists) {
             }
         }
     }
-}
-
-TEST(Cli, TheProgramItselfAnswersVersion) {
-    std::string out;
-    EXPECT_EQ(test::RunCli("--version", &out), 0);
-    EXPECT_EQ(out, "pelkocopy-cli 1.41\n");
 }
 
 }  // namespace

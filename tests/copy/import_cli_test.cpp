@@ -59,17 +59,6 @@ std::string WriteSettings(const TempDir& tmp, const std::string& keys,
     return ini;
 }
 
-// A destination on the card is refused before anything is done.
-TEST(ImportCli, RefusesADestinationOnTheCard) {
-    TempDir tmp;
-    DatedFile(tmp / "card/DCIM/100PENTX/IMGP0001.JPG");
-    std::string out;
-    EXPECT_EQ(RunCli(Import(tmp, "--remove 2>&1", tmp / "card"), &out), 1);
-    EXPECT_EQ(out, "pelkocopy-cli import: the RAW destination " + tmp / "card/raw" +
-                       " is on the card; choose a folder elsewhere\n");
-    EXPECT_EQ(Tree(tmp / "card").size(), 1u);
-}
-
 TEST(ImportCli, AFolderThatCannotBeReadIsAnError) {
     // Root reads every folder: the tool runs without the capabilities that let it.
     const bool root = ::geteuid() == 0;
