@@ -61,8 +61,6 @@ TEST(Cli, UsageHelpDoubleDashAndBadUsage) {
         {{"name", "--format", "%F", "--", "--help"}, 0, "--help\n", ""},
         {{"name", "--format", "--help", "x.JPG"}, 0, "", ""},
         {{"name", "--date", "--help", "--format", "%F", "x.JPG"}, 2, "", ""},
-        {{"exif", "--", "--help"}, 1, "", ""},
-        {{"model", "--no-alias", "--", "-h"}, 1, "", ""},
         {{"import", "--user-folder", "--help", "/nonexistent"}, 2, "", ""},
         {{"exif", "--", "-a.jpg"}, 0, "\"File\":\"-a.jpg\",\"HasExif\":false", ""},
         {{"exif", "-a.jpg"}, 2, "", "unknown option '-a.jpg'"},
