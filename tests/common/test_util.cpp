@@ -59,11 +59,8 @@ std::string ReadFile(const std::string& path) {
 
 void SetMTime(const std::string& path, int year, int month, int day, int hour, int minute,
               int second) {
-    std::time_t t = DateTime{year, month, day, hour, minute, second, 0}.ToTimeT();
-    struct timespec times[2];
-    times[0].tv_sec = t;
-    times[0].tv_nsec = 0;
-    times[1] = times[0];
+    const std::time_t t = DateTime{year, month, day, hour, minute, second, 0}.ToTimeT();
+    const struct timespec times[2] = {{t, 0}, {t, 0}};
     ::utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 

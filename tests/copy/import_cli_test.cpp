@@ -59,17 +59,6 @@ std::string WriteSettings(const TempDir& tmp, const std::string& keys,
     return ini;
 }
 
-// A destination on the card is refused before anything is done.
-TEST(ImportCli, RefusesADestinationOnTheCard) {
-    TempDir tmp;
-    DatedFile(tmp / "card/DCIM/100PENTX/IMGP0001.JPG");
-    std::string out;
-    EXPECT_EQ(RunCli(Import(tmp, "--remove 2>&1", tmp / "card"), &out), 1);
-    EXPECT_EQ(out, "pelkocopy-cli import: the RAW destination " + tmp / "card/raw" +
-                       " is on the card; choose a folder elsewhere\n");
-    EXPECT_EQ(Tree(tmp / "card").size(), 1u);
-}
-
 TEST(ImportCli, AFolderThatCannotBeReadIsAnError) {
     // Root reads every folder: the tool runs without the capabilities that let it.
     const bool root = ::geteuid() == 0;
@@ -173,23 +162,17 @@ TEST(ImportCli, ASignalDuringTheListingStopsBeforeAnyFile) {
     }
 }
 
-// Rows stay one line each whatever the names hold (the row text table has every kind of byte);
-// --json gives one object per row with stable keys; files that stay on the card are counted on
-// stderr; extensions from the command line and the settings give files a kind.
+// --json gives one object per row with stable keys (the row text table holds the escaping);
+// files that stay on the card are counted on stderr; extensions from the command line and the
+// settings give files a kind.
 TEST(ImportCli, RowsJsonAndTheFilesLeftOnTheCard) {
     TempDir tmp;
-    const std::string hostile = "x\tOK\tOK\nforged\tIMGP0001.JPG";
-    for (const std::string& name :
-         {hostile, std::string("IMGP0002.CR3"), std::string("IMGP0003.THM"),
-          std::string("IMGP0004.HEIC"), std::string("IMGP0005.JPG")})
-        DatedFile(tmp / ("card/DCIM/" + name), name);
+    const std::string first = "IMGP0001.JPG";
+    for (const char* name :
+         {"IMGP0001.JPG", "IMGP0002.CR3", "IMGP0003.THM", "IMGP0004.HEIC", "IMGP0005.JPG"})
+        DatedFile(tmp / ("card/DCIM/" + std::string(name)), name);
     WriteFile(tmp / "jpg/DSLR/IMGP0005.JPG", "taken");
     std::string out;
-    ASSERT_EQ(RunCli(Import(tmp, "--dry-run 2>/dev/null"), &out), 0) << out;
-    EXPECT_NE(out.find("/DSLR/x\\tOK\\tOK\\nforged\\tIMGP0001.JPG\tOK\t----\n"), std::string::npos)
-        << out;
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 7) << out;  // 5 rows, status, speed
-
     ASSERT_EQ(RunCli(Import(tmp, "--remove --json --raw-ext .cr3 2>" + tmp / "err"), &out), 0);
     EXPECT_EQ(ReadFile(tmp / "err"),
               "pelkocopy-cli import: 3 files left on the card: 2 of no kind (.heic 1, .thm 1), 1 "
@@ -202,11 +185,11 @@ TEST(ImportCli, RowsJsonAndTheFilesLeftOnTheCard) {
         if (last.contains("source")) rows[NameOf(last["source"].get<std::string>())] = last;
     }
     ASSERT_EQ(rows.size(), 5u) << out;
-    EXPECT_EQ(rows[hostile]["destination"], tmp / "jpg/DSLR/" + hostile);
-    EXPECT_EQ(rows[hostile]["kind"], "jpeg");
-    EXPECT_EQ(rows[hostile]["copy"], "copied");
-    EXPECT_EQ(rows[hostile]["delete"], "deleted");
-    EXPECT_EQ(rows[hostile]["cells"][3], "OK");
+    EXPECT_EQ(rows[first]["destination"], tmp / "jpg/DSLR/" + first);
+    EXPECT_EQ(rows[first]["kind"], "jpeg");
+    EXPECT_EQ(rows[first]["copy"], "copied");
+    EXPECT_EQ(rows[first]["delete"], "deleted");
+    EXPECT_EQ(rows[first]["cells"][3], "OK");
     EXPECT_EQ(rows["IMGP0002.CR3"]["kind"], "raw");
     EXPECT_EQ(rows["IMGP0003.THM"]["kind"], "none");
     EXPECT_EQ(rows["IMGP0003.THM"]["cells"], nlohmann::json::array({"", "", "", ""}));
@@ -245,7 +228,6 @@ TEST(ImportCli, StoredSettingsAndTheOptionsThatOverrideThem) {
          "2010/shot-0007.PEF ", true},
         {"", "--no-remove --no-skip-older --no-exif-date", 0, "OK|----",
          "IMGP0006.PEF IMGP0007.PEF ", true},
-        {"", "--no-remove --skip-older", 0, "----|----", "IMGP0007.PEF ", true},
         {"DestJpg=jpg\r\n", "", 1, "", "", true},  // relative: nothing copied
         {"DestJpg=jpg\r\n", "--jpeg " + tmp / "jpg2", 0, "----|----", "IMGP0007.PEF ", false},
         // A cut-off that does not parse is "now": both files are older.
