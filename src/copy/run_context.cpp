@@ -39,7 +39,6 @@ CopyRunContext MakeCopyRunContext(const MainWindowSettings& settings, const std:
 
     context.naming.settings = NamingSettingsOf(settings);
     context.naming.state = state;
-    context.naming.clock = &clock;
     const ModelAliasSource aliases{app_folder};
     context.naming.model_name = [aliases](const std::string& file) {
         return GetModelName(file, aliases);

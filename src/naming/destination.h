@@ -15,8 +15,6 @@
 
 namespace pelko {
 
-class IClock;
-
 // Folder modes (stored as "MakeFolder").
 inline constexpr int kFolderModeNone = 0;
 inline constexpr int kFolderModeUser = 1;
@@ -65,8 +63,6 @@ struct NamingContext {
     ExifDateReader exif_date_reader;
     // Model for %C; empty: GetModelName without an alias table.
     ModelNameLookup model_name;
-    // "Now" for the live samples; null: the system clock.
-    const IClock* clock = nullptr;
     // False for dry runs: the destination folder is worked out but not created.
     bool create_folders = true;
     // Dry runs: true for a path an earlier file would have taken, which the disk does not show.

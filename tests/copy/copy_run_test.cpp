@@ -67,7 +67,7 @@ class CopyRunTest : public ::testing::Test {
   protected:
     CopyRunTest() {
         context.settings = {tmp / "raw", tmp / "jpg", tmp / "other"};
-        context.clock = context.naming.clock = &clock;
+        context.clock = &clock;
         context.naming.state.last_copy_cutoff = "2000/01/01 00:00:00";
         context.naming.state.newest_file_date = "2000/01/01 00:00:00";
         seams.file_faults = &faults;
