@@ -112,13 +112,7 @@ class TestMainWindow : public QObject {
     std::unique_ptr<TFrmDCMain> MakeWindow(Keys keys = {}) {
         keys.insert(keys.end(), {{"WindowMaxmized", "0"}, {"AppVer", "141"}});
         WindowFixture::WriteIni(f.IniPath(), keys);
-        TMainContext context;
-        context.dialogs = &f.dialogs;
-        context.clock = &f.clock;
-        context.app_folder = f.Home();
-        context.temp_folder = f.Path("tmp");
-        context.computer_name = test::kComputer;
-        auto window = std::make_unique<TFrmDCMain>(context);
+        auto window = f.MakeWindow();
         window->show();
         if (!QTest::qWaitForWindowExposed(window.get())) return nullptr;
         window->activateWindow();
