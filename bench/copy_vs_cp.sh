@@ -11,10 +11,7 @@
 #   bash bench/copy_vs_cp.sh [BUILD_DIR]   (default: build; WORK=/tmp/pelko-bench RUNS=5)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build_dir=${1:-build}
-cli="$build_dir/src/pelkocopy-cli"
-[ -x "$cli" ] || { echo "missing $cli: build the pelkocopy-cli target first" >&2; exit 2; }
-cli=$(realpath "$cli")
+. bench/cli_path.sh
 work=${WORK:-/tmp/pelko-bench}
 runs=${RUNS:-5}
 jpegs=${JPEGS:-1000}

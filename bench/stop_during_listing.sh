@@ -7,10 +7,7 @@
 #   bash bench/stop_during_listing.sh [BUILD_DIR]   (default: build; WORK=/tmp/pelko-stop DELAY=0.03)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build_dir=${1:-build}
-cli="$build_dir/src/pelkocopy-cli"
-[ -x "$cli" ] || { echo "missing $cli: build the pelkocopy-cli target first" >&2; exit 2; }
-cli=$(realpath "$cli")
+. bench/cli_path.sh
 work=${WORK:-/tmp/pelko-stop}
 delay=${DELAY:-0.03}
 folders=${FOLDERS:-100}
