@@ -14,7 +14,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QLocalSocket>
 #include <QProcess>
 #include <QScreen>
 #include <QScrollBar>
@@ -120,17 +119,6 @@ struct CardWindow {
     }
 };
 
-bool AskToRaise(const QString& name) {
-    QLocalSocket socket;
-    socket.connectToServer(name);
-    if (!socket.waitForConnected(200)) return false;
-    socket.write("raise\n");
-    QByteArray reply;
-    while (!reply.contains('\n') && socket.waitForReadyRead(2000))
-        reply += socket.readAll();
-    return reply == "raised\n";
-}
-
 int StartUp(int rounds) {
     QTemporaryDir home, sockets;
     // The program's server name lives in its TMPDIR; this process looks for it there too.
@@ -147,7 +135,8 @@ int StartUp(int rounds) {
         program.start(PELKO_APP_PATH, {});
         if (!program.waitForStarted()) return 1;
         // The raise request is answered from the event loop, which runs once the window shows.
-        while (!AskToRaise(TSingleInstance::DefaultName()) && timer.elapsed() < 10000)
+        while (!TSingleInstance::AskToRaise(TSingleInstance::DefaultName(), 2000) &&
+               timer.elapsed() < 10000)
             QThread::msleep(2);
         times.push_back(timer.elapsed());
         program.terminate();

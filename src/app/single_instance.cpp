@@ -72,6 +72,12 @@ bool TSingleInstance::TakeName(QLocalSocket& probe) {
     return true;
 }
 
+bool TSingleInstance::AskToRaise(const QString& name, int timeout_ms) {
+    QLocalSocket socket;
+    socket.connectToServer(name);
+    return socket.waitForConnected(timeout_ms) && AskToRaise(socket, timeout_ms);
+}
+
 bool TSingleInstance::AskToRaise(QLocalSocket& socket, int timeout_ms) {
     socket.write(kRaise);
     if (!socket.waitForBytesWritten(timeout_ms)) return false;

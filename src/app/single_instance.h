@@ -31,6 +31,9 @@ class TSingleInstance : public QObject {
     // After Acquire gave false: the running instance confirmed that it raised its window.
     bool RaiseConfirmed() const { return raise_confirmed_; }
     const QString& Name() const { return name_; }
+    // Asks the instance listening on `name` to raise its window, as a later start does; true
+    // when it confirmed within timeout_ms.
+    static bool AskToRaise(const QString& name, int timeout_ms);
 
   signals:
     // A later start asked for the window; answered once the handlers ran.

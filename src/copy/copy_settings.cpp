@@ -150,10 +150,12 @@ MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_
                                           std::vector<SettingsProblem>& problems) {
     if (ini.IniFileName().empty()) ini.SetIniFileName("");
     if (ini.SaveTo == TSaveTo::stIniFile) {
-        const TextFileBytes file = ReadTextFilePrefix(ini.IniFileName(), kIniMaxFileBytes);
-        if (file.status == TextFileStatus::kFailed) {
+        // The read the keys below are taken from, not a second one.
+        bool trimmed = false;
+        const TextFileStatus status = IniFile(ini.IniFileName()).ReadState(&trimmed);
+        if (status == TextFileStatus::kFailed) {
             problems.push_back({SettingsProblemKind::kFileUnreadable, "", ini.IniFileName()});
-        } else if (file.trimmed) {
+        } else if (status == TextFileStatus::kOk && trimmed) {
             problems.push_back({SettingsProblemKind::kFileNotReadWhole, "", ini.IniFileName()});
         }
     }

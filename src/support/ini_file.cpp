@@ -113,28 +113,14 @@ std::string WriteTarget(const std::string& path) {
     return path;
 }
 
-// What tells a file's version apart: a file replaced or edited has another identity, size or
-// time.
-struct FileStamp {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = 0;
-    struct timespec mtime = {};
-    struct timespec ctime = {};
-    bool operator==(const FileStamp& o) const {
-        return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
-               mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec &&
-               ctime.tv_nsec == o.ctime.tv_nsec;
-    }
-};
-
-std::optional<FileStamp> StampOf(const std::string& path) {
+// A file replaced or edited has another identity, size or time (the file layer's identity).
+std::optional<FileIdentity> StampOf(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+    return IdentityOf(st);
 }
 
-bool RecentlyChanged(const FileStamp& stamp) {
+bool RecentlyChanged(const FileIdentity& stamp) {
     struct timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
     return now.tv_sec - stamp.mtime.tv_sec < 2;
@@ -142,7 +128,7 @@ bool RecentlyChanged(const FileStamp& stamp) {
 
 // One file as last read or written by this process.
 struct CachedFile {
-    std::optional<FileStamp> stamp;  // none for a missing file
+    std::optional<FileIdentity> stamp;  // none for a missing file
     ReadStatus status = ReadStatus::kMissing;
     bool trimmed = false;
     mode_t mode = 0;
@@ -179,8 +165,8 @@ CachedFile& Load(Cache& cache, const std::string& path) {
     CachedFile& file = cache.files[path];
     file.used = ++cache.clock;
     if (!file.dirty) {
-        const std::optional<FileStamp> stamp = StampOf(path);
-        const bool same = stamp && file.stamp && *stamp == *file.stamp;
+        const std::optional<FileIdentity> stamp = StampOf(path);
+        const bool same = stamp && file.stamp && SameIdentity(*stamp, *file.stamp);
         if (!same || file.racy) {
             FileBytes bytes = ReadFileBytes(path);
             // File times are coarse: a file changed just now could change again within the same
@@ -500,6 +486,15 @@ std::optional<std::string> ReadValue(const std::string& file_name, std::string_v
 }
 
 }  // namespace
+
+TextFileStatus IniFile::ReadState(bool* trimmed) const {
+    Cache& cache = TheCache();
+    std::lock_guard lock(cache.mutex);
+    if (file_name_.empty()) return TextFileStatus::kMissing;
+    const CachedFile& file = Load(cache, file_name_);
+    if (trimmed != nullptr) *trimmed = file.trimmed;
+    return file.status;
+}
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view default_value) const {

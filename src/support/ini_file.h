@@ -23,6 +23,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "support/text_file.h"
+
 namespace pelko {
 
 // Longest value a read returns, in characters.
@@ -104,6 +106,9 @@ class IniFile {
     bool ValueExists(std::string_view section, std::string_view key) const;
     bool SectionExists(std::string_view section) const;
     std::vector<std::string> ReadSections() const;
+    // How the file's current form was read: missing, whole (kOk), or unreadable (kFailed); with
+    // kOk, *trimmed tells that it was longer than the read bound and only its start was read.
+    TextFileStatus ReadState(bool* trimmed) const;
     std::vector<std::string> ReadSection(std::string_view section) const;
 
     bool WriteString(std::string_view section, std::string_view key, std::string_view value) const;
