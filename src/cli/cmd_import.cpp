@@ -71,11 +71,14 @@ bool LoadWindowSettings(MainWindowSettings& stored, const ImportOptions& o,
     bool usable = true;
     for (const SettingsProblem& problem : problems) {
         // In place the destinations are not used; a destination given here replaces the stored.
-        const std::optional<std::string>* given = problem.key == "DestRaw"     ? &o.dest_raw
-                                                  : problem.key == "DestJpg"   ? &o.dest_jpg
-                                                  : problem.key == "DestOther" ? &o.dest_other
-                                                                               : nullptr;
-        if (given != nullptr && (given->has_value() || o.rename)) continue;
+        const std::optional<std::string>* given = problem.key == "DestRaw"      ? &o.dest_raw
+                                                  : problem.key == "DestJpg"    ? &o.dest_jpg
+                                                  : problem.key == "DestOther"  ? &o.dest_other
+                                                  : problem.key == "UserFolder" ? &o.user_folder
+                                                  : problem.key == "UserFormat" ? &o.user_format
+                                                                                : nullptr;
+        const bool destination = problem.key.starts_with("Dest");
+        if (given != nullptr && (given->has_value() || (destination && o.rename))) continue;
         err << "pelkocopy-cli import: " << SettingsProblemText(problem) << "\n";
         usable = usable && !problem.stops_run;
     }

@@ -60,10 +60,12 @@ std::vector<std::string> DefaultUserFormatHistory() {
 }
 
 std::vector<std::string> LoadHistory(const std::string& path,
-                                     const std::vector<std::string>& defaults) {
-    std::vector<std::string> lines = LoadListFile(path);
-    if (lines.empty() && !FileExists(path)) return defaults;
-    return lines;
+                                     const std::vector<std::string>& defaults, bool* unreadable) {
+    const TextFileBytes file = ReadTextFilePrefix(path, kListMaxFileBytes);
+    if (unreadable != nullptr) *unreadable = file.status == TextFileStatus::kFailed;
+    if (file.status == TextFileStatus::kMissing) return defaults;
+    if (file.status != TextFileStatus::kOk) return {};
+    return DecodeTextLines(file.bytes, true);
 }
 
 void SaveHistories(const ListFilePaths& paths, const MainWindowSettings& settings) {
@@ -115,7 +117,7 @@ std::string SettingsProblemText(const SettingsProblem& problem) {
                    "\"); the destination is not used";
         case SettingsProblemKind::kTooLong:
             return key + " is " + std::to_string(kIniMaxValueChars) +
-                   " characters or longer and may be cut off; the destination is not used";
+                   " characters or longer and may be cut off; it is not used";
         case SettingsProblemKind::kFileUnreadable:
             return "cannot read the settings file " + value;
         case SettingsProblemKind::kFileNotReadWhole:
@@ -123,6 +125,8 @@ std::string SettingsProblemText(const SettingsProblem& problem) {
                    std::to_string(kIniMaxFileBytes) + " bytes and was read only in part";
         case SettingsProblemKind::kBadExtension:
             return key + ": \"" + value + "\" is not a file extension; ignored";
+        case SettingsProblemKind::kListUnreadable:
+            return "cannot read the history file " + value + "; " + key + " is not known";
     }
     return key;
 }
@@ -142,6 +146,8 @@ std::string SettingsProblemTextJa(const SettingsProblem& problem) {
                    "）。終了時に保存し直し、元のファイルは .bak として残します";
         case SettingsProblemKind::kBadExtension:
             return "「" + value + "」は拡張子ではないため無視しました";
+        case SettingsProblemKind::kListUnreadable:
+            return "履歴ファイルを読み込めません（" + value + "）";
     }
     return {};
 }
@@ -184,8 +190,17 @@ MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_
     }
 
     const ListFilePaths paths = MakeListFilePaths(app_folder, s.mode, ini.Places().computer_name);
-    s.folder_history = LoadHistory(paths.user_folder, DefaultUserFolderHistory());
-    s.format_history = LoadHistory(paths.user_format, DefaultUserFormatHistory());
+    // A history that cannot be read leaves its text unknown: naming files without it would file
+    // them under another folder or name than the user chose.
+    const auto history = [&problems](const std::string& path, const char* key,
+                                     const std::vector<std::string>& defaults) {
+        bool unreadable = false;
+        std::vector<std::string> lines = LoadHistory(path, defaults, &unreadable);
+        if (unreadable) problems.push_back({SettingsProblemKind::kListUnreadable, key, path});
+        return lines;
+    };
+    s.folder_history = history(paths.user_folder, "UserFolder", DefaultUserFolderHistory());
+    s.format_history = history(paths.user_format, "UserFormat", DefaultUserFormatHistory());
     if (s.folder_history.size() > kHistoryMaxEntries) s.folder_history.resize(kHistoryMaxEntries);
     if (s.format_history.size() > kHistoryMaxEntries) s.format_history.resize(kHistoryMaxEntries);
     c.user_folder = s.folder_history.empty() ? std::string() : s.folder_history.front();
@@ -213,8 +228,15 @@ FileKindTable ReadFileKindSettings(const IniFile& ini, std::vector<SettingsProbl
         {"Raw", TFileKind::fkRaw}, {"Jpeg", TFileKind::fkJpeg}, {"Other", TFileKind::fkOther}};
     FileKindTable table;
     for (const Key& key : kKeys) {
-        for (const std::string& item :
-             table.Add(key.kind, ini.ReadString("FileKinds", key.name, ""))) {
+        const std::string value = ini.ReadString("FileKinds", key.name, "");
+        if (CharCount(value) >= kIniMaxValueChars) {
+            if (problems != nullptr) {
+                problems->push_back(
+                    {SettingsProblemKind::kTooLong, "FileKinds/" + std::string(key.name), value});
+            }
+            continue;
+        }
+        for (const std::string& item : table.Add(key.kind, value)) {
             if (problems == nullptr) continue;
             problems->push_back({SettingsProblemKind::kBadExtension,
                                  "FileKinds/" + std::string(key.name), item, false});

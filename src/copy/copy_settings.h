@@ -66,12 +66,15 @@ enum class SettingsProblemKind {
     kFileUnreadable,    // the settings file exists but cannot be read
     kFileNotReadWhole,  // the settings file is longer than the reader takes: read in part
     kBadExtension,      // an item of section "FileKinds" cannot be an extension: left out
+    kListUnreadable,    // a history file exists but cannot be read: its entries are not known
 };
 
 // A setting that was not taken as stored, as a value; each front end words it.
 struct SettingsProblem {
     SettingsProblemKind kind = SettingsProblemKind::kFileUnreadable;
-    std::string key;    // the key it concerns ("DestRaw", "FileKinds/Raw"); empty for the file
+    // The key it concerns ("DestRaw", "FileKinds/Raw"; "UserFolder" or "UserFormat" for a history
+    // file); empty for the settings file.
+    std::string key;
     std::string value;  // the value refused, the extension left out, or the file's path
     // False for a value that is only left out (an extension that cannot be one): the rest of the
     // settings are sound. True when copying with these settings could file pictures wrongly.
@@ -86,8 +89,9 @@ std::string SettingsProblemTextJa(const SettingsProblem& problem);
 // Reads the keys (and the first history entries into copy.user_folder/user_format). A stored
 // destination that is refused (not absolute, cut at the value limit) is left empty and one
 // message naming the key is appended to *problems; so is a settings file that exists but cannot
-// be read or is read only in part, and an extension of section "FileKinds" that cannot be one.
-// problems may be null.
+// be read or is read only in part, a history file that exists but cannot be read (its history
+// left empty, so that nothing is saved over it), a "FileKinds" value at the value limit and an
+// extension of section "FileKinds" that cannot be one. problems may be null.
 MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_folder,
                                           std::vector<std::string>* problems);
 // The same, with each problem's key and whether it stops a run.
@@ -95,7 +99,9 @@ MainWindowSettings ReadMainWindowSettings(TSetting& ini, const std::string& app_
                                           std::vector<SettingsProblem>& problems);
 
 // Section "FileKinds" (keys "Raw", "Jpeg", "Other": comma-separated extensions added to each
-// kind). An item that cannot be an extension is left out with a problem that does not stop a run.
+// kind). An item that cannot be an extension is left out with a problem that does not stop a run;
+// a value at the value limit may have been cut (a cut ".cr3" reads as ".cr"), so it is not used and
+// its problem stops a run.
 FileKindTable ReadFileKindSettings(const IniFile& ini, std::vector<SettingsProblem>* problems);
 
 // Writes every key the window writes at close except Mode, ModeSpUser, LastCopyDateTime
@@ -114,9 +120,11 @@ void WriteCopySet(const IniFile& ini, std::string_view name, const CopySettings&
 // The histories' entries when their files do not exist yet.
 std::vector<std::string> DefaultUserFolderHistory();
 std::vector<std::string> DefaultUserFormatHistory();
-// A history file's entries, or the defaults when the file does not exist.
+// A history file's entries, or the defaults when the file does not exist; nothing when it exists
+// but cannot be read (*unreadable set, when given).
 std::vector<std::string> LoadHistory(const std::string& path,
-                                     const std::vector<std::string>& defaults);
+                                     const std::vector<std::string>& defaults,
+                                     bool* unreadable = nullptr);
 // Writes both histories of `settings` to their files, each only when it holds an entry.
 void SaveHistories(const ListFilePaths& paths, const MainWindowSettings& settings);
 

@@ -162,6 +162,9 @@ TEST_F(CopySettingsTest, DamagedSettingsAndListFiles) {
     std::string utf16 = "\xFF\xFE";
     for (const char c : std::string("[FrmDCMain]\r\nDestRaw=/r\r\nMakeFolder=3\r\n"))
         utf16 += std::string{c, '\0'};
+    std::string kinds;
+    while (kinds.size() < kIniMaxValueChars)
+        kinds += ".cr2,";
     const std::string ini = "HOST.ini", folders = "Data/UFolder.txt", formats = "Data/UFormat.txt";
     struct Case {
         const char* what;
@@ -170,8 +173,13 @@ TEST_F(CopySettingsTest, DamagedSettingsAndListFiles) {
     };
     const Case cases[] = {
         {"a fresh install gets the defaults", {}, ""},
-        {"a history file that is a FIFO does not hang", {{formats, "<fifo>"}}, ""},
-        {"a history file linked to /dev/zero does not grow without end", {{folders, "<zero>"}}, ""},
+        // A history that cannot be read is not known: runs stop rather than guess the name.
+        {"a history file that is a FIFO does not hang",
+         {{formats, "<fifo>"}},
+         "ufmt= problem=UserFormat"},
+        {"a history file linked to /dev/zero does not grow without end",
+         {{folders, "<zero>"}},
+         "ufolder= problem=UserFolder"},
         {"a huge history file is read as its bounded prefix", {{folders, huge}}, "ufolder=%Dyyyy"},
         {"an unparsable cut-off counts as missing",
          {{ini, "[FrmDCMain]\r\nLastCopyDateTime=9999/99/99 99:99:99\r\n"}},
@@ -192,6 +200,9 @@ TEST_F(CopySettingsTest, DamagedSettingsAndListFiles) {
          {{ini,
            "[FrmDCMain]\r\nDestRaw=/r\r\n[FileKinds]\r\nRaw=.cr3,.a/b\r\nJpeg=heic\r\nOther=\r\n"}},
          "raw=/r problem=FileKinds/Raw!"},
+        {"a kind list at the value limit may be cut, so it is not used",
+         {{ini, "[FrmDCMain]\r\nDestRaw=/r\r\n[FileKinds]\r\nRaw=" + kinds + ".cr3\r\n"}},
+         "raw=/r problem=FileKinds/Raw"},
         {"modes out of range fall back to 0",
          {{ini, "[FrmDCMain]\r\nMakeFolder=6\r\nFileName=-1\r\n"}},
          ""},
