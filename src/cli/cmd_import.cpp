@@ -93,10 +93,12 @@ std::string RowText(const TResultRow& row, bool json) {
     Json cell_texts = Json::array();
     for (const std::string& cell : cells)
         cell_texts.push_back(JsonText(cell));
-    return Json{{"source", JsonText(row.source)},          {"destination", JsonText(row.dest)},
+    Json object{{"source", JsonText(row.source)},          {"destination", JsonText(row.dest)},
                 {"kind", FileKindKey(row.kind)},           {"copy", CopyOutcomeKey(row.copy)},
-                {"delete", DeleteOutcomeKey(row.removal)}, {"cells", std::move(cell_texts)}}
-        .dump();
+                {"delete", DeleteOutcomeKey(row.removal)}, {"cells", std::move(cell_texts)}};
+    if (auto bytes = JsonExactBytes(row.source)) object["source_bytes"] = std::move(*bytes);
+    if (auto bytes = JsonExactBytes(row.dest)) object["destination_bytes"] = std::move(*bytes);
+    return object.dump();
 }
 
 // Prints the rows in order, each once it is final, tab-separated; a row of no kind stays blank.

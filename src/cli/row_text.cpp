@@ -30,7 +30,14 @@ std::string Escape(std::string_view text, bool controls) {
         const auto byte = static_cast<unsigned char>(text[i]);
         const std::size_t length = SequenceLength(byte);
         if (length > 1) {
-            if (i + length <= text.size() && IsValidUtf8(text.substr(i, length))) {
+            // C2 80..C2 9F encode the C1 controls, which terminals obey as they do ESC.
+            const bool c1 = controls && byte == 0xC2 && i + 1 < text.size() &&
+                            static_cast<unsigned char>(text[i + 1]) < 0xA0;
+            if (c1) {
+                AppendHex(out, byte);
+                AppendHex(out, static_cast<unsigned char>(text[i + 1]));
+                i += 2;
+            } else if (i + length <= text.size() && IsValidUtf8(text.substr(i, length))) {
                 out.append(text.substr(i, length));
                 i += length;
             } else {
@@ -77,6 +84,18 @@ std::string RowLine(const std::vector<std::string>& fields) {
 std::string JsonText(std::string_view text) {
     if (IsValidUtf8(text)) return std::string(text);
     return Escape(text, false);
+}
+
+std::optional<std::string> JsonExactBytes(std::string_view text) {
+    if (IsValidUtf8(text)) return std::nullopt;
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(text.size() * 2);
+    for (const char c : text) {
+        hex.push_back(kDigits[static_cast<unsigned char>(c) >> 4]);
+        hex.push_back(kDigits[static_cast<unsigned char>(c) & 15]);
+    }
+    return hex;
 }
 
 }  // namespace pelko::cli

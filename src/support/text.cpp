@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 
@@ -119,14 +120,16 @@ std::string DecodeLegacyText(std::string_view bytes) {
 }
 
 std::string CleanNameText(std::string_view text) {
-    auto is_control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
-    bool clean = IsValidUtf8(text);
-    for (std::size_t i = 0; clean && i < text.size(); ++i) {
-        // C2 80..C2 9F encode the C1 controls.
-        clean = !is_control(text[i]) && !(text[i] == '\xC2' && i + 1 < text.size() &&
-                                          static_cast<unsigned char>(text[i + 1]) < 0xA0);
-    }
-    if (clean) return std::string(text);
+    // C0, DEL and the C1 controls (which act on terminals as the C0 escape does), and the
+    // bidirectional embeddings, overrides and isolates, which make a name read other than it is.
+    const auto dropped = [](char32_t cp) {
+        return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || (cp >= 0x202A && cp <= 0x202E) ||
+               (cp >= 0x2066 && cp <= 0x2069);
+    };
+    const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F;
+    });
+    if (plain) return std::string(text);
     std::string out;
     out.reserve(text.size());
     char32_t cp;
@@ -137,9 +140,7 @@ std::string CleanNameText(std::string_view text) {
             ++pos;
             continue;
         }
-        // C1 controls (U+0080..U+009F) act on terminals as the C0 escape does.
-        const bool control = len == 1 ? is_control(text[pos]) : (cp >= 0x80 && cp <= 0x9F);
-        if (!control) out.append(text.substr(pos, len));
+        if (!dropped(cp)) out.append(text.substr(pos, len));
         pos += len;
     }
     return out;

@@ -21,8 +21,9 @@ std::string ShiftJisToUtf8(std::string_view bytes);
 // The text as UTF-8: unchanged when it is valid UTF-8, otherwise decoded from Shift-JIS.
 std::string DecodeLegacyText(std::string_view bytes);
 
-// Text fit to stand in a name: control characters (C0, DEL and C1) dropped, and every byte that
-// is not part of well-formed UTF-8 replaced by U+FFFD.
+// Text fit to stand in a name: control characters (C0, DEL and C1) and bidirectional controls
+// (U+202A..U+202E, U+2066..U+2069) dropped, and every byte that is not part of well-formed UTF-8
+// replaced by U+FFFD.
 std::string CleanNameText(std::string_view text);
 
 // Byte length of the character that starts at pos: 1 to 4 for a well-formed UTF-8 sequence,

@@ -13,6 +13,8 @@ TEST(RowTextTest, FieldsStayOnOneLineWhateverTheyHold) {
         {"a\tOK\tOK\nb.JPG", "a\\tOK\\tOK\\nb.JPG", "a\tOK\tOK\nb.JPG"},
         {"back\\slash\r", "back\\\\slash\\r", "back\\slash\r"},
         {"bell\x07 del\x7F", "bell\\x07 del\\x7F", "bell\x07 del\x7F"},
+        {"nel\xC2\x85 csi\xC2\x9B nbsp\xC2\xA0", "nel\\xC2\\x85 csi\\xC2\\x9B nbsp\xC2\xA0",
+         "nel\xC2\x85 csi\xC2\x9B nbsp\xC2\xA0"},
         // Shift-JIS bytes, a cut sequence, an overlong form, a surrogate, a byte past U+10FFFF.
         {"\x83\x4a\x83\x81\\.JPG", "\\x83J\\x83\\x81\\\\.JPG", "\\x83J\\x83\\x81\\\\.JPG"},
         {"\xE3\x81", "\\xE3\\x81", "\\xE3\\x81"},
@@ -24,6 +26,10 @@ TEST(RowTextTest, FieldsStayOnOneLineWhateverTheyHold) {
         EXPECT_EQ(JsonText(text), json) << field;
     }
     EXPECT_EQ(RowLine({"a\tb", "", "OK", "----"}), "a\\tb\t\tOK\t----");
+    // The byte 0xFF and the four characters "\xFF" read alike in JSON text, not in exact bytes.
+    EXPECT_EQ(JsonText("X\xFF"), JsonText("X\\xFF"));
+    EXPECT_EQ(JsonExactBytes("X\xFF"), "58ff");
+    EXPECT_EQ(JsonExactBytes("X\\xFF"), std::nullopt);
 }
 
 }  // namespace

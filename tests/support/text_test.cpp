@@ -24,6 +24,8 @@ TEST(Text, NameTextsDropControlsAndReplaceBrokenBytes) {
         {"K\x01\t\n\r10D\x7F", "K10D"},
         {"\x1B[2Jx", "[2Jx"},
         {"a\302\233b\xC2\xA0", "ab\xC2\xA0"},  // C1 CSI goes, a no-break space stays
+        // Bidirectional overrides and isolates go; a dash of the same block stays.
+        {"x\u202Egpj.exe\u2066y\u2069\u2014", "xgpj.exey\u2014"},
         {"a\xFF\xC3(b", "a\xEF\xBF\xBD\xEF\xBF\xBD(b"},
         {std::string("a\0b", 3), "ab"},
     };
