@@ -9,6 +9,7 @@
 #include <climits>
 #include <utility>
 
+#include "copy/destination_check.h"
 #include "copy/file_kind.h"
 #include "support/file_info.h"
 #include "support/file_ops.h"
@@ -89,6 +90,7 @@ RunResult CopyRun::RunFileList() {
     failed_ = 0;
     left_ = {};
     planned_.clear();
+    dry_folders_.clear();
     swept_folders_.clear();
     // Destination folders are made by the copies, below the roots held for the run; dry runs
     // create nothing.
@@ -250,6 +252,13 @@ void CopyRun::SetRow(int row, const TResultRow& result) {
     observer_.RowChanged(row, result);
 }
 
+bool CopyRun::DryFolderTakesFiles(const std::string& dest) {
+    const std::string folder = FolderOf(dest);
+    const auto found = dry_folders_.find(folder);
+    if (found != dry_folders_.end()) return found->second;
+    return dry_folders_[folder] = FolderCouldTakeFiles(folder);
+}
+
 bool CopyRun::StartRow(int row, const std::string& source, const std::string& dest,
                        TFileKind kind) {
     observer_.RowChanged(row,
@@ -271,7 +280,7 @@ bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, in
     if (StartRow(row, source, dest, kind)) {
         result.copy = TCopyOutcome::coNameTaken;
         if (remove) result.removal = TDeleteOutcome::doSkipped;
-    } else if (context_.settings.dry_run && !NameFits(dest)) {
+    } else if (context_.settings.dry_run && (!NameFits(dest) || !DryFolderTakesFiles(dest))) {
         // No deletion is tried beside a failed copy.
         result.copy = TCopyOutcome::coFailed;
         if (remove) result.removal = TDeleteOutcome::doNotAsked;

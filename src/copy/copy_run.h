@@ -151,6 +151,8 @@ class CopyRun {
     void SetRow(int row, const TResultRow& result);
     // Shows the row as working; true when the destination's name is taken.
     bool StartRow(int row, const std::string& source, const std::string& dest, TFileKind kind);
+    // Whether a dry run's copy to dest could find or make its folder.
+    bool DryFolderTakesFiles(const std::string& dest);
     // Hands the filling batch to a worker, which makes its copies durable and verified and
     // deletes the card files of the good ones; reports the batch handed over before. With
     // `finish`, also waits for the worker, so that no copy is pending afterwards.
@@ -180,8 +182,10 @@ class CopyRun {
     // one that could not be opened.
     std::vector<std::pair<std::string, std::shared_ptr<const HeldFolder>>> dest_roots_;
 
-    // Dry runs: names that earlier rows would have filled.
+    // Dry runs: names that earlier rows would have filled, and whether each folder could take
+    // files.
     std::set<std::string> planned_;
+    std::map<std::string, bool> dry_folders_;
     // Destination folders already cleared of the temporaries of dead runs.
     std::set<std::string> swept_folders_;
     // Copies awaiting their flush, read-back and the deletion of their card files.

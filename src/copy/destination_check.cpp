@@ -1,7 +1,9 @@
 #include "copy/destination_check.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <memory>
@@ -62,6 +64,20 @@ constexpr Destination kDestinations[] = {
 };
 
 }  // namespace
+
+bool FolderCouldTakeFiles(const std::string& folder) {
+    std::string at = folder;
+    for (;;) {
+        struct stat st {};
+        if (::stat(at.c_str(), &st) == 0) {
+            return S_ISDIR(st.st_mode) && ::access(at.c_str(), W_OK | X_OK) == 0;
+        }
+        // Only a missing part may be made; a file in the way (ENOTDIR) or a folder that cannot be
+        // searched stops the copy as it would stop the run.
+        if (errno != ENOENT || at.empty() || at == "/") return false;
+        at = FolderOf(at);
+    }
+}
 
 std::optional<DestinationProblem> CheckDestinations(const CopyRunSettings& settings,
                                                     const std::string& source_folder,

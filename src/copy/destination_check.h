@@ -33,6 +33,12 @@ std::optional<DestinationProblem> CheckDestinations(const CopyRunSettings& setti
                                                     const std::string& source_folder,
                                                     RunSourceKind kind);
 
+// Whether a file could be written into `folder` without writing anything now, as a dry run asks:
+// every part of it that exists is a folder, and the nearest existing one (the folder itself when
+// it exists) is writable. What only a write can tell (a full disk, an immutable folder) is not
+// foreseen.
+bool FolderCouldTakeFiles(const std::string& folder);
+
 // One line for the command-line tool.
 std::string DestinationProblemText(const DestinationProblem& problem);
 // The window's message: which destination, its path, and what to do.

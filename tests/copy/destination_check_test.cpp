@@ -1,6 +1,7 @@
 #include "copy/destination_check.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "copy/card_tree.h"
 
@@ -56,6 +57,28 @@ TEST(DestinationCheck, RefusesDestinationsOnTheCardOrHoldingTheSource) {
     EXPECT_EQ(DestinationProblemTextJa(on_card),
               "JPEG コピー先がメディアの中にあります。\r\n" + card +
                   "\r\nコピー先にはメディア以外のフォルダを指定して下さい");
+}
+
+// What a dry run foresees of a folder it would write into, creating nothing.
+TEST(DestinationCheck, DryRunFoldersThatCouldTakeFiles) {
+    TempDir tmp;
+    WriteFile(tmp / "root-file", "x");
+    WriteFile(tmp / "dest/2010", "a file where the year folder goes");
+    fs::create_directories(tmp / "dest/2011");
+    fs::create_directories(tmp / "locked");
+    fs::permissions(tmp / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    const std::pair<std::string, bool> cases[] = {
+        {tmp / "dest/2011", true},
+        {tmp / "dest/2012/05", true},  // made by the run below a writable folder
+        {tmp / "root-file", false},
+        {tmp / "root-file/2010", false},
+        {tmp / "dest/2010/05", false},
+        {tmp / "locked/2010", ::geteuid() == 0},  // root writes anywhere
+    };
+    for (const auto& [folder, could] : cases)
+        EXPECT_EQ(FolderCouldTakeFiles(folder), could) << folder;
+    EXPECT_FALSE(fs::exists(tmp / "dest/2012"));
+    fs::permissions(tmp / "locked", fs::perms::owner_all);
 }
 
 }  // namespace
