@@ -9,9 +9,7 @@
 #include "app/card_watcher.h"
 #include "app/frm_dc_main.h"
 #include "app/main_commands.h"
-#include "support/dialog_service.h"
-#include "support/ini_file.h"
-#include "support/volumes.h"
+#include "app/window_fixture.h"
 
 using namespace pelko;
 namespace fs = std::filesystem;
@@ -29,12 +27,9 @@ QString Q(std::string_view text) {
 class TestMainWindowRun : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<test::TempDir> dir_;
-    ScriptedDialogService dialogs_;
-    FixedVolumeSource volumes_;
+    test::WindowFixture f;
 
-    std::string Home() const { return *dir_ / "home"; }
-    std::string Out() const { return *dir_ / "out"; }
+    std::string Out() const { return f.Path("out"); }
 
     // A window as a returning user left it: destinations chosen, year folders, date-time names.
     std::unique_ptr<TFrmDCMain> MakeWindow(const std::string& extra_ini = {},
@@ -43,13 +38,9 @@ class TestMainWindowRun : public QObject {
             "[FrmDCMain]\r\nWindowMaxmized=0\r\nAppVer=141\r\nDestRaw=" + Out() +
             "/raw\r\nDestJpg=" + Out() + "/jpg\r\nDestOther=" + Out() +
             "/other\r\nMakeFolder=3\r\nFileName=2\r\n" + extra_ini;
-        if (!fs::exists(Home() + "/TESTPC.ini")) test::WriteFile(Home() + "/TESTPC.ini", ini);
-        TMainContext context;
-        context.dialogs = &dialogs_;
-        context.volumes = &volumes_;
-        context.app_folder = Home();
-        context.temp_folder = Home();
-        context.computer_name = "TESTPC";
+        if (!f.Exists("TESTPC.ini")) test::WriteFile(f.IniPath(), ini);
+        TMainContext context = f.Context();
+        context.clock = nullptr;  // runs time their batches by the real clock
         context.run_seams = seams;
         auto window = std::make_unique<TFrmDCMain>(context);
         window->show();
@@ -61,27 +52,27 @@ class TestMainWindowRun : public QObject {
         QStringList lines;
         for (int i = 0; i < window.grdListModel->RowCount(); ++i)
             lines << test::RowLine(window.grdListModel->Row(i));
-        lines.replaceInStrings(QString::fromStdString(*dir_ / source + "/"),
-                               QString::fromStdString(*dir_ / twin + "/"));
+        lines.replaceInStrings(QString::fromStdString(f.Path(source) + "/"),
+                               QString::fromStdString(f.Path(twin) + "/"));
         return lines.replaceInStrings(QString::fromStdString(Out()),
-                                      QString::fromStdString(*dir_ / "cli-out"));
+                                      QString::fromStdString(f.Path("cli-out")));
     }
     // The tool's arguments for the window's settings, into `out`.
     std::string CliArgs(const std::string& source, const std::string& out = "cli-out") const {
-        const std::string to = *dir_ / out;
+        const std::string to = f.Path(out);
         return source + " --raw " + to + "/raw --jpeg " + to + "/jpg --other " + to +
                "/other --folder-mode 3 --name-mode 2";
     }
     // A generated card in `folder`, the only removable volume.
     void InsertCard(const std::string& folder, int copies = 6) {
-        test::MakeCard(*dir_ / folder, copies);
+        test::MakeCard(f.Path(folder), copies);
         Mount(folder);
     }
     void Mount(const std::string& folder) {
         MountedVolume card;
-        card.mount_point = *dir_ / folder;
+        card.mount_point = f.Path(folder);
         card.removable = true;
-        volumes_.SetVolumes({card});
+        f.volumes.SetVolumes({card});
     }
     // Presses the copy button and waits for the run to end.
     static bool RunCard(TFrmDCMain& w, int timeout_ms = 20000) {
@@ -105,12 +96,9 @@ class TestMainWindowRun : public QObject {
 
   private slots:
     void init() {
-        dir_ = std::make_unique<test::TempDir>();
-        for (const char* folder : {"out/raw", "out/jpg", "out/other", "home"})
-            fs::create_directories(*dir_ / folder);
-        qputenv("PELKOCOPY_HOME", QByteArray::fromStdString(Home()));
-        dialogs_ = ScriptedDialogService();
-        volumes_.SetVolumes({});
+        f.Reset();
+        for (const char* folder : {"out/raw", "out/jpg", "out/other"})
+            f.Folder(folder);
     }
 
     // The run's progress is the window's title, nowhere else, and leaves with the run.
@@ -139,7 +127,7 @@ class TestMainWindowRun : public QObject {
     // The copy button runs the card: the tool's rows, coloured by outcome; busy while it runs.
     void cardRunThroughTheWindow() {
         InsertCard("a");
-        test::MakeCard(*dir_ / "b");
+        test::MakeCard(f.Path("b"));
         auto w = MakeWindow();
         QVERIFY(w->btnExecute->isEnabled());
         QTest::mouseClick(w->btnExecute, Qt::LeftButton);
@@ -148,7 +136,7 @@ class TestMainWindowRun : public QObject {
         QVERIFY(Idle(*w));
         QVERIFY(w->btnExecute->isEnabled());
 
-        QCOMPARE(GridLinesAs(*w, "a", "b"), test::CliRows(CliArgs(*dir_ / "b/DCIM")));
+        QCOMPARE(GridLinesAs(*w, "a", "b"), test::CliRows(CliArgs(f.Path("b/DCIM"))));
         QCOMPARE(w->StatusPanel(1)->text(), QString("11 / 11"));
         QCOMPARE(w->pbBar->value(), 11);
         // The file of no kind stayed on the card, and the window says so.
@@ -177,30 +165,30 @@ class TestMainWindowRun : public QObject {
         QFETCH(bool, confirm);
         QFETCH(bool, pick);
         QFETCH(int, questions);
-        test::MakeCard(*dir_ / "folder");
-        test::MakeCard(*dir_ / "twin");
-        auto w = MakeWindow("DirSelUser=" + *dir_ / "before" + "\r\n");
-        dialogs_.QueueProcessing(kind);
-        dialogs_.QueueAnswer(confirm ? MsgAnswer::kYes : MsgAnswer::kNo);
-        dialogs_.QueueFolder(pick ? std::optional<std::string>(*dir_ / "folder") : std::nullopt);
+        test::MakeCard(f.Path("folder"));
+        test::MakeCard(f.Path("twin"));
+        auto w = MakeWindow("DirSelUser=" + f.Path("before") + "\r\n");
+        f.dialogs.QueueProcessing(kind);
+        f.dialogs.QueueAnswer(confirm ? MsgAnswer::kYes : MsgAnswer::kNo);
+        f.dialogs.QueueFolder(pick ? std::optional<std::string>(f.Path("folder")) : std::nullopt);
         w->btnReNameClick();
         if (pick) QVERIFY(RunEnded(*w));
         QVERIFY(Idle(*w));
 
-        const auto& asked = dialogs_.asked();
+        const auto& asked = f.dialogs.asked();
         QCOMPARE(static_cast<int>(asked.size()), questions);
         QCOMPARE(asked[0].dialog, ScriptedDialogService::Dialog::kSelectProcessing);
         if (questions >= 2) {
             QCOMPARE(asked[1].buttons, MsgButtons::kYesNo);
             QCOMPARE(Q(asked[1].text), Q(FolderCommandConfirmation(kind == 0)));
         }
-        if (questions >= 3) QCOMPARE(Q(asked[2].text), QString::fromStdString(*dir_ / "before"));
-        QCOMPARE(Q(IniFile(Home() + "/TESTPC.ini").ReadString("FrmDCMain", "DirSelUser", "")),
-                 QString::fromStdString(pick ? *dir_ / "folder" : *dir_ / "before"));
+        if (questions >= 3) QCOMPARE(Q(asked[2].text), QString::fromStdString(f.Path("before")));
+        QCOMPARE(Q(IniFile(f.IniPath()).ReadString("FrmDCMain", "DirSelUser", "")),
+                 QString::fromStdString(pick ? f.Path("folder") : f.Path("before")));
         QCOMPARE(w->grdListModel->RowCount(), pick ? 11 : 0);
         if (pick && kind == 1) {
             QCOMPARE(GridLinesAs(*w, "folder", "twin"),
-                     test::CliRows(CliArgs(*dir_ / "twin") + " --rename"));
+                     test::CliRows(CliArgs(f.Path("twin")) + " --rename"));
         }
         for (int i = 0; pick && kind == 0 && i < w->grdListModel->RowCount(); ++i) {
             const TResultRow& row = w->grdListModel->Row(i);
@@ -223,30 +211,30 @@ class TestMainWindowRun : public QObject {
     void refusedDestinations() {
         QFETCH(QString, jpeg);
         QFETCH(QString, message);
-        test::MakeCard(*dir_ / "folder");
-        const std::string dest = jpeg.isEmpty() ? std::string() : *dir_ / jpeg.toStdString();
+        test::MakeCard(f.Path("folder"));
+        const std::string dest = jpeg.isEmpty() ? std::string() : f.Path(jpeg.toStdString());
         auto w = MakeWindow();
         w->lblDestJpg->SetPath(QString::fromStdString(dest));
-        dialogs_.QueueProcessing(0);
-        dialogs_.QueueAnswer(MsgAnswer::kYes);
-        dialogs_.QueueFolder(*dir_ / "folder");
+        f.dialogs.QueueProcessing(0);
+        f.dialogs.QueueAnswer(MsgAnswer::kYes);
+        f.dialogs.QueueFolder(f.Path("folder"));
         w->btnReNameClick();
         QVERIFY(Idle(*w));
-        QCOMPARE(dialogs_.asked().back().kind, MsgKind::kError);
-        QVERIFY(Q(dialogs_.asked().back().text).startsWith(message));
+        QCOMPARE(f.dialogs.asked().back().kind, MsgKind::kError);
+        QVERIFY(Q(f.dialogs.asked().back().text).startsWith(message));
         QCOMPARE(w->grdListModel->RowCount(), 0);
         QVERIFY(fs::is_empty(Out() + "/raw"));
     }
 
     // A card with nothing to copy says so, and the window is idle again.
     void emptyCardSaysSo() {
-        fs::create_directories(*dir_ / "card/DCIM/100PENTX");
-        test::WriteFile(*dir_ / "card/DCIM/PHOT0001.JPG", "x");
+        fs::create_directories(f.Path("card/DCIM/100PENTX"));
+        test::WriteFile(f.Path("card/DCIM/PHOT0001.JPG"), "x");
         Mount("card");
         auto w = MakeWindow();
         QVERIFY(RunCard(*w));
-        QCOMPARE(dialogs_.asked().size(), std::size_t{1});
-        QCOMPARE(Q(dialogs_.asked()[0].text),
+        QCOMPARE(f.dialogs.asked().size(), std::size_t{1});
+        QCOMPARE(Q(f.dialogs.asked()[0].text),
                  QString::fromUtf8("メディアへファイルが存在しませんでした"));
         QVERIFY(Idle(*w));
         QVERIFY(w->btnExecute->isEnabled());
@@ -275,7 +263,7 @@ class TestMainWindowRun : public QObject {
         QCOMPARE(w->StatusPanel(2)->text(), QString::fromUtf8("　　コピー処理を中止しました"));
         QCOMPARE(w->grdListModel->RowCount(), 0);
         QVERIFY(fs::is_empty(Out() + "/jpg") && fs::is_empty(Out() + "/raw"));
-        QVERIFY(fs::exists(*dir_ / "card/DCIM/100PENTX/IMGP0002.JPG"));
+        QVERIFY(fs::exists(f.Path("card/DCIM/100PENTX/IMGP0002.JPG")));
     }
 
     void escAndCloseDuringARun() {
@@ -299,10 +287,10 @@ class TestMainWindowRun : public QObject {
 
         // Closing: No keeps the run and the window; Yes stops, commits, then saves.
         w->btnExecuteClick();
-        dialogs_.QueueAnswer(MsgAnswer::kNo);
+        f.dialogs.QueueAnswer(MsgAnswer::kNo);
         QVERIFY(!w->close());
         QVERIFY(w->Commands().Runs().Running());
-        dialogs_.QueueAnswer(MsgAnswer::kYes);
+        f.dialogs.QueueAnswer(MsgAnswer::kYes);
         QVERIFY(w->close());
         QVERIFY(!w->Commands().Runs().Running());
         for (int i = 0; i < w->grdListModel->RowCount(); ++i)

@@ -20,25 +20,6 @@ class TestWidgets : public QObject {
     Q_OBJECT
 
   private slots:
-    // The combo applies the history rule of the settings value (tested there) to its list and
-    // shows the trimmed text; it keeps at most a hundred lines.
-    void sortComboCommitRule() {
-        TSortCombo combo;
-        combo.SetLines({"a", "b"});
-        combo.setEditText("  b \t");
-        combo.Commit();
-        QCOMPARE(combo.Lines(), (QStringList{"b", "a"}));
-        QCOMPARE(combo.currentText(), QString("b"));
-        combo.setEditText("   ");
-        combo.Commit();
-        QCOMPARE(combo.Lines(), (QStringList{"b", "a"}));
-        QStringList many;
-        for (int i = 0; i < 150; ++i)
-            many << QString::number(i);
-        combo.SetLines(many);
-        QCOMPARE(combo.count(), 100);
-    }
-
     void sortComboCommitsWhenTheEditEnds() {
         QWidget window;
         auto* combo = new TSortCombo(&window);
@@ -57,6 +38,12 @@ class TestWidgets : public QObject {
         QCOMPARE(combo->currentText(), QString("xyz"));
         other->setFocus();
         QTRY_COMPARE(combo->Lines(), (QStringList{"xyz", "a"}));
+        // The commit rule itself is the settings value's; the combo keeps at most a hundred lines.
+        QStringList many;
+        for (int i = 0; i < 150; ++i)
+            many << QString::number(i);
+        combo->SetLines(many);
+        QCOMPARE(combo->count(), 100);
     }
 
     // A row's colours follow its outcomes, not its texts: a failed removal marks the whole row,
@@ -82,18 +69,6 @@ class TestWidgets : public QObject {
             const QVariant shown = model.data(model.index(0, column), Qt::BackgroundRole);
             QCOMPARE(shown.isValid() ? shown.value<QColor>() : QColor(), background);
         }
-    }
-
-    void gridRowsChangeInPlaceAndReset() {
-        TResultGridModel model;
-        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-        const int at = model.AppendRow(Row(TCopyOutcome::coWorking, TDeleteOutcome::doNone));
-        model.SetRow(at, Row(TCopyOutcome::coCopied, TDeleteOutcome::doDeleted));
-        model.SetRow(7, Row(TCopyOutcome::coFailed, TDeleteOutcome::doNone));  // out of range
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(model.data(model.index(0, 2), Qt::DisplayRole).toString(), QString("OK"));
-        model.Clear();
-        QCOMPARE(model.rowCount(), 0);
     }
 
     // The grid holds 100,000 rows and follows the last one (how fast: bench_window grid).

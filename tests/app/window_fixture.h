@@ -13,6 +13,7 @@
 #include "app/frm_dc_main.h"
 #include "common/test_util.h"
 #include "support/ini_file.h"
+#include "support/volumes.h"
 
 namespace pelko::test {
 
@@ -32,6 +33,7 @@ struct WindowFixture {
     ScriptedDialogService dialogs;
     RecordingShell shell;
     ManualClock clock{DateTime{2026, 12, 6, 19, 27, 5, 0}};
+    FixedVolumeSource volumes;  // no card unless a test mounts one
 
     // A new application folder; PELKOCOPY_HOME points the tool's runs at it too.
     void Reset() {
@@ -40,6 +42,7 @@ struct WindowFixture {
         QDir(home->path()).mkpath("tmp");
         dialogs = ScriptedDialogService();
         shell.opened.clear();
+        volumes.SetVolumes({});
     }
     std::string Home() const { return home->path().toStdString(); }
     std::string Path(const std::string& name) const { return Home() + "/" + name; }
@@ -50,6 +53,7 @@ struct WindowFixture {
         context.dialogs = &dialogs;
         context.shell = &shell;
         context.clock = &clock;
+        context.volumes = &volumes;
         context.app_folder = Home();
         context.temp_folder = Path("tmp");
         context.computer_name = kComputer;
