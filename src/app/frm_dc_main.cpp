@@ -16,6 +16,7 @@
 #include "app/main_commands.h"
 #include "app/main_lifecycle.h"
 #include "app/main_rules.h"
+#include "app/naming_commands.h"
 #include "app/qt_dialog_service.h"
 #include "copy/run_context.h"
 #include "naming/camera_model.h"
@@ -123,6 +124,7 @@ TFrmDCMain::TFrmDCMain(TMainContext context, QWidget* parent)
     context_.shell = shell_;
     context_.clock = clock_;
     lifecycle_ = std::make_unique<TMainLifecycle>(*this, context_);
+    naming_ = std::make_unique<TNamingCommands>(*this, *lifecycle_, context_);
     commands_ = std::make_unique<TMainCommands>(*this, context_.volumes);
     FormCreate();
     tmrDriveCheck->start();
@@ -499,6 +501,20 @@ void TFrmDCMain::WireHandlers() {
     for (TSortCombo* user : {cboUserFolder, cboUserFmt}) {
         connect(user, &QComboBox::currentTextChanged, this, &TFrmDCMain::cboUserFmtClick);
     }
+    connect(cboCopySet, &QComboBox::activated, this, [this](int index) {
+        naming_->ApplyCopySet(cboCopySet->itemText(index).toStdString());
+    });
+    connect(btnAddCopySet, &QAbstractButton::clicked, this, [this] { naming_->AddCopySet(); });
+    connect(btnOverwriteCopySet, &QAbstractButton::clicked, this,
+            [this] { naming_->OverwriteCopySet(); });
+    connect(btnDelCopySet, &QAbstractButton::clicked, this, [this] { naming_->DeleteCopySet(); });
+    connect(btnDelFlder, &QAbstractButton::clicked, this,
+            [this] { naming_->DeleteHistoryEntry(true); });
+    connect(btnDelFmt, &QAbstractButton::clicked, this,
+            [this] { naming_->DeleteHistoryEntry(false); });
+    connect(btnFmtHelp, &QAbstractButton::clicked, this, [this] { naming_->OpenFormatHelp(); });
+    connect(btnCheckModelName, &QAbstractButton::clicked, this,
+            [this] { naming_->CheckModelName(); });
     // Keyboard events reach the window before its controls, also those added later.
     WatchKeys(this);
 }
@@ -716,6 +732,12 @@ void TFrmDCMain::ShowMode(bool mode) {
           static_cast<QWidget*>(lblAkCap), static_cast<QWidget*>(btnOpenMDB)}) {
         statistics->setVisible(mode);
     }
+}
+
+void TFrmDCMain::ShowCopySets(const std::vector<std::string>& names) {
+    const QSignalBlocker block(cboCopySet);
+    cboCopySet->SetLines(ToQt(names));
+    cboCopySet->setCurrentIndex(0);
 }
 
 void TFrmDCMain::ShowCutoff(const DateTime& cutoff) {

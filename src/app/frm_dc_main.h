@@ -35,6 +35,7 @@ namespace pelko {
 
 class TMainCommands;
 class TMainLifecycle;
+class TNamingCommands;
 
 class TFrmDCMain : public QMainWindow, public IMainView {
     Q_OBJECT
@@ -53,6 +54,8 @@ class TFrmDCMain : public QMainWindow, public IMainView {
     TMainLifecycle& Lifecycle() { return *lifecycle_; }
     // The card detection and the copy and folder commands.
     TMainCommands& Commands() { return *commands_; }
+    // The copy sets, history delete buttons, format help and model check.
+    TNamingCommands& Naming() { return *naming_; }
 
     // Status bar panel 0..3 (panel 0 reads "処理").
     QLabel* StatusPanel(int index) const {
@@ -138,6 +141,7 @@ class TFrmDCMain : public QMainWindow, public IMainView {
     void ShowMemo(const std::string& text) override;
     void ShowMode(bool mode) override;
     void ShowCutoff(const DateTime& cutoff) override;
+    void ShowCopySets(const std::vector<std::string>& names) override;
     // The first-show restore has run.
     bool FirstShowDone() const;
 
@@ -188,6 +192,7 @@ class TFrmDCMain : public QMainWindow, public IMainView {
     IShell* shell_ = nullptr;
     const IClock* clock_ = nullptr;
     std::unique_ptr<TMainLifecycle> lifecycle_;
+    std::unique_ptr<TNamingCommands> naming_;
     // Before the lifecycle in destruction: a run still going is stopped and committed while the
     // controls exist.
     std::unique_ptr<TMainCommands> commands_;

@@ -77,6 +77,7 @@ void TMainLifecycle::Create() {
     restored_.mode = ini_.ReadBool("Mode", false);
     restored_.mode_sp_user = ini_.ReadBool("ModeSpUser", false);
     list_paths_ = MakeListFilePaths(app_, restored_.mode, context_.computer_name);
+    copy_sets_.emplace(list_paths_.copy_set_list, list_paths_.copy_set_ini);
     view_.ShowMode(restored_.mode);
     current_shot_date_ = context_.clock->Now().DateText();
 
@@ -97,6 +98,9 @@ bool TMainLifecycle::Show() {
     }
     view_.ShowLayout(ReadLayout());
     view_.ShowSettings(restored_);
+    // The displayed set is not applied: the window keeps what its own settings file holds.
+    copy_sets_->Load(restored_.copy);
+    view_.ShowCopySets(copy_sets_->Names());
 
     if (restored_.mode || restored_.mode_sp_user) {
         ShotCounts.k5qt = ini_mj_.ReadInteger("K5QT Count", 0);
@@ -163,13 +167,8 @@ void TMainLifecycle::WriteLayout(const MainWindowLayout& layout) {
 }
 
 void TMainLifecycle::ReportProblems(const std::vector<SettingsProblem>& problems) {
-    if (problems.empty()) return;
-    std::string text = "保存された設定のうち、次の項目は使用できないため空にしました。";
-    for (const SettingsProblem& problem : problems) {
-        text += "\n・" + (problem.key.empty() ? std::string("設定ファイル") : problem.key) + "：" +
-                SettingsProblemTextJa(problem);
-    }
-    context_.dialogs->Information("PelkoCopy", text);
+    if (!problems.empty())
+        context_.dialogs->Information("PelkoCopy", SettingsProblemsTextJa(problems));
 }
 
 MainWindowSettings TMainLifecycle::Settings() const {
@@ -203,6 +202,9 @@ void TMainLifecycle::Close() {
 
     const MainWindowSettings settings = Settings();
     SaveHistories(list_paths_, settings);
+    // The displayed set always takes the settings in force at close.
+    copy_sets_->SaveList();
+    if (!copy_sets_->Displayed().empty()) copy_sets_->Save(copy_sets_->Displayed(), settings.copy);
     WriteMainWindowSettings(ini_, settings);
     const MainWindowLayout layout = view_.GatherLayout();
     WriteLayout(layout);

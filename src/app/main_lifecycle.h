@@ -4,10 +4,12 @@
 // its closing saves, with the files and keys of the application folder. Works on the settings
 // value through the window's view, so its rules are tested without widgets.
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/main_view.h"
+#include "copy/copy_sets.h"
 #include "copy/copy_settings.h"
 #include "naming/destination.h"
 #include "support/setting.h"
@@ -42,6 +44,8 @@ class TMainLifecycle {
     bool Mode() const { return restored_.mode; }
     bool ModeSpUser() const { return restored_.mode_sp_user; }
     const ListFilePaths& ListPaths() const { return list_paths_; }
+    // The copy sets, listed from the first show on.
+    CopySetList& CopySets() { return *copy_sets_; }
     TSetting& Ini() { return ini_; }
 
     // The date texts a run starts from (LastCopyCutoff, NewestFileDate, CurrentShotDate), and
@@ -65,6 +69,7 @@ class TMainLifecycle {
     // Mode, ModeSpUser, the file kinds and AppVer as read; the controls' fields as restored.
     MainWindowSettings restored_;
     ListFilePaths list_paths_;
+    std::optional<CopySetList> copy_sets_;
     std::string last_copy_cutoff_;
     std::string newest_file_date_;
     std::string current_shot_date_;

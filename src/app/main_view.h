@@ -56,6 +56,8 @@ class IMainView {
     virtual void ShowMode(bool mode) = 0;
     // The cut-off in the two pickers.
     virtual void ShowCutoff(const DateTime& cutoff) = 0;
+    // The copy-set names, the displayed one first.
+    virtual void ShowCopySets(const std::vector<std::string>& names) = 0;
 };
 
 }  // namespace pelko

@@ -23,6 +23,7 @@
 #include "cli/row_text.h"
 #include "cli/usage.h"
 #include "copy/copy_run.h"
+#include "copy/copy_sets.h"
 #include "copy/copy_settings.h"
 #include "copy/destination_check.h"
 #include "copy/run_context.h"
@@ -222,7 +223,24 @@ int RunImport(const Args& args, const ProgramFacts& facts, std::ostream& out, st
     const SystemClock clock;
     const DateTime now = clock.Now();
     MainWindowSettings settings;
+    o.settings = o.settings || o.copy_set.has_value();  // a copy set lives beside the settings
     if (o.settings && !LoadWindowSettings(settings, o, facts, err)) return 1;
+    if (o.copy_set) {
+        std::vector<std::string> known;
+        std::vector<SettingsProblem> problems;
+        if (!ApplyStoredCopySet(settings, facts.app_folder, facts.computer_name, *o.copy_set, known,
+                                problems)) {
+            std::string names;
+            for (const std::string& name : known)
+                names += (names.empty() ? "" : ", ") + name;
+            return Usage(err, "no copy set named \"" + *o.copy_set +
+                                  "\" (copy sets: " + (names.empty() ? "none" : names) + ")");
+        }
+        for (const SettingsProblem& problem : problems)
+            err << "pelkocopy-cli import: copy set " << *o.copy_set << ": "
+                << SettingsProblemText(problem) << "\n";
+        if (!problems.empty()) return 1;
+    }
 
     for (const auto& [kind, list] : o.extensions) {
         const std::vector<std::string> refused = settings.file_kinds.Add(kind, list);

@@ -21,7 +21,7 @@ struct ImportOptions {
     std::optional<std::string> source;
     std::optional<std::string> dest_raw, dest_jpg, dest_other;
     std::optional<int> folder_mode, name_mode;
-    std::optional<std::string> user_folder, user_format, cutoff;
+    std::optional<std::string> user_folder, user_format, cutoff, copy_set;
     // Given on the command line (either way), else taken from the settings or off.
     std::optional<bool> exif_date, skip_older, remove;
     bool rename = false;
@@ -87,6 +87,8 @@ inline constexpr ImportOption kImportOptionTable[] = {
      ImportOptionKind::kFlag, nullptr, nullptr, &ImportOptions::mode_sp_user},
     {{"--settings", "", "start from the window's settings; options given here win"},
      ImportOptionKind::kFlag, nullptr, nullptr, &ImportOptions::settings},
+    {{"--copy-set", "NAME", "with --settings (implied): apply the window's copy set NAME"},
+     ImportOptionKind::kText, &ImportOptions::copy_set},
     {{"--raw-ext", "LIST", "comma-separated extensions added to the RAW kind, e.g. .cr3,.srw"},
      ImportOptionKind::kExtensions, nullptr, nullptr, nullptr, nullptr, TFileKind::fkRaw},
     {{"--jpeg-ext", "LIST", "comma-separated extensions added to the JPEG kind"},

@@ -84,6 +84,23 @@ std::string CommitHistoryEntry(std::vector<std::string>& history, std::string_vi
     return text;
 }
 
+std::string DeleteHistoryEntry(std::vector<std::string>& history, std::string_view shown,
+                               std::string_view fallback) {
+    const auto found = std::find(history.begin(), history.end(), shown);
+    if (found != history.end()) history.erase(found);
+    if (history.empty()) history.emplace_back(fallback);
+    return history.front();
+}
+
+std::string SettingsProblemsTextJa(const std::vector<SettingsProblem>& problems) {
+    std::string text = "保存された設定のうち、次の項目は使用できないため空にしました。";
+    for (const SettingsProblem& problem : problems) {
+        text += "\n・" + (problem.key.empty() ? std::string("設定ファイル") : problem.key) + "：" +
+                SettingsProblemTextJa(problem);
+    }
+    return text;
+}
+
 std::optional<DateTime> ParseStoredDateTime(std::string_view text) {
     text = TrimControl(text);
     // The year has its four digits; month, day and the time may lack their leading zeros.
@@ -275,18 +292,18 @@ CopySettings ReadCopySet(const IniFile& ini, std::string_view name,
     return c;
 }
 
-void WriteCopySet(const IniFile& ini, std::string_view name, const CopySettings& c) {
-    ini.WriteString(name, "DestRow", c.dest_raw);
-    ini.WriteString(name, "DestJpg", c.dest_jpg);
-    ini.WriteString(name, "DestOth", c.dest_other);
-    ini.WriteInteger(name, "MakeFolderIdx", c.folder_mode);
+bool WriteCopySet(const IniFile& ini, std::string_view name, const CopySettings& c) {
+    bool written = ini.WriteString(name, "DestRow", c.dest_raw);
+    written = ini.WriteString(name, "DestJpg", c.dest_jpg) && written;
+    written = ini.WriteString(name, "DestOth", c.dest_other) && written;
+    written = ini.WriteInteger(name, "MakeFolderIdx", c.folder_mode) && written;
     if (c.folder_mode == kFolderModeUser || c.folder_mode == kFolderModeUserFormat) {
-        ini.WriteString(name, "UserFolder", c.user_folder);
+        written = ini.WriteString(name, "UserFolder", c.user_folder) && written;
     }
-    ini.WriteInteger(name, "FileNameIdx", c.file_name_mode);
+    written = ini.WriteInteger(name, "FileNameIdx", c.file_name_mode) && written;
     if (c.file_name_mode == kFileNameModeUserFormat)
-        ini.WriteString(name, "UserFormat", c.user_format);
-    ini.WriteBool(name, "ReMove", c.remove_after_copy);
+        written = ini.WriteString(name, "UserFormat", c.user_format) && written;
+    return ini.WriteBool(name, "ReMove", c.remove_after_copy) && written;
 }
 
 }  // namespace pelko

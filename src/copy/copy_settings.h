@@ -114,8 +114,9 @@ void WriteMainWindowSettings(TSetting& ini, const MainWindowSettings& settings);
 CopySettings ReadCopySet(const IniFile& ini, std::string_view name,
                          std::vector<SettingsProblem>* problems);
 // Writes the set's keys; "UserFolder" only for folder modes 1 and 2 and "UserFormat" only for
-// file-name mode 1, so that a skipped key keeps the value of an earlier save.
-void WriteCopySet(const IniFile& ini, std::string_view name, const CopySettings& settings);
+// file-name mode 1, so that a skipped key keeps the value of an earlier save. False when a key
+// could not be written.
+bool WriteCopySet(const IniFile& ini, std::string_view name, const CopySettings& settings);
 
 // The histories' entries when their files do not exist yet.
 std::vector<std::string> DefaultUserFolderHistory();
@@ -136,6 +137,16 @@ inline constexpr std::size_t kHistoryMaxEntries = 100;
 // what the next start selects).
 std::string CommitHistoryEntry(std::vector<std::string>& history, std::string_view typed,
                                std::size_t max = kHistoryMaxEntries);
+
+// What a delete button leaves in an emptied format history.
+inline constexpr std::string_view kFormatHistoryFallback = "%Dyyyymmdd-hhnnss-%N-%P";
+// The delete button of a history box: the entry equal to `shown` goes; a history left empty gets
+// `fallback`. Returns the first entry, which the box then shows.
+std::string DeleteHistoryEntry(std::vector<std::string>& history, std::string_view shown,
+                               std::string_view fallback);
+
+// Every problem of a settings read, worded for the window's one message.
+std::string SettingsProblemsTextJa(const std::vector<SettingsProblem>& problems);
 
 // A stored cut-off as "yyyy/mm/dd hh:nn:ss": a valid date with 1- or 2-digit month, day, hour,
 // minute and second ("2026/9/1 0:00:00"), the time optional; nothing for anything else.

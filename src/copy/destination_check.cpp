@@ -74,8 +74,10 @@ bool FolderCouldTakeFiles(const std::string& folder) {
         }
         // Only a missing part may be made; a file in the way (ENOTDIR) or a folder that cannot be
         // searched stops the copy as it would stop the run.
-        if (errno != ENOENT || at.empty() || at == "/") return false;
-        at = FolderOf(at);
+        if (errno != ENOENT || at == "/" || at == ".") return false;
+        // A relative path starts in the working folder.
+        std::string parent = FolderOf(at);
+        at = parent.empty() ? std::string(1, '.') : std::move(parent);
     }
 }
 

@@ -7,8 +7,11 @@
 #include "app/destinations.h"
 #include "app/main_lifecycle.h"
 #include "app/main_rules.h"
+#include "app/naming_commands.h"
 #include "app/run_event_queue.h"
 #include "app/window_fixture.h"
+#include "exif/exif_block_builder.h"
+#include "naming/camera_model.h"
 
 using namespace pelko;
 using pelko::test::WindowFixture;
@@ -24,6 +27,7 @@ struct FakeView final : IMainView {
     std::string memo;
     std::optional<bool> mode;
     std::optional<DateTime> cutoff;
+    std::vector<std::string> copy_sets;
 
     void GatherSettings(MainWindowSettings& s) const override {
         const MainWindowSettings read = s;
@@ -47,6 +51,7 @@ struct FakeView final : IMainView {
     void ShowMemo(const std::string& text) override { memo = text; }
     void ShowMode(bool on) override { mode = on; }
     void ShowCutoff(const DateTime& c) override { cutoff = c; }
+    void ShowCopySets(const std::vector<std::string>& names) override { copy_sets = names; }
 };
 
 // A lifecycle over a fake view, created and shown.
@@ -146,6 +151,57 @@ class TestMainRules : public QObject {
         QCOMPARE(w.view.shown.folder_history, saved.folder_history);
         QVERIFY(w.view.shown.exif_date && w.view.shown.setting_lock && !w.view.shown.skip_older);
         QVERIFY(f.shell.opened.empty());  // no Readme at a later start
+    }
+
+    // The copy-set commands, the history delete buttons, the help and the model check, each
+    // with the answers a user gives; what the dialogs said, in order.
+    void namingCommandsFollowTheirRules() {
+        const std::string card = f.Folder("card");
+        test::ExifBlockBuilder exif(false);
+        exif.Ascii(0, 0x0110, "PENTAX K20D");
+        test::WriteFile(card + "/IMGP0123.JPG", exif.Jpeg());
+        Window w(f);
+        TNamingCommands naming(w.view, w.life, w.context);
+        QCOMPARE(w.view.copy_sets, Rows{"Default"});  // a first start
+        w.view.shown.copy.dest_raw = "/trip";
+        f.dialogs.QueueInput("Trip");
+        naming.AddCopySet();
+        f.dialogs.QueueInput(" Trip ");  // known: saved again, the order kept
+        naming.AddCopySet();
+        for (const char* typed : {"   ", "a\tb", "a] ;c"}) {
+            f.dialogs.QueueInput(typed);
+            naming.AddCopySet();
+        }
+        QCOMPARE(w.view.copy_sets, (Rows{"Trip", "Default"}));
+        naming.ApplyCopySet("Default");
+        QCOMPARE(w.view.copy_sets, (Rows{"Default", "Trip"}));
+        QVERIFY(w.view.shown.copy.dest_raw.empty());
+        f.dialogs.QueueAnswer(MsgAnswer::kYes);
+        naming.DeleteCopySet();  // the next set is applied at once
+        QCOMPARE(w.view.copy_sets, Rows{"Trip"});
+        QCOMPARE(w.view.shown.copy.dest_raw, std::string("/trip"));
+        naming.DeleteCopySet();  // the last set stays, nothing asked
+        naming.DeleteHistoryEntry(false);
+        QCOMPARE(w.view.shown.format_history, Rows{std::string(kFormatHistoryFallback)});
+        naming.OpenFormatHelp();
+        QCOMPARE(f.shell.opened.back(), f.Path("FmtHelp.txt"));
+        f.dialogs.QueueFile(card + "/IMGP0123.JPG");
+        f.dialogs.QueueAnswer(MsgAnswer::kYes);
+        f.dialogs.QueueInput(" K2 ");
+        naming.CheckModelName();
+        QCOMPARE(GetModelName(card + "/IMGP0123.JPG", {f.Home()}), std::string("K2"));
+        Rows said;
+        for (const auto& asked : f.dialogs.asked())
+            said.push_back(asked.text.substr(0, asked.text.find("\r\n")));
+        QCOMPARE(said,
+                 (Rows{"設定名を入力して下さい", "保存しました", "設定名を入力して下さい", "Trip",
+                       "設定名を入力して下さい", "保存をキャンセルしました",
+                       "設定名を入力して下さい", "設定名に制御文字は使えません",
+                       "設定名を入力して下さい", "この設定名は使えません。別の名前を入力して下さい",
+                       "表示の設定を削除しますか？", "", "■転送後ファイル名のサンプル",
+                       "PENTAX K20D　の別名を入力して下さい", "K2　の別名で保存しました"}));
+        w.life.Close();
+        QCOMPARE(test::ReadFile(f.Path("Data/UCopySet.txt")), std::string("Trip\r\n"));
     }
 
     // Picked, newest a run saw ("" none), stored at close.

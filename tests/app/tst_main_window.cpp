@@ -337,6 +337,18 @@ class TestMainWindow : public QObject {
                                       {"LastCopyDateTime", "2026/11/03 10:00:02"},
                                       {"AppVer", "141"}});
         test::WriteFile(ini, test::ReadFile(ini) + "[FileKinds]\r\nOther=.thm\r\n");
+        test::WriteFile(f.Path("Data/UCopySet.txt"), "Default\r\nTrip\r\n");
+        test::WriteFile(f.Path("Data/UCopySet.ini"),
+                        "[Trip]\r\nDestRow=" + f.Folder("T") + "\r\nDestJpg=" + f.Path("T") +
+                            "\r\nDestOth=" + f.Path("T") +
+                            "\r\nMakeFolderIdx=4\r\nFileNameIdx=3\r\n");
+        const auto dry_rows = [&card](TFrmDCMain& window) {
+            CopyRunContext run = window.Commands().MakeContext();
+            run.settings.dry_run = true;
+            RowCollector rows;
+            RunCopyCommand(run, rows, card + "/DCIM", RunSourceKind::rsCard);
+            return rows.Lines();
+        };
         QStringList window_rows;
         {
             TFrmDCMain window(context);
@@ -344,21 +356,43 @@ class TestMainWindow : public QObject {
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             window.cboUserFolder->setEditText("  %Dyyyy-mm  ");
             window.cboUserFmt->setEditText(U("  %C_%F-x  "));
-            CopyRunContext run = window.Commands().MakeContext();
-            run.settings.dry_run = true;
-            RowCollector rows;
-            RunCopyCommand(run, rows, card + "/DCIM", RunSourceKind::rsCard);
-            window_rows = rows.Lines();
+            window_rows = dry_rows(window);
             QVERIFY(window.close());
         }
-        const QStringList tool_rows = test::CliRows("--settings --dry-run " + card + "/DCIM");
-        QCOMPARE(window_rows, tool_rows);
+        QCOMPARE(window_rows, test::CliRows("--settings --dry-run " + card + "/DCIM"));
+        {
+            // A copy set picked in the window, and the same set named to the tool.
+            TFrmDCMain window(context);
+            window.show();
+            window.cboCopySet->setCurrentIndex(1);
+            emit window.cboCopySet->activated(1);
+            QCOMPARE(window.cboCopySet->currentText(), QString("Trip"));
+            QCOMPARE(dry_rows(window),
+                     test::CliRows("--copy-set Trip --dry-run " + card + "/DCIM"));
+            QVERIFY(window.close());
+        }
         const QString rows = window_rows.join('\n');
         QVERIFY(rows.contains(QString::fromStdString("/2026-11/不明_IMGP0004-x.JPG")));
         // The stored cut-off skips the two files dated at or before it.
         QCOMPARE(rows.count(U("最終取得日時以前のファイル")), 2);
         // The settings file's own extensions: the thumbnail goes with the movies.
         QVERIFY(rows.contains(QRegularExpression("/MOV/[0-9-]+/不明_IMGP0001-x.THM")));
+    }
+
+    // The naming buttons reach their commands (whose rules are tst_main_rules' tables).
+    void namingButtonsAreWired() {
+        auto w = MakeWindow({{"FileName", "1"}});
+        QVERIFY(w);
+        QCOMPARE(w->cboCopySet->currentText(), QString("Default"));
+        f.dialogs.QueueInput("Trip");
+        QTest::mouseClick(w->btnAddCopySet, Qt::LeftButton);
+        QCOMPARE(w->cboCopySet->Lines(), (QStringList{"Trip", "Default"}));
+        QTest::mouseClick(w->btnDelFmt, Qt::LeftButton);
+        QCOMPARE(w->cboUserFmt->currentText(), QString(kFormatHistoryFallback.data()));
+        QTest::mouseClick(w->btnFmtHelp, Qt::LeftButton);
+        QCOMPARE(f.shell.opened, std::vector<std::string>{f.Path("FmtHelp.txt")});
+        QTest::mouseClick(w->btnCheckModelName, Qt::LeftButton);  // the file choice cancelled
+        QCOMPARE(f.dialogs.asked().back().dialog, ScriptedDialogService::Dialog::kOpenFile);
     }
 
     // Every file of the application folder is taken from the folder the window was given, whatever

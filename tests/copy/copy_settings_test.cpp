@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include "common/test_util.h"
+#include "copy/copy_sets.h"
 #include "naming/list_file.h"
+#include "support/text.h"
 
 namespace pelko {
 namespace {
@@ -149,6 +151,88 @@ TEST_F(CopySettingsTest, CopySetsKeepSkippedKeysAndRefuseRelativeFolders) {
     EXPECT_EQ(ReadCopySet(ini, "Default", &problems).dest_other, "");
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_EQ(problems[0].key, "DestOth");
+}
+
+// A first start, saves under new and known names, the displayed set deleted, and the tool's view
+// of the same files.
+TEST_F(CopySettingsTest, CopySetListFollowsTheWindowsRules) {
+    const std::string list = dir_ / "Data/UCopySet.txt", ini = dir_ / "Data/UCopySet.ini";
+    std::filesystem::create_directories(dir_ / "Data");
+    const CopySettings current{"/r", "/j", "/o", 2, "%Dyymmdd", 1, "%F", false};
+    CopySetList sets(list, ini);
+    sets.Load(current);
+    EXPECT_EQ(sets.Names(), std::vector<std::string>{"Default"});
+    EXPECT_EQ(sets.Read("Default", nullptr), current);
+
+    ASSERT_TRUE(sets.Save("Trip", {"/r2", "/j2", "/o2", 0, "", 3, "", true}));
+    sets.MoveToTop("Trip");
+    ASSERT_TRUE(sets.Save("Default", {"/r3", "/j", "/o", 0, "", 0, "", false}));
+    EXPECT_EQ(sets.Names(), (std::vector<std::string>{"Trip", "Default"}));  // not reordered
+    EXPECT_EQ(sets.Read("Default", nullptr)->user_folder, "%Dyymmdd");       // kept from before
+    ASSERT_TRUE(sets.SaveList());
+
+    MainWindowSettings tool;
+    tool.copy.user_folder = "folder top";
+    tool.copy.user_format = "format top";
+    std::vector<std::string> known;
+    std::vector<SettingsProblem> problems;
+    ASSERT_TRUE(ApplyStoredCopySet(tool, dir_.str(), "HOST", "Trip", known, problems));
+    // Texts the set never stored leave the histories' first entries in force, as in the window.
+    EXPECT_EQ(tool.copy,
+              (CopySettings{"/r2", "/j2", "/o2", 0, "folder top", 3, "format top", true}));
+    EXPECT_FALSE(ApplyStoredCopySet(tool, dir_.str(), "HOST", "Nope", known, problems));
+    EXPECT_EQ(known, (std::vector<std::string>{"Trip", "Default"}));
+
+    EXPECT_TRUE(sets.RemoveDisplayed());
+    EXPECT_FALSE(sets.RemoveDisplayed());  // the last set stays
+    EXPECT_EQ(sets.Displayed(), "Default");
+    // An empty list with its ini file present gets "Default" again.
+    WriteFile(list, "");
+    sets.Load(current);
+    EXPECT_EQ(sets.Names(), std::vector<std::string>{"Default"});
+}
+
+// A typed set name is data: it reads back as itself or is refused.
+TEST(CopySettings, TypedSetNamesRoundTripOrAreRefused) {
+    using P = CopySetNameProblem;
+    const std::pair<std::string, std::optional<P>> cases[] = {
+        {"旅行 2026", std::nullopt},
+        {"a=b", std::nullopt},
+        {";x", std::nullopt},
+        {"  padded  ", std::nullopt},
+        {"   ", P::kEmpty},
+        {"a\nb", P::kControl},
+        {"x\x1B[2J", P::kControl},
+        {"a\u202Eb", P::kControl},
+        {std::string(10000, 'n'), P::kTooLong},
+        {"a]b", std::nullopt},
+        {"[x]", std::nullopt},
+        {"a] ;c", P::kNotSection},  // the reader would take "a" for the name
+    };
+    TempDir dir;
+    CopySetList sets(dir / "l.txt", dir / "s.ini");
+    for (const auto& [name, problem] : cases) {
+        EXPECT_EQ(CheckCopySetName(name), problem) << name;
+        if (problem) continue;
+        const std::string trimmed(TrimControl(name));
+        ASSERT_TRUE(sets.Save(trimmed, {"/r", "", "", 0, "", 0, "", false})) << name;
+        EXPECT_EQ(sets.Read(trimmed, nullptr)->dest_raw, "/r") << name;
+    }
+    EXPECT_EQ(IniFile(dir / "s.ini").ReadSections().size(), 6u);
+}
+
+TEST(CopySettings, DeletingAHistoryEntry) {
+    using Lines = std::vector<std::string>;
+    const std::tuple<Lines, std::string, Lines> rows[] = {
+        {{"a", "b"}, "a", {"b"}},
+        {{"a", "b"}, "b", {"a"}},
+        {{"a", "b"}, "typed", {"a", "b"}},
+        {{"%F"}, "%F", {std::string(kFormatHistoryFallback)}},
+    };
+    for (auto [history, shown, after] : rows) {
+        EXPECT_EQ(DeleteHistoryEntry(history, shown, kFormatHistoryFallback), after.front());
+        EXPECT_EQ(history, after) << shown;
+    }
 }
 
 // Files in the application folder come from other computers, older versions and editors (the
