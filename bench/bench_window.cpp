@@ -4,6 +4,8 @@
 //   bench_window grid                 100,000 result rows appended, then scrolled and painted
 //   bench_window run [FILES] [ROUNDS] a card of FILES small pictures through the window against
 //                                     the command-line tool (each side's best round)
+//   bench_window typing               30 keys typed into the user-format box with 100 formats in
+//                                     its history: the time each key takes to reach the sample
 //   bench_window shot DIR             the window at 1280 x 800 after a run of a generated card,
 //                                     saved as DIR/main-after-run.png
 //
@@ -14,6 +16,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QProcess>
 #include <QScreen>
 #include <QScrollBar>
@@ -214,6 +218,35 @@ int Run(int files, int rounds) {
     return 0;
 }
 
+int Typing() {
+    CardWindow card(1, {});
+    TFrmDCMain& w = *card.window;
+    QStringList history;
+    for (int i = 0; i < 100; ++i)
+        history << QString("%C %Dyyyymmdd-hhnnss-%N-") + QString::number(i);
+    w.cboUserFmt->SetLines(history);
+    w.cboFileName->setCurrentIndex(1);
+    w.cboUserFmt->setFocus();
+    Wait(200);
+    w.cboUserFmt->lineEdit()->clear();
+    const QString before = w.lblSampleFileName->text();
+    std::vector<qint64> times;
+    const QString typed = "%Wtrip-%Dyyyy-mm-dd_%P%N_%C-x";
+    for (const QChar c : typed) {
+        QElapsedTimer timer;
+        timer.start();
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(w.cboUserFmt->lineEdit(), &press);
+        QCoreApplication::processEvents();
+        times.push_back(timer.nsecsElapsed() / 1000);
+    }
+    if (!w.lblSampleFileName->text().endsWith("-x.JPG") || w.lblSampleFileName->text() == before)
+        return 1;
+    std::printf("%zu keys with 100 formats in the history: median %lld us, slowest %lld us\n",
+                times.size(), Median(times), *std::max_element(times.begin(), times.end()));
+    return 0;
+}
+
 // What the screen shows of the window, the window manager's frame included.
 bool SaveScreen(const QWidget& window, const QString& file) {
     QScreen* screen = QGuiApplication::primaryScreen();
@@ -259,10 +292,11 @@ int main(int argc, char** argv) {
     const QString command = args.value(0);
     if (command == "startup") return StartUp(number(1, 10));
     if (command == "grid") return Grid();
+    if (command == "typing") return Typing();
     if (command == "run") return Run(number(1, 2000), number(2, 2));
     if (command == "shot" && args.size() == 2) return Shot(args[1]);
     std::fprintf(stderr,
-                 "usage: bench_window startup [ROUNDS] | grid | run [FILES] [ROUNDS] | "
+                 "usage: bench_window startup [ROUNDS] | grid | typing | run [FILES] [ROUNDS] | "
                  "shot DIR\n");
     return 2;
 }
