@@ -207,7 +207,11 @@ TFrmSCFSeiri::TFrmSCFSeiri(TSidecarWindowContext context, QWidget* parent)
     connect(&progress_timer_, &QTimer::timeout, this, &TFrmSCFSeiri::ShowProgress);
 }
 
-TFrmSCFSeiri::~TFrmSCFSeiri() = default;
+TFrmSCFSeiri::~TFrmSCFSeiri() {
+    // The worker uses the members below the job: it ends before they go.
+    if (job_.Running()) QApplication::restoreOverrideCursor();
+    job_.Cancel();
+}
 
 const std::vector<SidecarRow>& TFrmSCFSeiri::Rows() const {
     return model_->Rows();

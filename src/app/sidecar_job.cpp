@@ -5,10 +5,11 @@
 
 namespace pelko {
 
-TSidecarJob::~TSidecarJob() {
+void TSidecarJob::Cancel() {
     on_done_ = nullptr;
     Abort();
     if (worker_.joinable()) worker_.join();
+    running_ = false;
 }
 
 bool TSidecarJob::Start(Work work, std::function<void()> on_done) {

@@ -16,8 +16,7 @@ class TSidecarJob : public QObject {
     using Work = std::function<void(const std::atomic<bool>& stop)>;
 
     explicit TSidecarJob(QObject* parent = nullptr) : QObject(parent) {}
-    // Stops the work and waits for it; on_done is not called any more.
-    ~TSidecarJob() override;
+    ~TSidecarJob() override { Cancel(); }
     TSidecarJob(const TSidecarJob&) = delete;
     TSidecarJob& operator=(const TSidecarJob&) = delete;
 
@@ -29,6 +28,8 @@ class TSidecarJob : public QObject {
     bool Running() const { return running_; }
     // Blocks until the work has ended, then runs on_done. Nothing happens when idle.
     void Wait();
+    // Stops the work and waits for it without running on_done: for an owner going away.
+    void Cancel();
 
   private:
     void Finish();

@@ -11,85 +11,58 @@
 namespace pelko {
 namespace {
 
-using Cells = std::array<std::string, 4>;
-
 TEST(Sidecar, StemsOfSidecarNames) {
+    // clang-format off
     const std::pair<const char*, const char*> cases[] = {
-        {"IMGP0001.PEF.spd", "imgp0001"},
-        {"IMGP0001.PEF.5.spd", "imgp0001"},
-        {"imgp0001.pef.4.SPI", "imgp0001"},
-        {"IMGP0001.xmp", "imgp0001"},
+        {"IMGP0001.PEF.spd", "imgp0001"}, {"IMGP0001.PEF.5.spd", "imgp0001"},
+        {"imgp0001.pef.4.SPI", "imgp0001"}, {"IMGP0001.xmp", "imgp0001"},
         {"AB.PEF.5.X.4.spd", "ab.pef"},  // ".4." wins over an earlier ".5."
-        {"IMGP0001.JPEG.spd", "imgp0001."},
-        {"a.spd", ""},
+        {"IMGP0001.JPEG.spd", "imgp0001."}, {"a.spd", ""}, {"x.5.spd", ""},
         {"写真.spd", ""},  // four legacy columns and ".spd": nothing left
         {"写真1.PEF.spd", "写真1"},
-        {"x.5.spd", ""},
     };
+    // clang-format on
     for (const auto& [name, stem] : cases)
         EXPECT_EQ(SidecarStem(name), stem) << name;
 }
 
-// Generated trees below s (sidecars) and p (pictures): each case lists files and the rows
-// expected, in search order ("<s>" and "<p>" stand for the roots).
+// Generated trees below s (sidecars) and p (pictures): the files of each case and the rows
+// expected as "sidecar|picture or note|action", the roots written "<s>" and "<p>". A case whose
+// first file lies below p searches p for sidecars too.
 TEST(Sidecar, CheckListsWhatIsNotBesideItsPicture) {
     struct Case {
         const char* name;
-        std::vector<std::string> files;
         bool use_jpeg, delete_xmp;
-        std::vector<Cells> rows;
+        std::vector<std::string> files, rows;
     };
-    const std::string spd = "s/X/SILKYPIX_DS/IMGP0001.PEF.spd";
+    // clang-format off
     const Case cases[] = {
-        {"picture in X: nothing",
-         {"p/X/SILKYPIX_DS/IMGP0001.PEF.spd", "p/X/IMGP0001.PEF"},
-         false,
-         false,
-         {}},
-        {"picture in Y: move",
-         {spd, "p/Y/IMGP0001.PEF"},
-         false,
-         false,
-         {{"<s>/X/SILKYPIX_DS/IMGP0001.PEF.spd", "<p>/Y/IMGP0001.PEF", "→移動", ""}}},
-        {".5. and .4. stems, any case",
-         {"s/X/SILKYPIX_DS/IMGP0001.PEF.5.spd", "s/X/SILKYPIX_DS/imgp0001.pef.4.spi",
-          "p/Y/ImGp0001.pEf"},
-         false,
-         false,
-         {{"<s>/X/SILKYPIX_DS/IMGP0001.PEF.5.spd", "<p>/Y/ImGp0001.pEf", "→移動", ""},
-          {"<s>/X/SILKYPIX_DS/imgp0001.pef.4.spi", "<p>/Y/ImGp0001.pEf", "→移動", ""}}},
-        {"xmp without picture",
-         {"s/A/IMGP0009.xmp", "p/IMGP0001.PEF"},
-         false,
-         false,
-         {{"<s>/A/IMGP0009.xmp", "対応画像無し", "×削除", ""}}},
-        {"delete-xmp: one row, also beside its picture",
+        {"picture in X: nothing", false, false,
+         {"p/X/SILKYPIX_DS/IMGP0001.PEF.spd", "p/X/IMGP0001.PEF"}, {}},
+        {"picture in Y: move", false, false, {"s/X/SILKYPIX_DS/IMGP0001.PEF.spd", "p/Y/IMGP0001.PEF"},
+         {"<s>/X/SILKYPIX_DS/IMGP0001.PEF.spd|<p>/Y/IMGP0001.PEF|→移動"}},
+        {".5. and .4. stems, any case", false, false,
+         {"s/X/SILKYPIX_DS/IMGP0001.PEF.5.spd", "s/X/SILKYPIX_DS/imgp0001.pef.4.spi", "p/Y/ImGp0001.pEf"},
+         {"<s>/X/SILKYPIX_DS/IMGP0001.PEF.5.spd|<p>/Y/ImGp0001.pEf|→移動",
+          "<s>/X/SILKYPIX_DS/imgp0001.pef.4.spi|<p>/Y/ImGp0001.pEf|→移動"}},
+        {"xmp without picture", false, false, {"s/A/IMGP0009.xmp", "p/IMGP0001.PEF"},
+         {"<s>/A/IMGP0009.xmp|対応画像無し|×削除"}},
+        {"delete-xmp: one row, also beside its picture", false, true,
          {"p/A/IMGP0001.xmp", "p/A/IMGP0001.PEF", "p/A/IMGP0002.xmp"},
-         false,
-         true,
-         {{"<p>/A/IMGP0001.xmp", "オプション設定により削除", "×削除", ""},
-          {"<p>/A/IMGP0002.xmp", "オプション設定により削除", "×削除", ""}}},
-        {"JPEG only with the option, off",
-         {"s/A/IMGP0001.xmp", "p/B/IMGP0001.JPG"},
-         false,
-         false,
-         {{"<s>/A/IMGP0001.xmp", "対応画像無し", "×削除", ""}}},
-        {"JPEG only with the option, on",
-         {"s/A/IMGP0001.xmp", "p/B/IMGP0001.JPG"},
-         true,
-         false,
-         {{"<s>/A/IMGP0001.xmp", "<p>/B/IMGP0001.JPG", "→移動", ""}}},
-        {"same stem twice: the first found wins, even when the other is beside it",
+         {"<p>/A/IMGP0001.xmp|オプション設定により削除|×削除",
+          "<p>/A/IMGP0002.xmp|オプション設定により削除|×削除"}},
+        {"JPEG without the option", false, false, {"s/A/IMGP0001.xmp", "p/B/IMGP0001.JPG"},
+         {"<s>/A/IMGP0001.xmp|対応画像無し|×削除"}},
+        {"JPEG with the option", true, false, {"s/A/IMGP0001.xmp", "p/B/IMGP0001.JPG"},
+         {"<s>/A/IMGP0001.xmp|<p>/B/IMGP0001.JPG|→移動"}},
+        {"same stem twice: the first found wins, even beside the other", false, false,
          {"p/IMGP0001.PEF", "p/B/IMGP0001.NEF", "p/B/IMGP0001.xmp"},
-         false,
-         false,
-         {{"<p>/B/IMGP0001.xmp", "<p>/IMGP0001.PEF", "→移動", ""}}},
-        {"folders named like sidecars or pictures are neither",
+         {"<p>/B/IMGP0001.xmp|<p>/IMGP0001.PEF|→移動"}},
+        {"folders named like sidecars or pictures are neither", false, false,
          {"s/A/IMGP0001.xmp/x.txt", "p/IMGP0002.PEF/y.txt", "s/IMGP0002.xmp", "p/Q/IMGP0002.PEF"},
-         false,
-         false,
-         {{"<s>/IMGP0002.xmp", "<p>/Q/IMGP0002.PEF", "→移動", ""}}},
+         {"<s>/IMGP0002.xmp|<p>/Q/IMGP0002.PEF|→移動"}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const test::TempDir dir;
@@ -97,27 +70,23 @@ TEST(Sidecar, CheckListsWhatIsNotBesideItsPicture) {
         std::filesystem::create_directories(dir / "p");
         for (const std::string& file : c.files)
             test::WriteFile(dir / file, file);
-        SidecarCheckOptions options{
-            dir / "s", dir / "p", c.use_jpeg, c.delete_xmp, {{".pef", ".nef"}, {".jpg"}},
-            nullptr,   {}};
-        if (c.files[0].starts_with("p/")) options.sidecar_root = dir / "p";
-        const SidecarCheckResult result = CheckSidecars(options);
+        const std::string sidecars = dir / (c.files[0].starts_with("p/") ? "p" : "s");
+        const SidecarCheckResult result = CheckSidecars(
+            {sidecars, dir / "p", c.use_jpeg, c.delete_xmp, {{".pef", ".nef"}, {".jpg"}}, {}, {}});
         ASSERT_EQ(result.status, TSidecarCheck::scListed);
-        std::vector<Cells> rows;
+        std::vector<std::string> rows;
         for (const SidecarRow& row : result.rows) {
-            Cells cells = SidecarCells(row);
-            for (std::string& cell : cells) {
-                for (const char* root : {"s", "p"}) {
-                    if (cell.starts_with(dir / root)) {
-                        cell = "<" + std::string(root) + ">" + cell.substr((dir / root).size());
-                    }
-                }
+            const auto cells = SidecarCells(row);
+            std::string text = cells[0] + "|" + cells[1] + "|" + cells[2] + cells[3];
+            for (const char* root : {"s", "p"}) {
+                for (std::size_t at; (at = text.find(dir / root)) != std::string::npos;)
+                    text.replace(at, (dir / root).size(), "<" + std::string(root) + ">");
             }
-            rows.push_back(cells);
+            rows.push_back(text);
         }
         // The order of one folder's files is the file system's: compare as sets.
+        std::vector<std::string> expected = c.rows;
         std::sort(rows.begin(), rows.end());
-        std::vector<Cells> expected = c.rows;
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(rows, expected);
     }
@@ -127,7 +96,7 @@ TEST(Sidecar, MissingPictureRootListsNothing) {
     const test::TempDir dir;
     test::WriteFile(dir / "s/IMGP0001.xmp", "x");
     const SidecarCheckResult result =
-        CheckSidecars({dir / "s", dir / "gone", false, false, {{".pef"}, {}}, nullptr, {}});
+        CheckSidecars({dir / "s", dir / "gone", false, false, {{".pef"}, {}}, {}, {}});
     EXPECT_EQ(result.status, TSidecarCheck::scPictureRootMissing);
     EXPECT_TRUE(result.rows.empty());
 }
