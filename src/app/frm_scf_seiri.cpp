@@ -27,6 +27,8 @@ constexpr const char* kAlreadyDone = "整理済みです";
 constexpr const char* kConfirmStart = "処理を開始しますか？";
 constexpr const char* kCompleted = "処理が完了しました";
 constexpr const char* kPictureRootMissing = "RAW JPEGファイルのルートフォルダがありません";
+constexpr const char* kUnreadableFolders = "読み込めないフォルダがありました";
+constexpr std::size_t kUnreadableShown = 10;
 constexpr const char* kCloseDuringRun = "整理の処理中です。\r\n処理を中止して終了しますか？";
 constexpr const char* kStatusText =
     "RAWファイルに対応する　*.spi　*.spd　*.xmp　ファイルが対象です";
@@ -374,6 +376,15 @@ void TFrmSCFSeiri::CheckFinished() {
             return;
         case TSidecarCheck::scListed:
             break;
+    }
+    if (!result.unreadable_folders.empty()) {
+        // Pictures below them were never seen: their sidecars may be listed for deletion.
+        std::string text = kUnreadableFolders;
+        for (std::size_t i = 0; i < result.unreadable_folders.size(); ++i) {
+            text += "\r\n" + (i < kUnreadableShown ? result.unreadable_folders[i] : "…");
+            if (i == kUnreadableShown) break;
+        }
+        dialogs_.Error(kTitle, text);
     }
     lblProgress->setText(U("対象 %1 件（サイドカー %2 件、画像 %3 件）")
                              .arg(result.rows.size())

@@ -158,6 +158,8 @@ int RunSidecar(const Args& args, const ProgramFacts& /*facts*/, std::ostream& ou
     });
 
     SidecarCheckResult result = CheckSidecars(check);
+    for (const std::string& folder : result.unreadable_folders)
+        err << "pelkocopy-cli sidecar: cannot read folder " << folder << "\n";
     std::vector<SidecarRow>& rows = result.rows;
     bool output_failed = false;
     const auto print = [&](const SidecarRow& row) {
@@ -168,6 +170,12 @@ int RunSidecar(const Args& args, const ProgramFacts& /*facts*/, std::ostream& ou
             g_stop.store(true);
         }
     };
+    // A picture below a folder that could not be read was never seen: its sidecar must not go.
+    const bool complete = result.unreadable_folders.empty();
+    if (o.execute && !complete) {
+        err << "pelkocopy-cli sidecar: not carried out, since some folders could not be read\n";
+        o.execute = false;
+    }
     std::size_t carried = 0;
     if (o.execute && result.status == TSidecarCheck::scListed) {
         carried = CarryOutSidecarRows(rows, &g_stop, [&](std::size_t i) { print(rows[i]); });
@@ -212,7 +220,7 @@ int RunSidecar(const Args& args, const ProgramFacts& /*facts*/, std::ostream& ou
         err << "pelkocopy-cli sidecar: cannot write the output; stopped there\n";
         return 1;
     }
-    return failed > 0 ? 1 : 0;
+    return failed > 0 || !complete ? 1 : 0;
 }
 
 }  // namespace pelko::cli

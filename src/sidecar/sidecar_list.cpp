@@ -1,6 +1,7 @@
 #include "sidecar/sidecar_list.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <unordered_map>
 
 #include "support/file_ops.h"
@@ -30,9 +31,11 @@ bool Contains(const std::vector<std::string>& list, std::string_view item) {
     return std::find(list.begin(), list.end(), item) != list.end();
 }
 
-// Runs one recursive search of root, handing each regular file to keep.
+// Runs one recursive search of root, handing each regular file to keep; folders that cannot be
+// opened go to unreadable.
 void SearchFiles(const std::string& root, const std::atomic<bool>* stop,
-                 const std::function<void(const std::string&)>& keep) {
+                 const std::function<void(const std::string&)>& keep,
+                 std::vector<std::string>& unreadable) {
     TSearchFile search;
     search.Directory = root;
     search.SearchName = "*.*";
@@ -40,6 +43,13 @@ void SearchFiles(const std::string& root, const std::atomic<bool>* stop,
     search.Stop = stop;
     search.OnFind = [&](TSearchFile&, const std::string& name, const TSearchFileData& data, bool&) {
         if (data.IsRegularFile()) keep(name);
+    };
+    search.OnFindDir = [&](TSearchFile&, const std::string& name, const TSearchFileData&, bool&,
+                           bool&) {
+        int error = 0;
+        if (!HeldFolder::Open(name, &error) && error != EMFILE && error != ENFILE) {
+            unreadable.push_back(name);
+        }
     };
     search.Execute();
 }
@@ -136,10 +146,13 @@ SidecarCheckResult CheckSidecars(const SidecarCheckOptions& options) {
     };
     const auto stopped = [&] { return options.stop != nullptr && options.stop->load(); };
 
-    SearchFiles(options.sidecar_root, options.stop, [&](const std::string& path) {
-        if (IsSidecarExtension(AsciiLower(ExtensionOf(path)))) sidecars.push_back(path);
-        tick();
-    });
+    SearchFiles(
+        options.sidecar_root, options.stop,
+        [&](const std::string& path) {
+            if (IsSidecarExtension(AsciiLower(ExtensionOf(path)))) sidecars.push_back(path);
+            tick();
+        },
+        result.unreadable_folders);
     if (stopped()) {
         result.status = TSidecarCheck::scStopped;
         return result;
@@ -149,14 +162,17 @@ SidecarCheckResult CheckSidecars(const SidecarCheckOptions& options) {
         return result;
     }
     if (!sidecars.empty()) {
-        SearchFiles(options.picture_root, options.stop, [&](const std::string& path) {
-            const std::string extension = AsciiLower(ExtensionOf(path));
-            if (Contains(options.extensions.raw, extension) ||
-                (options.use_jpeg && Contains(options.extensions.jpeg, extension))) {
-                pictures.push_back(path);
-            }
-            tick();
-        });
+        SearchFiles(
+            options.picture_root, options.stop,
+            [&](const std::string& path) {
+                const std::string extension = AsciiLower(ExtensionOf(path));
+                if (Contains(options.extensions.raw, extension) ||
+                    (options.use_jpeg && Contains(options.extensions.jpeg, extension))) {
+                    pictures.push_back(path);
+                }
+                tick();
+            },
+            result.unreadable_folders);
     }
     result.sidecars = sidecars.size();
     result.pictures = pictures.size();

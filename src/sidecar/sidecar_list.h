@@ -95,6 +95,9 @@ struct SidecarCheckResult {
     std::vector<SidecarRow> rows;
     std::size_t sidecars = 0;
     std::size_t pictures = 0;
+    // Folders that could not be listed: a picture below one of them was never seen, so a sidecar
+    // may be listed for deletion although its picture exists.
+    std::vector<std::string> unreadable_folders;
 };
 
 // Searches both roots (regular files only: a folder is neither a sidecar nor a picture) and
