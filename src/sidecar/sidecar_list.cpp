@@ -86,7 +86,7 @@ bool IsSidecarExtension(std::string_view lower_extension) {
 
 std::string SidecarStem(std::string_view file_name) {
     const std::string name = AsciiLower(file_name);
-    if (AsciiLower(ExtensionOf(name)) == ".xmp") return WithoutLastExtension(name);
+    if (ExtensionOf(name) == ".xmp") return WithoutLastExtension(name);
     // SILKYPIX names its sidecars after the whole picture name ("imgp0001.pef"), sometimes with
     // ".4." or ".5." and more after it; the stem drops the picture's dot and three letters.
     for (const std::string_view mark : {".4.", ".5."}) {

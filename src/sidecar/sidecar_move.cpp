@@ -87,7 +87,7 @@ TSidecarOutcome CarryOutSidecarRow(const SidecarRow& row) {
     const std::string folder = DestinationFolder(row);
     // A folder that cannot be made fails the move that follows.
     if (!FolderExists(folder)) FolderCreate(folder);
-    const std::string dest = folder + "/" + NameOf(row.sidecar);
+    const std::string dest = (folder == "/" ? "" : folder) + "/" + NameOf(row.sidecar);
     struct stat st;
     bool ok = false;
     if (::lstat(dest.c_str(), &st) == 0) {
