@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "app/destinations.h"
+#include "app/frm_scf_seiri.h"
 #include "app/main_commands.h"
 #include "app/main_lifecycle.h"
 #include "app/main_rules.h"
@@ -494,6 +495,7 @@ void TFrmDCMain::WireHandlers() {
     }
     connect(btnExecute, &QPushButton::clicked, this, &TFrmDCMain::btnExecuteClick);
     connect(btnReName, &QPushButton::clicked, this, &TFrmDCMain::btnReNameClick);
+    connect(btnSideCarSeiri, &QPushButton::clicked, this, &TFrmDCMain::btnSideCarSeiriClick);
     connect(tmrDriveCheck, &QTimer::timeout, this, &TFrmDCMain::tmrDriveCheckTimer);
     for (TItemCombo* mode : {cboMakeFolder, cboFileName}) {
         connect(mode, &QComboBox::currentIndexChanged, this, &TFrmDCMain::cboMakeFolderClick);
@@ -785,6 +787,13 @@ void TFrmDCMain::btnExecuteClick() {
 }
 void TFrmDCMain::btnReNameClick() {
     commands_->Runs().ExecuteFolder();
+}
+void TFrmDCMain::btnSideCarSeiriClick() {
+    const MainWindowSettings settings = lifecycle_->Settings();
+    TFrmSCFSeiri window({dialogs_, context_.app_folder, context_.computer_name,
+                         settings.copy.dest_raw, PictureExtensionsOf(settings.file_kinds)},
+                        this);
+    window.exec();
 }
 void TFrmDCMain::tmrDriveCheckTimer() {
     commands_->Watcher().Check();

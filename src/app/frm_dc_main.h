@@ -155,6 +155,8 @@ class TFrmDCMain : public QMainWindow, public IMainView {
     // Wired by the card and copy commands.
     void btnExecuteClick();
     void btnReNameClick();
+    // Opens the sidecar tidy modally, its roots defaulting to the RAW destination.
+    void btnSideCarSeiriClick();
     void tmrDriveCheckTimer();
     void cboMakeFolderClick();
     void cboUserFmtClick();

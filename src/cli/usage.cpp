@@ -30,6 +30,9 @@ constexpr OptionUsage kSidecarOptions[] = {
     {"--jpeg", "", "JPEG files count as pictures too"},
     {"--delete-xmp", "", "list every .xmp sidecar for deletion"},
     {"--execute", "", "carry the list out; column 4 holds each row's outcome"},
+    {"--raw-ext", "LIST", "comma-separated extensions added to the RAW pictures, e.g. .cr3"},
+    {"--jpeg-ext", "LIST", "comma-separated extensions added to the JPEG pictures"},
+    {"--json", "", "print one JSON object per row, then a status object"},
 };
 
 // What the mode numbers of import do, beside the captions the window shows for them.
@@ -87,8 +90,10 @@ constexpr CommandUsage kCommands[] = {
      "status and speed lines.",
      kImportOptionUsage, ImportNotes},
     {"sidecar", "--sidecars DIR --pictures DIR [--jpeg] [--delete-xmp] [--execute]",
-     "Lists the sidecar files left without their picture, one tab-separated row each\n"
-     "with its four columns.",
+     "Lists the sidecar files (.spi .spd .xmp) below --sidecars whose picture below\n"
+     "--pictures is not beside them: one tab-separated row each (sidecar, picture or\n"
+     "note, action, outcome). A move never replaces a different file; a moved sidecar\n"
+     "is deleted only after its copy was read back identical.",
      kSidecarOptions, nullptr},
 };
 

@@ -130,7 +130,6 @@ TEST(Cli, EveryCommandAnswersHelpAndTakesTheOptionsItsUsageLists) {
         }
         for (const OptionUsage& option : command.options) {
             EXPECT_TRUE(Has(program_help, std::string(option.names))) << option.names;
-            if (name == "sidecar") continue;
             std::string_view names = option.names;
             for (std::size_t split = 0; split != std::string_view::npos;
                  names.remove_prefix(split + 3)) {
