@@ -107,9 +107,14 @@ std::vector<SidecarRow> ListUnmatched(const std::vector<std::string>& sidecars,
                                       const std::vector<std::string>& pictures, bool delete_xmp) {
     // The first picture of each stem, as a search from the start of the list meets it.
     std::unordered_map<std::string, std::size_t> first;
+    // Other developers name an .xmp after the whole picture name ("IMGP0001.PEF.xmp"); such a
+    // file beside its picture is not an orphan, and deleting it would lose that program's edits.
+    std::unordered_map<std::string, std::size_t> first_named;
     first.reserve(pictures.size());
-    for (std::size_t i = 0; i < pictures.size(); ++i)
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
         first.try_emplace(PictureStem(NameOf(pictures[i])), i);
+        first_named.try_emplace(AsciiLower(NameOf(pictures[i])), i);
+    }
 
     std::vector<SidecarRow> rows;
     for (const std::string& sidecar : sidecars) {
@@ -124,11 +129,15 @@ std::vector<SidecarRow> ListUnmatched(const std::vector<std::string>& sidecars,
         if (stem.empty()) continue;
         // An .xmp lies beside its picture; a SILKYPIX file one folder below it.
         const std::string folder = xmp ? FolderOf(sidecar) : FolderOf(FolderOf(sidecar));
-        const auto found = first.find(stem);
-        if (found == first.end()) {
+        const std::size_t* match = nullptr;
+        if (const auto found = first.find(stem); found != first.end()) {
+            match = &found->second;
+        } else if (const auto named = first_named.find(stem); xmp && named != first_named.end()) {
+            match = &named->second;
+        }
+        if (match == nullptr) {
             rows.push_back({sidecar, {}, TSidecarReason::srNoPicture});
-        } else if (const std::string& picture = pictures[found->second];
-                   FolderOf(picture) != folder) {
+        } else if (const std::string& picture = pictures[*match]; FolderOf(picture) != folder) {
             rows.push_back({sidecar, picture, TSidecarReason::srElsewhere});
         }
     }
