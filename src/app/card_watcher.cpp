@@ -49,6 +49,10 @@ std::optional<std::string> FindDcimFolder(const std::string& root) {
 
 }  // namespace
 
+std::optional<std::string> DcimFolderOf(const std::string& root) {
+    return FindDcimFolder(root);
+}
+
 std::optional<std::string> FindMediaDrive(const IVolumeSource& volumes) {
     // Fixed, network and optical volumes are never a card, even with a DCIM folder.
     for (const MountedVolume& volume : volumes.Volumes()) {
@@ -81,7 +85,12 @@ TCardWatcher::TCardWatcher(const IVolumeSource& volumes, Controls controls, QObj
     : QObject(parent), volumes_(volumes), controls_(std::move(controls)) {}
 
 DriveCheck TCardWatcher::Check() {
-    const std::optional<std::string> card = FindMediaDrive(volumes_);
+    std::optional<std::string> card;
+    if (!chosen_root_.empty()) {
+        card = FindDcimFolder(chosen_root_);
+        if (!card) chosen_root_.clear();  // taken out: back to the volume list
+    }
+    if (!card) card = FindMediaDrive(volumes_);
     QWidget* window = controls_.window;
     const bool auto_restore =
         controls_.auto_restore != nullptr && controls_.auto_restore->isChecked();

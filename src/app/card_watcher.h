@@ -34,6 +34,8 @@ inline constexpr int kDriveCheckIntervalMs = 5000;
 // The DCIM folder of the first ready removable volume that has one, in mount-point order, with
 // the folder's own spelling ("/media/u/CARD/dcim"); nothing when no card is in.
 std::optional<std::string> FindMediaDrive(const IVolumeSource& volumes);
+// The DCIM folder directly below root, in its own spelling; nothing when it has none.
+std::optional<std::string> DcimFolderOf(const std::string& root);
 
 // Which of the three destination folders exist.
 struct DestinationPresence {
@@ -79,11 +81,15 @@ class TCardWatcher : public QObject {
     // One check: finds the card, restores a minimised window, sets the source path, the copy
     // command, the hint and the status-bar colour.
     DriveCheck Check();
+    // A card named by the user (a mount point given to the program): checks take it while it
+    // holds a DCIM folder, whether or not the volume list shows it as removable.
+    void ChooseCard(const std::string& root) { chosen_root_ = root; }
 
   private:
     const IVolumeSource& volumes_;
     Controls controls_;
     DriveCheck last_;
+    std::string chosen_root_;
 };
 
 }  // namespace pelko

@@ -1,8 +1,13 @@
 #include "app/main_commands.h"
 
+#include <QDir>
+#include <QUrl>
+
 #include "app/frm_dc_main.h"
 #include "app/main_lifecycle.h"
 #include "copy/run_context.h"
+#include "support/file_ops.h"
+#include "support/text.h"
 #include "support/volumes.h"
 
 namespace pelko {
@@ -66,6 +71,29 @@ TMainCommands::TMainCommands(TFrmDCMain& window, const IVolumeSource* volumes) :
 }
 
 TMainCommands::~TMainCommands() = default;
+
+std::string LocalPathOf(const std::string& argument) {
+    const QString text = QString::fromStdString(argument);
+    if (text.contains("://")) {
+        const QUrl url(text);
+        return url.isLocalFile() ? url.toLocalFile().toStdString() : std::string();
+    }
+    return QDir::cleanPath(QDir::current().absoluteFilePath(text)).toStdString();
+}
+
+void TMainCommands::OpenGivenPath(const std::string& path) {
+    if (path.empty() || !FolderExists(path)) {
+        w_.Dialogs().Error(kErrorTitle, "指定されたフォルダが見つかりません\r\n" + path);
+        return;
+    }
+    const std::string root = EqualsIgnoreAsciiCase(NameOf(path), "DCIM") ? FolderOf(path) : path;
+    if (DcimFolderOf(root)) {
+        watcher_->ChooseCard(root);
+        watcher_->Check();
+        return;
+    }
+    runs_->ExecuteFolder(path);
+}
 
 CopyRunContext TMainCommands::MakeContext() const {
     TMainLifecycle& life = w_.Lifecycle();

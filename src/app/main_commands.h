@@ -15,6 +15,10 @@ namespace pelko {
 
 class TFrmDCMain;
 
+// The local path of a command-line argument: a file:// URI decoded, a relative path made
+// absolute against the working folder; empty for a URI of another kind.
+std::string LocalPathOf(const std::string& argument);
+
 class TMainCommands : public QObject {
     Q_OBJECT
 
@@ -28,6 +32,10 @@ class TMainCommands : public QObject {
 
     // The run's context from the window's settings as they stand.
     CopyRunContext MakeContext() const;
+    // A card or folder the program was given (LocalPathOf's result): a card's mount point (or
+    // its DCIM folder) becomes the card the checks find; another folder goes to the folder
+    // command after its questions; a path that is no folder is reported.
+    void OpenGivenPath(const std::string& path);
 
   private:
     void TakeContext(const CopyRunContext& context);

@@ -85,7 +85,7 @@ void TRunCommands::ExecuteCard() {
     StartRun(std::move(context), card, RunSourceKind::rsCard);
 }
 
-void TRunCommands::ExecuteFolder() {
+void TRunCommands::ExecuteFolder(const std::string& given_folder) {
     if (Running() || !controls_.make_context) return;
     const int kind = dialogs_.SelectProcessing();
     if (kind != 0 && kind != 1) return;
@@ -93,8 +93,10 @@ void TRunCommands::ExecuteFolder() {
     if (!dialogs_.ConfirmYesNo(kConfirmTitle, FolderCommandConfirmation(copy))) return;
 
     if (controls_.drive_check != nullptr) controls_.drive_check->stop();
-    const std::optional<std::string> folder = dialogs_.PickFolder(
-        FolderCommandPickerTitle(copy), settings_.ReadString(kDirSelUserKey, ""));
+    const std::optional<std::string> folder =
+        !given_folder.empty() ? std::optional<std::string>(given_folder)
+                              : dialogs_.PickFolder(FolderCommandPickerTitle(copy),
+                                                    settings_.ReadString(kDirSelUserKey, ""));
     if (!folder || folder->empty()) {
         if (controls_.drive_check != nullptr) controls_.drive_check->start();
         return;

@@ -72,8 +72,9 @@ class TRunCommands : public QObject {
 
     // btnExecuteClick: copies the card's files to the destinations.
     void ExecuteCard();
-    // btnReNameClick: asks copy or rename, confirms, picks a folder and processes it.
-    void ExecuteFolder();
+    // btnReNameClick: asks copy or rename, confirms, picks a folder and processes it. With a
+    // folder given (one the program was started with), that folder instead of the picker's.
+    void ExecuteFolder(const std::string& given_folder = {});
     // Esc: the run stops before its next file.
     void Abort();
     bool Running() const { return job_.Running(); }

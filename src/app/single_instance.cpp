@@ -6,6 +6,8 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QThread>
+#include <QUrl>
+#include <memory>
 
 #include "support/platform.h"
 
@@ -14,9 +16,12 @@ namespace pelko {
 namespace {
 
 const QByteArray kRaise = "raise\n";
+const QByteArray kOpen = "open ";
 const QByteArray kRaised = "raised\n";
-// A request is one short line; anything longer is not ours.
-constexpr qint64 kMaxRequest = 64;
+// A request is one line; anything longer is not ours. A path is percent-encoded, so it is one
+// line of ASCII however it is spelt.
+constexpr qint64 kMaxRequest = 16384;
+constexpr qint64 kMaxReply = 64;
 // The lock is held only while a start probes and listens, well under a second; one left by a
 // process that died is taken over at once (its process is gone) or after this age.
 constexpr int kStaleLockMs = 10000;
@@ -38,7 +43,7 @@ TSingleInstance::TSingleInstance(QString name, QString lock_path, QObject* paren
     connect(&server_, &QLocalServer::newConnection, this, &TSingleInstance::OnNewConnection);
 }
 
-bool TSingleInstance::Acquire() {
+bool TSingleInstance::Acquire(const QString& path) {
     QLocalSocket probe;
     {
         QLockFile lock(lock_path_);
@@ -54,7 +59,7 @@ bool TSingleInstance::Acquire() {
         if (TakeName(probe)) return true;
     }
     // The lock is given back before the answer is awaited, so other starts need not wait on it.
-    raise_confirmed_ = AskToRaise(probe, 1500);
+    raise_confirmed_ = AskToRaise(probe, 1500, path);
     return false;
 }
 
@@ -72,19 +77,19 @@ bool TSingleInstance::TakeName(QLocalSocket& probe) {
     return true;
 }
 
-bool TSingleInstance::AskToRaise(const QString& name, int timeout_ms) {
+bool TSingleInstance::AskToRaise(const QString& name, int timeout_ms, const QString& path) {
     QLocalSocket socket;
     socket.connectToServer(name);
-    return socket.waitForConnected(timeout_ms) && AskToRaise(socket, timeout_ms);
+    return socket.waitForConnected(timeout_ms) && AskToRaise(socket, timeout_ms, path);
 }
 
-bool TSingleInstance::AskToRaise(QLocalSocket& socket, int timeout_ms) {
-    socket.write(kRaise);
+bool TSingleInstance::AskToRaise(QLocalSocket& socket, int timeout_ms, const QString& path) {
+    socket.write(path.isEmpty() ? kRaise : kOpen + QUrl::toPercentEncoding(path) + "\n");
     if (!socket.waitForBytesWritten(timeout_ms)) return false;
     QByteArray reply;
-    while (!reply.contains('\n') && reply.size() < kMaxRequest) {
+    while (!reply.contains('\n') && reply.size() < kMaxReply) {
         if (!socket.waitForReadyRead(timeout_ms)) break;
-        reply += socket.read(kMaxRequest - reply.size());
+        reply += socket.read(kMaxReply - reply.size());
     }
     return reply == kRaised;
 }
@@ -92,16 +97,31 @@ bool TSingleInstance::AskToRaise(QLocalSocket& socket, int timeout_ms) {
 void TSingleInstance::OnNewConnection() {
     while (QLocalSocket* socket = server_.nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            const QByteArray request = socket->read(kMaxRequest);
-            if (request.startsWith(kRaise.trimmed())) {
-                emit raiseRequested();
-                socket->write(kRaised);
-                socket->flush();
+        // The request may arrive in parts; it is served once its line is whole.
+        auto request = std::make_shared<QByteArray>();
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, request] {
+            *request += socket->read(kMaxRequest + 1 - request->size());
+            if (request->contains('\n') || request->size() > kMaxRequest) {
+                Serve(socket, *request);
+                socket->disconnectFromServer();
             }
-            socket->disconnectFromServer();
         });
     }
+}
+
+void TSingleInstance::Serve(QLocalSocket* socket, const QByteArray& request) {
+    const qsizetype end = request.indexOf('\n');
+    if (end < 0) return;  // too long: not ours
+    const QByteArray line = request.left(end);
+    if (line.startsWith(kOpen)) {
+        const QString path = QUrl::fromPercentEncoding(line.mid(kOpen.size()));
+        if (!path.isEmpty()) emit openRequested(path);
+    } else if (line != kRaise.trimmed()) {
+        return;
+    }
+    emit raiseRequested();
+    socket->write(kRaised);
+    socket->flush();
 }
 
 }  // namespace pelko

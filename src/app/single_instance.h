@@ -27,22 +27,28 @@ class TSingleInstance : public QObject {
     // True when this process is the first: it then listens, taking over a name a crashed
     // process left behind. False when another instance answered; it has been asked to raise
     // its window and this process should end.
-    bool Acquire();
+    // `path`, when given, is passed on to the running instance with the request (a card or
+    // folder the later start was given).
+    bool Acquire(const QString& path = {});
     // After Acquire gave false: the running instance confirmed that it raised its window.
     bool RaiseConfirmed() const { return raise_confirmed_; }
     const QString& Name() const { return name_; }
     // Asks the instance listening on `name` to raise its window, as a later start does; true
     // when it confirmed within timeout_ms.
-    static bool AskToRaise(const QString& name, int timeout_ms);
+    static bool AskToRaise(const QString& name, int timeout_ms, const QString& path = {});
 
   signals:
     // A later start asked for the window; answered once the handlers ran.
     void raiseRequested();
+    // A later start was given a card or folder; emitted before raiseRequested.
+    void openRequested(const QString& path);
 
   private:
     void OnNewConnection();
     // Sends the raise request on a connected socket; true when it was confirmed in time.
-    static bool AskToRaise(QLocalSocket& socket, int timeout_ms);
+    static bool AskToRaise(QLocalSocket& socket, int timeout_ms, const QString& path);
+    // One request from a later start: "raise", or "open <percent-encoded path>".
+    void Serve(QLocalSocket* socket, const QByteArray& request);
 
     // Under the lock: true when this process now listens (or must run anyway), false when
     // `probe` reached a running instance.

@@ -1,3 +1,4 @@
+#include <QUrl>
 #include <QtTest>
 #include <atomic>
 #include <chrono>
@@ -15,6 +16,10 @@ using namespace pelko;
 namespace fs = std::filesystem;
 
 namespace {
+
+QString U(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 QString Q(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -224,6 +229,29 @@ class TestMainWindowRun : public QObject {
         QVERIFY(Q(f.dialogs.asked().back().text).startsWith(message));
         QCOMPARE(w->grdListModel->RowCount(), 0);
         QVERIFY(fs::is_empty(Out() + "/raw"));
+    }
+
+    // A path the program was given: a card's mount point, its file:// URI or its DCIM folder is
+    // the card, though no removable volume shows it; another folder goes to the folder command;
+    // a missing one is told and the window goes on.
+    void givenPaths() {
+        test::MakeCard(f.Path("stick"));
+        const std::string dcim = f.Path("stick/DCIM");
+        const QString uri = QUrl::fromLocalFile(QString::fromStdString(f.Path("stick"))).toString();
+        for (const std::string& given : {f.Path("stick"), uri.toStdString(), dcim}) {
+            auto w = MakeWindow();
+            w->Commands().OpenGivenPath(LocalPathOf(given));
+            QCOMPARE(w->lblSourcePath->Path(), QString::fromStdString(dcim));
+            QVERIFY(w->btnExecute->isEnabled());
+        }
+        auto w = MakeWindow();
+        w->Commands().OpenGivenPath(f.Path("gone"));
+        w->Commands().OpenGivenPath(Out());
+        const auto& asked = f.dialogs.asked();
+        QCOMPARE(asked.size(), std::size_t{2});
+        QVERIFY(Q(asked[0].text).startsWith(U("指定されたフォルダが見つかりません")));
+        QCOMPARE(asked[1].dialog, ScriptedDialogService::Dialog::kSelectProcessing);
+        QVERIFY(w->isVisible());
     }
 
     // A card with nothing to copy says so, and the window is idle again.

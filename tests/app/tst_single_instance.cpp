@@ -124,6 +124,22 @@ class TestSingleInstance : public QObject {
         Stop(first);
     }
 
+    // A later start given a card passes it on, as an absolute path, and the first answers.
+    void laterStartPassesItsPath() {
+        TSingleInstance first;
+        QVERIFY(first.Acquire());
+        QSignalSpy opened(&first, &TSingleInstance::openRequested);
+        QTemporaryDir home;
+        QProcess second;
+        second.setProcessEnvironment(ProgramEnvironment(home.path()));
+        second.setWorkingDirectory(sockets.path());
+        second.start(PELKO_APP_PATH, {"card"});
+        QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 5000);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(opened[0][0].toString(), sockets.path() + "/card");
+    }
+
     // Starts made at one instant: exactly one becomes the server, and it raises its window for
     // every other. A few rounds, since a race need not show every time.
     void simultaneousStartsLeaveOneServer() {
