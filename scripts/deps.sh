@@ -11,6 +11,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     xvfb xauth x11-apps imagemagick fonts-noto-cjk openbox
     libimage-exiftool-perl exiv2 bc strace
+    desktop-file-utils appstream lintian man-db librsvg2-bin dpkg-dev fakeroot file
 )
 
 missing=()

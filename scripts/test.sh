@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds with warnings as errors, runs every test, then builds and runs
 # the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer, the copy engine's
-# tests under ThreadSanitizer, and runs the fuzz targets for a while when clang is available.
+# tests under ThreadSanitizer, runs the fuzz targets for a while when clang is available, and
+# builds and checks the Debian package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -40,4 +41,6 @@ if command -v clang++ >/dev/null 2>&1 && [ "$fuzz_seconds" -gt 0 ]; then
         -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all"
     bash scripts/fuzz.sh build-fuzz "$fuzz_seconds"
 fi
+echo "== Debian package (desktop entry, metainfo, manual pages, lintian)"
+bash scripts/package.sh build-package
 echo "All tests passed."
