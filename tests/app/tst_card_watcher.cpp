@@ -2,7 +2,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
-#include <cstdlib>
 
 #include "app/card_watcher.h"
 #include "common/test_util.h"
@@ -68,21 +67,6 @@ class TestCardWatcher : public QObject {
         QCOMPARE(FindMediaDrive(volumes).value_or("none"), dir / "e-upper/DCIM");
         volumes.SetVolumes({Removable(dir / "a-fixed", false), Removable(dir / "b-empty")});
         QVERIFY(!FindMediaDrive(volumes).has_value());
-    }
-
-    // Folders of $PELKOCOPY_EXTRA_MEDIA count as cards on the running system's volume list.
-    void extraMediaCountAsRemovable() {
-        test::TempDir dir;
-        test::WriteFile(dir / "card1/Dcim/x.jpg", "x");
-        test::WriteFile(dir / "card2/DCIM/x.jpg", "x");
-        qputenv("PELKOCOPY_EXTRA_MEDIA",
-                QByteArray::fromStdString(dir / "card2" + ":" + dir / "card1"));
-        const SystemVolumeSource system;
-        const std::optional<std::string> found = FindMediaDrive(system);
-        // Two cards: the first mount point wins, not the first listed.
-        QCOMPARE(found.value_or("none"), dir / "card1/Dcim");
-
-        qunsetenv("PELKOCOPY_EXTRA_MEDIA");
     }
 
     // The controls follow a check: source path, copy command, hint, bar colour, restore.

@@ -186,17 +186,6 @@ class TestMainWindow : public QObject {
         QCOMPARE(w.lblSampleFolder->text(), w.cboMakeFolder->Description(1));
     }
 
-    void destinationButtonFillsTheEmptyOnes() {
-        auto w = MakeWindow();
-        QVERIFY(w);
-        w->lblDestJpg->SetPath(QString::fromStdString(f.Folder("J")));
-        f.dialogs.QueueFolder(f.Folder("N"));
-        QTest::mouseClick(w->btnDestRaw, Qt::LeftButton);
-        QCOMPARE(w->lblDestRaw->Path(), QString::fromStdString(f.Path("N")));
-        QCOMPARE(w->lblDestJpg->Path(), QString::fromStdString(f.Path("J")));
-        QCOMPARE(w->lblDestOther->Path(), QString::fromStdString(f.Path("N")));
-    }
-
     // A screen reader hears what a sighted user reads: labels by their texts, drop-down lists
     // by their captions, each button by what it does.
     void screenReadersHearTheTexts() {
@@ -379,10 +368,14 @@ class TestMainWindow : public QObject {
         QVERIFY(rows.contains(QRegularExpression("/MOV/[0-9-]+/不明_IMGP0001-x.THM")));
     }
 
-    // The naming buttons reach their commands (whose rules are tst_main_rules' tables).
-    void namingButtonsAreWired() {
+    // The destination and naming buttons reach their commands (whose rules are tst_main_rules'
+    // tables).
+    void buttonsAreWired() {
         auto w = MakeWindow({{"FileName", "1"}});
         QVERIFY(w);
+        f.dialogs.QueueFolder(f.Folder("N"));
+        QTest::mouseClick(w->btnDestJpeg, Qt::LeftButton);
+        QCOMPARE(w->lblDestJpg->Path(), QString::fromStdString(f.Path("N")));
         QCOMPARE(w->cboCopySet->currentText(), QString("Default"));
         f.dialogs.QueueInput("Trip");
         QTest::mouseClick(w->btnAddCopySet, Qt::LeftButton);
