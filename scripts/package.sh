@@ -8,8 +8,11 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 build=${1:-build-package}
 rm -rf "$build"
+# Debian's hardening flags, as its own packages are built.
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELKO_TESTS=OFF -DPELKO_BENCH=OFF \
-    -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+    -DCMAKE_INSTALL_PREFIX=/usr \
+    -DCMAKE_CXX_FLAGS="-D_FORTIFY_SOURCE=2 -fstack-protector-strong -fstack-clash-protection" \
+    -DCMAKE_EXE_LINKER_FLAGS="-Wl,-z,relro,-z,now" >/dev/null
 cmake --build "$build" -j "$(nproc)"
 (cd "$build" && cpack -G DEB >/dev/null)
 deb=$(ls "$build"/pelkocopy_*.deb)
