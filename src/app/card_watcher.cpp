@@ -62,13 +62,14 @@ std::optional<std::string> FindMediaDrive(const IVolumeSource& volumes) {
     return std::nullopt;
 }
 
-DriveCheck EvaluateDriveCheck(const std::optional<std::string>& card, DestinationPresence dests) {
+DriveCheck EvaluateDriveCheck(const std::optional<std::string>& card, DestinationPresence dests,
+                              bool ejected) {
     DriveCheck check;
     check.source_path = card.value_or(std::string());
     check.ready = card.has_value() && dests.raw && dests.jpeg && dests.other;
     // The strongest reason wins: the card, then RAW, JPEG and Other.
     if (!card) {
-        check.hint = kHintInsertCard;
+        check.hint = ejected ? kHintEjected : kHintInsertCard;
     } else if (!dests.raw) {
         check.hint = kHintNoRawFolder;
     } else if (!dests.jpeg) {
@@ -108,10 +109,12 @@ DriveCheck TCardWatcher::Check() {
         const std::array<std::string, 3> folders = controls_.destinations();
         dests = {FolderExists(folders[0]), FolderExists(folders[1]), FolderExists(folders[2])};
     }
-    last_ = EvaluateDriveCheck(card, dests);
+    if (card) ejected_ = false;
+    last_ = EvaluateDriveCheck(card, dests, ejected_);
 
     if (controls_.show_source) controls_.show_source(last_.source_path);
     if (controls_.execute != nullptr) controls_.execute->setEnabled(last_.ready);
+    if (controls_.eject != nullptr) controls_.eject->setEnabled(card.has_value());
     if (controls_.hint != nullptr) {
         controls_.hint->setText(
             QString::fromUtf8(last_.hint.data(), static_cast<qsizetype>(last_.hint.size())));

@@ -28,6 +28,8 @@ inline constexpr std::string_view kHintNoJpegFolder =
 inline constexpr std::string_view kHintNoRawFolder =
     "　フォルダが存在しません　RAWファイルのコピー先を指定して下さい";
 inline constexpr std::string_view kHintInsertCard = "　メディアを挿入して下さい";
+// After the card was ejected, until a card is found again.
+inline constexpr std::string_view kHintEjected = "　メディアを取り出しました";
 
 inline constexpr int kDriveCheckIntervalMs = 5000;
 
@@ -51,7 +53,8 @@ struct DriveCheck {
     std::string_view hint;    // status panel 3
 };
 
-DriveCheck EvaluateDriveCheck(const std::optional<std::string>& card, DestinationPresence dests);
+DriveCheck EvaluateDriveCheck(const std::optional<std::string>& card, DestinationPresence dests,
+                              bool ejected = false);
 
 // A found card brings the window back from the taskbar when the user asked for it.
 inline bool ShouldAutoRestore(bool auto_restore, bool card_found, bool minimized) {
@@ -69,6 +72,7 @@ class TCardWatcher : public QObject {
         // Shows the card's folder (lblSourcePath).
         std::function<void(const std::string&)> show_source;
         QAbstractButton* execute = nullptr;       // btnExecute
+        QAbstractButton* eject = nullptr;         // btnEject: enabled while a card is found
         QAbstractButton* auto_restore = nullptr;  // chkAutoRestore
         QWidget* status_bar = nullptr;            // stbInfo, coloured
         QLabel* hint = nullptr;                   // panel 3 of stbInfo
@@ -84,12 +88,18 @@ class TCardWatcher : public QObject {
     // A card named by the user (a mount point given to the program): checks take it while it
     // holds a DCIM folder, whether or not the volume list shows it as removable.
     void ChooseCard(const std::string& root) { chosen_root_ = root; }
+    // The card was ejected: the hint says so until a card is found again.
+    void MarkEjected() {
+        ejected_ = true;
+        chosen_root_.clear();
+    }
 
   private:
     const IVolumeSource& volumes_;
     Controls controls_;
     DriveCheck last_;
     std::string chosen_root_;
+    bool ejected_ = false;
 };
 
 }  // namespace pelko

@@ -199,8 +199,14 @@ QWidget* TFrmDCMain::BuildDestinations() {
     bold.setBold(true);
     lblSourcePath->setFont(bold);
     lblSourceCaption->setBuddy(lblSourcePath);
+    // Beside the card it acts on: unmounts it and powers its reader off, so a card pulled after
+    // a removal run keeps every last write.
+    btnEject = MakeSmallButton(pnlLeft, "btnEject", "カードを取り出す",
+                               "カードを安全に取り出せる状態にします");
+    btnEject->setEnabled(false);
     grid->addWidget(lblSourceCaption, 0, 0);
-    grid->addWidget(lblSourcePath, 0, 1, 1, 2);
+    grid->addWidget(lblSourcePath, 0, 1);
+    grid->addWidget(btnEject, 0, 2);
 
     const QIcon folder_icon = style()->standardIcon(QStyle::SP_DirOpenIcon);
     struct Row {
@@ -495,6 +501,7 @@ void TFrmDCMain::WireHandlers() {
     }
     connect(btnExecute, &QPushButton::clicked, this, &TFrmDCMain::btnExecuteClick);
     connect(btnReName, &QPushButton::clicked, this, &TFrmDCMain::btnReNameClick);
+    connect(btnEject, &QAbstractButton::clicked, this, [this] { commands_->EjectCard(); });
     connect(btnSideCarSeiri, &QPushButton::clicked, this, &TFrmDCMain::btnSideCarSeiriClick);
     connect(tmrDriveCheck, &QTimer::timeout, this, &TFrmDCMain::tmrDriveCheckTimer);
     for (TItemCombo* mode : {cboMakeFolder, cboFileName}) {

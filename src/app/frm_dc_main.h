@@ -73,6 +73,7 @@ class TFrmDCMain : public QMainWindow, public IMainView {
     TGradientPanel* pnlLeft = nullptr;
     QLabel* lblSourceCaption = nullptr;
     TPathLabel* lblSourcePath = nullptr;
+    TFlatSpeedButton* btnEject = nullptr;
     QLabel* lblDestRawCaption = nullptr;
     QLabel* lblDestJpgCaption = nullptr;
     QLabel* lblDestOtherCaption = nullptr;

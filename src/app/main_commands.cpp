@@ -5,7 +5,9 @@
 
 #include "app/frm_dc_main.h"
 #include "app/main_lifecycle.h"
+#include "app/main_rules.h"
 #include "copy/run_context.h"
+#include "copy/run_notice.h"
 #include "support/file_ops.h"
 #include "support/text.h"
 #include "support/volumes.h"
@@ -25,6 +27,18 @@ TMainCommands::TMainCommands(TFrmDCMain& window, const IVolumeSource* volumes) :
         own_volumes_ = std::make_unique<SystemVolumeSource>();
         volumes = own_volumes_.get();
     }
+    volumes_ = volumes;
+    notifier_ = w_.Context().notifier;
+    if (notifier_ == nullptr) {
+        auto notifier = std::make_unique<TDesktopNotifier>();
+        notifier_ = notifier.get();
+        own_notifier_ = std::move(notifier);
+    }
+    ejector_ = w_.Context().ejector;
+    if (ejector_ == nullptr) {
+        own_ejector_ = std::make_unique<TUDisksEjector>();
+        ejector_ = own_ejector_.get();
+    }
 
     TCardWatcher::Controls watch;
     watch.window = &w_;
@@ -32,6 +46,7 @@ TMainCommands::TMainCommands(TFrmDCMain& window, const IVolumeSource* volumes) :
         w_.lblSourcePath->SetPath(QString::fromStdString(path));
     };
     watch.execute = w_.btnExecute;
+    watch.eject = w_.btnEject;
     watch.auto_restore = w_.chkAutoRestore;
     watch.status_bar = w_.stbInfo;
     watch.hint = w_.StatusPanel(3);
@@ -46,6 +61,7 @@ TMainCommands::TMainCommands(TFrmDCMain& window, const IVolumeSource* volumes) :
     run.settings_panel = w_.pnlCtrl;
     run.execute = w_.btnExecute;
     run.rename = w_.btnReName;
+    run.eject = w_.btnEject;
     run.drive_check = w_.tmrDriveCheck;
     run.progress = w_.pbBar;
     run.progress_text = w_.StatusPanel(1);
@@ -68,6 +84,7 @@ TMainCommands::TMainCommands(TFrmDCMain& window, const IVolumeSource* volumes) :
     };
     run.check_drives = [this] { watcher_->Check(); };
     runs_ = std::make_unique<TRunCommands>(w_.Dialogs(), w_.Lifecycle().Ini(), std::move(run));
+    connect(runs_.get(), &TRunCommands::runFinished, this, &TMainCommands::NotifyRunEnd);
 }
 
 TMainCommands::~TMainCommands() = default;
@@ -79,6 +96,32 @@ std::string LocalPathOf(const std::string& argument) {
         return url.isLocalFile() ? url.toLocalFile().toStdString() : std::string();
     }
     return QDir::cleanPath(QDir::current().absoluteFilePath(text)).toStdString();
+}
+
+void TMainCommands::NotifyRunEnd() {
+    if (!ShouldNotifyRunEnd(w_.isMinimized(), w_.isActiveWindow())) return;
+    RunCounts counts;
+    for (int i = 0; i < w_.grdListModel->RowCount(); ++i)
+        counts.Count(w_.grdListModel->Row(i));
+    notifier_->Notify(RunNoticeSummaryJa(runs_->Job().Result().run.aborted),
+                      RunNoticeBodyJa(counts), [this] { w_.RestoreAndRaise(); });
+}
+
+void TMainCommands::EjectCard() {
+    const std::string dcim = S(w_.lblSourcePath->Path());
+    if (dcim.empty() || runs_->Running()) return;
+    const std::string mount_point = FolderOf(dcim);
+    std::string device;
+    for (const MountedVolume& volume : volumes_->Volumes()) {
+        if (volume.mount_point == mount_point) device = volume.device;
+    }
+    const EjectResult result = ejector_->Eject(mount_point, device);
+    if (result.outcome != EjectOutcome::kEjected) {
+        w_.Dialogs().Error(kErrorTitle, EjectFailureTextJa(result));
+        return;
+    }
+    watcher_->MarkEjected();
+    watcher_->Check();
 }
 
 void TMainCommands::OpenGivenPath(const std::string& path) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/card_watcher.h"
+#include "app/desktop_services.h"
 #include "app/run_commands.h"
 
 namespace pelko {
@@ -36,12 +37,21 @@ class TMainCommands : public QObject {
     // its DCIM folder) becomes the card the checks find; another folder goes to the folder
     // command after its questions; a path that is no folder is reported.
     void OpenGivenPath(const std::string& path);
+    // btnEject: the card found is unmounted and its reader powered off; a refusal is told.
+    void EjectCard();
 
   private:
     void TakeContext(const CopyRunContext& context);
+    // A run ended while the user looked elsewhere: the desktop says what it came to.
+    void NotifyRunEnd();
 
     TFrmDCMain& w_;
     std::unique_ptr<IVolumeSource> own_volumes_;
+    const IVolumeSource* volumes_ = nullptr;
+    std::unique_ptr<INotifier> own_notifier_;
+    std::unique_ptr<ICardEjector> own_ejector_;
+    INotifier* notifier_ = nullptr;
+    ICardEjector* ejector_ = nullptr;
     std::unique_ptr<TCardWatcher> watcher_;
     std::unique_ptr<TRunCommands> runs_;
     // lblProcessTime's text, carried from run to run.

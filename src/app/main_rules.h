@@ -29,4 +29,9 @@ MainControlStates ControlStatesFor(const MainWindowSettings& settings);
 // minimum size.
 FormBounds ReachableBounds(FormBounds bounds, ScreenSize screen, int min_width, int min_height);
 
+// A run's end is told by the desktop when the user is not looking at the window.
+inline bool ShouldNotifyRunEnd(bool minimized, bool active) {
+    return minimized || !active;
+}
+
 }  // namespace pelko

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/desktop_services.h"
 #include "copy/copy_run.h"
 #include "copy/copy_settings.h"
 #include "support/date_time.h"
@@ -33,6 +34,8 @@ struct TMainContext {
     IShell* shell = nullptr;                 // null: the desktop shell
     const IClock* clock = nullptr;           // null: the system clock
     const IVolumeSource* volumes = nullptr;  // null: the mounted volumes
+    INotifier* notifier = nullptr;           // null: the desktop's notifications
+    ICardEjector* ejector = nullptr;         // null: UDisks2
     std::string app_folder;
     std::string computer_name;
     std::string temp_folder;

@@ -146,6 +146,8 @@ void TRunCommands::SetIdle(bool idle) {
                             static_cast<QWidget*>(controls_.rename)}) {
         if (widget != nullptr) widget->setEnabled(idle);
     }
+    // Enabled again by the drive check after the run, when a card is there.
+    if (!idle && controls_.eject != nullptr) controls_.eject->setEnabled(false);
     if (esc_ != nullptr) esc_->setEnabled(!idle);
 }
 

@@ -44,6 +44,7 @@ class TRunCommands : public QObject {
         QWidget* settings_panel = nullptr;   // pnlCtrl
         QAbstractButton* execute = nullptr;  // btnExecute
         QAbstractButton* rename = nullptr;   // btnReName
+        QAbstractButton* eject = nullptr;    // btnEject: never while a run works
         QTimer* drive_check = nullptr;       // tmrDriveCheck
         QProgressBar* progress = nullptr;    // pbBar
         QLabel* progress_text = nullptr;     // status panel 1

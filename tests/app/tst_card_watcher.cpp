@@ -79,6 +79,7 @@ class TestCardWatcher : public QObject {
         QWidget window;
         auto* source = new QLabel(&window);
         auto* execute = new QPushButton(&window);
+        auto* eject = new QPushButton(&window);
         auto* restore = new QCheckBox(&window);
         auto* bar = new QWidget(&window);
         auto* hint = new QLabel(bar);
@@ -87,14 +88,14 @@ class TestCardWatcher : public QObject {
                                        [&](const std::string& path) {
                                            source->setText(QString::fromStdString(path));
                                        },
-                                       execute, restore, bar, hint, [&] { return dests; }});
+                                       execute, eject, restore, bar, hint, [&] { return dests; }});
         const QColor normal = QApplication::palette().color(QPalette::Button);
 
         window.showMinimized();
         restore->setChecked(true);
         watcher.Check();  // no card: stays down, yellow
         QVERIFY(window.isMinimized());
-        QVERIFY(!execute->isEnabled());
+        QVERIFY(!execute->isEnabled() && !eject->isEnabled());
         QCOMPARE(hint->text(), Q(kHintInsertCard));
         QCOMPARE(bar->palette().color(QPalette::Window), QColor(Qt::yellow));
         QVERIFY(source->text().isEmpty());
@@ -103,7 +104,7 @@ class TestCardWatcher : public QObject {
         restore->setChecked(false);
         watcher.Check();  // card, but the user did not ask for the restore
         QVERIFY(window.isMinimized());
-        QVERIFY(execute->isEnabled());
+        QVERIFY(execute->isEnabled() && eject->isEnabled());
         QCOMPARE(source->text(), QString::fromStdString(dir / "card/DCIM"));
         QCOMPARE(hint->text(), Q(kHintEscAborts));
         QCOMPARE(bar->palette().color(QPalette::Window), normal);
@@ -117,6 +118,19 @@ class TestCardWatcher : public QObject {
         QVERIFY(!execute->isEnabled());
         QCOMPARE(hint->text(), Q(kHintNoJpegFolder));
         QCOMPARE(bar->palette().color(QPalette::Window), QColor(Qt::yellow));
+        QVERIFY(eject->isEnabled());  // a card without destinations can still be taken out
+
+        // Ejected: said until a card is found again.
+        watcher.MarkEjected();
+        volumes.SetVolumes({});
+        watcher.Check();
+        QCOMPARE(hint->text(), Q(kHintEjected));
+        QVERIFY(!eject->isEnabled());
+        volumes.SetVolumes({Removable(dir / "card")});
+        watcher.Check();
+        volumes.SetVolumes({});
+        watcher.Check();
+        QCOMPARE(hint->text(), Q(kHintInsertCard));
     }
 };
 

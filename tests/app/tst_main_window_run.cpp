@@ -254,6 +254,38 @@ class TestMainWindowRun : public QObject {
         QVERIFY(w->isVisible());
     }
 
+    // A run that ends while the window is minimised is told by the desktop with its counts, and
+    // a click brings the window back; the card is then ejected once nothing holds it.
+    void runEndNoticeAndEject() {
+        InsertCard("card");
+        auto w = MakeWindow("CopyAfterReMove=1\r\n");
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->showMinimized();
+        QVERIFY(RunCard(*w));
+        QCOMPARE(f.notifier.sent,
+                 std::vector<std::string>{
+                     "コピー処理が終了しました\nコピー 10 件、スキップ 1 件、失敗 0 "
+                     "件\nメディアから 10 件を削除しました"});
+        f.notifier.clicked();
+        QTRY_VERIFY(!w->isMinimized());
+
+        f.ejector.answers = {{EjectOutcome::kBusy, "target is busy"},
+                             {EjectOutcome::kRefused, "not authorized"}};
+        for (const char* said : {"メディアを使用中のプログラムがあるため取り出せません。\r\ntarget "
+                                 "is busy",
+                                 "メディアを取り出せませんでした。\r\nnot authorized"}) {
+            QVERIFY(w->btnEject->isEnabled());
+            QTest::mouseClick(w->btnEject, Qt::LeftButton);
+            QCOMPARE(Q(f.dialogs.asked().back().text), U(said));
+            QCOMPARE(w->StatusPanel(3)->text(), Q(kHintEscAborts));
+        }
+        f.volumes.SetVolumes({});  // as the unmount takes the volume away
+        QTest::mouseClick(w->btnEject, Qt::LeftButton);
+        QCOMPARE(f.ejector.asked, std::vector<std::string>(3, f.Path("card")));
+        QCOMPARE(w->StatusPanel(3)->text(), Q(kHintEjected));
+        QVERIFY(!w->btnEject->isEnabled());
+    }
+
     // A card with nothing to copy says so, and the window is idle again.
     void emptyCardSaysSo() {
         fs::create_directories(f.Path("card/DCIM/100PENTX"));

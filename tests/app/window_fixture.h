@@ -26,6 +26,32 @@ class RecordingShell final : public IShell {
     std::vector<std::string> opened;
 };
 
+// Desktop notifications as a list; a click is the test's to make.
+class RecordingNotifier final : public INotifier {
+  public:
+    void Notify(const std::string& summary, const std::string& body,
+                std::function<void()> on_click) override {
+        sent.push_back(summary + "\n" + body);
+        clicked = std::move(on_click);
+    }
+    std::vector<std::string> sent;
+    std::function<void()> clicked;
+};
+
+// Ejects answered from a queue (ejected when it is empty), the mount points asked recorded.
+class ScriptedEjector final : public ICardEjector {
+  public:
+    EjectResult Eject(const std::string& mount_point, const std::string& /*device*/) override {
+        asked.push_back(mount_point);
+        if (answers.empty()) return {EjectOutcome::kEjected, {}};
+        const EjectResult answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    }
+    std::vector<EjectResult> answers;
+    std::vector<std::string> asked;
+};
+
 inline constexpr const char* kComputer = "TESTPC";
 
 struct WindowFixture {
@@ -34,6 +60,8 @@ struct WindowFixture {
     RecordingShell shell;
     ManualClock clock{DateTime{2026, 12, 6, 19, 27, 5, 0}};
     FixedVolumeSource volumes;  // no card unless a test mounts one
+    RecordingNotifier notifier;
+    ScriptedEjector ejector;
 
     // A new application folder; PELKOCOPY_HOME points the tool's runs at it too.
     void Reset() {
@@ -43,6 +71,8 @@ struct WindowFixture {
         dialogs = ScriptedDialogService();
         shell.opened.clear();
         volumes.SetVolumes({});
+        notifier = {};
+        ejector = {};
     }
     std::string Home() const { return home->path().toStdString(); }
     std::string Path(const std::string& name) const { return Home() + "/" + name; }
@@ -54,6 +84,8 @@ struct WindowFixture {
         context.shell = &shell;
         context.clock = &clock;
         context.volumes = &volumes;
+        context.notifier = &notifier;
+        context.ejector = &ejector;
         context.app_folder = Home();
         context.temp_folder = Path("tmp");
         context.computer_name = kComputer;
