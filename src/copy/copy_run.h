@@ -204,8 +204,8 @@ std::string ShowProgressTitle(int current, int total);
 
 // The files of a card or folder to process, in search order: existing regular files below
 // folder, without names that begin with "PHOT" and without the temporary files of a broken copy.
-// Their folders are held open from here on; a folder that cannot be read is named in
-// `unreadable`.
+// Their folders are held open from here on and listed through those descriptors; a folder that
+// cannot be opened or read to its end is named in `unreadable`.
 struct RunListing {
     std::vector<std::string> files;
     std::map<std::string, std::shared_ptr<const HeldFolder>> folders;

@@ -311,6 +311,22 @@ std::shared_ptr<const HeldFolder> HeldFolder::Open(const std::string& path, int*
     return folder;
 }
 
+std::shared_ptr<const HeldFolder> HeldFolder::OpenChild(const std::string& name,
+                                                        const std::string& path, int* error) const {
+    auto folder = std::make_shared<HeldFolder>();
+    folder->fd_.Reset(
+        ::openat(fd_.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st;
+    if (!folder->fd_.valid() || ::fstat(folder->fd_.get(), &st) != 0) {
+        if (error != nullptr) *error = errno;
+        return nullptr;
+    }
+    folder->path_ = path;
+    folder->dev_ = st.st_dev;
+    folder->ino_ = st.st_ino;
+    return folder;
+}
+
 bool HeldFolder::StillAtPath() const {
     struct stat st;
     return ::stat(path_.c_str(), &st) == 0 && st.st_dev == dev_ && st.st_ino == ino_;

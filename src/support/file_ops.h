@@ -41,6 +41,10 @@ class HeldFolder {
   public:
     // Null when the folder cannot be opened for reading; *error gets the errno value.
     static std::shared_ptr<const HeldFolder> Open(const std::string& path, int* error = nullptr);
+    // The sub-folder `name` of this folder, opened in it without following a link; `path` is the
+    // text it is known by.
+    std::shared_ptr<const HeldFolder> OpenChild(const std::string& name, const std::string& path,
+                                                int* error = nullptr) const;
     int Fd() const { return fd_.get(); }
     const std::string& Path() const { return path_; }
     // True while the path still leads to this folder.

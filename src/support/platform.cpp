@@ -2,10 +2,12 @@
 
 #include <pwd.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -118,6 +120,20 @@ std::string ComputerName() {
 std::string UserName() {
     std::string name = OwnPasswdField(&passwd::pw_name);
     return name.empty() ? std::to_string(::geteuid()) : name;
+}
+
+void RaiseDescriptorLimit() {
+    struct rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+int DescriptorLimit() {
+    struct rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 1 << 20;
+    return static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 1 << 20));
 }
 
 std::string UserTempFolder() {

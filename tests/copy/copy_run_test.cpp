@@ -218,6 +218,32 @@ TEST_F(CopyRunTest, AStopEndsTheRunBeforeTheNextFile) {
     EXPECT_EQ(Tree(card).size(), 20u);
 }
 
+// The listing reads each folder through the descriptor it holds: a sub-folder renamed away
+// before it was opened is an unreadable folder (never an empty card), one renamed after is still
+// listed and copied.
+TEST_F(CopyRunTest, AFolderLostWhileListingIsUnreadable) {
+    for (const bool listed_one : {false, true}) {
+        SCOPED_TRACE(listed_one);
+        fs::remove_all(tmp / "card");
+        fs::remove_all(tmp / "jpg");
+        Card("100PENTX/IMGP0001.JPG");
+        Card("101PENTX/IMGP0002.JPG");
+        std::string lost;
+        seams.folder_listed = [&](const std::string& path) {
+            if (path == card || !lost.empty()) return;
+            lost =
+                listed_one ? path : card + (NameOf(path) == "100PENTX" ? "/101PENTX" : "/100PENTX");
+            fs::rename(lost, tmp / "away");
+        };
+        const CommandResult result = Run();
+        EXPECT_EQ(result.message, "");
+        EXPECT_EQ(result.unreadable_folders,
+                  listed_one ? std::vector<std::string>{} : std::vector<std::string>{lost});
+        EXPECT_EQ(Tree(tmp / "jpg/DSLR").size(), listed_one ? 2u : 1u);
+        fs::remove_all(tmp / "away");
+    }
+}
+
 TEST_F(CopyRunTest, RenameInPlace) {
     context.copy_to_destinations = false;
     context.settings.remove_after_copy = true;  // plays no part
