@@ -147,9 +147,18 @@ void CopyRun::ProcessFile(const std::string& path, int row) {
     const CopyRunSettings& settings = context_.settings;
     context_.naming.state.current_source_folder = FolderOf(path);
     const std::string ext = ExtensionOf(path);
-    TFileIfo info;
-    info.SetFileName(path);
-    const std::int64_t size = info.Size();
+    // One look at the entry in its held folder, without following a link.
+    const SourceFile file = SourceOf(path);
+    struct stat st;
+    const bool found = file.folder && ::fstatat(file.folder->Fd(), file.name.c_str(), &st,
+                                                AT_SYMLINK_NOFOLLOW) == 0;
+    if (found && S_ISLNK(st.st_mode)) {
+        TResultRow link{path, "", TFileKind::fkNone, TCopyOutcome::coNone, TDeleteOutcome::doNone};
+        link.link = true;
+        SetRow(row, link);
+        return;
+    }
+    const std::int64_t size = found && !S_ISDIR(st.st_mode) ? st.st_size : 0;
 
     std::string root;
     const TFileKind kind = context_.file_kinds.KindOf(ext);
@@ -176,7 +185,7 @@ void CopyRun::ProcessFile(const std::string& path, int row) {
     }
 
     DestinationRequest request{path, ext, root, std::nullopt};
-    if (info.Found()) request.time_stamp = info.TimeStamp();
+    if (found) request.time_stamp = DateTime::FromTimeT(st.st_mtim.tv_sec);
     const DestinationResult destination = BuildDestination(context_.naming, request);
     if (destination.Skipped()) {
         MarkOlderFile(path, row, size, kind);

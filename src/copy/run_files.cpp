@@ -82,7 +82,8 @@ RunListing ListRunFiles(const std::string& folder, const std::atomic<bool>* stop
             }
             // A temporary file of a broken copy is never a picture.
             if (name.starts_with("PHOT") || IsCopyTemporaryName(name)) continue;
-            if (type == DT_REG) listing.files.push_back(prefix + entry->d_name);
+            // Links are listed so that their rows say they stayed on the card; none is followed.
+            if (type == DT_REG || type == DT_LNK) listing.files.push_back(prefix + entry->d_name);
         }
         listing.folders[next.path] = std::move(held);
     }

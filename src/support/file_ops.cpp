@@ -543,7 +543,10 @@ CopyOutcome StageCopy(const SourceFile& source, const std::string& dest, bool ov
     // Non-blocking, so that a FIFO posing as a picture cannot hang the run.
     Fd& in = staged->in;
     const int source_dir = source.folder ? source.folder->Fd() : AT_FDCWD;
-    in.Reset(::openat(source_dir, source.name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    // A card file named in its held folder is never a link followed elsewhere.
+    const int nofollow = source.folder ? O_NOFOLLOW : 0;
+    in.Reset(
+        ::openat(source_dir, source.name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | nofollow));
     if (!in.valid()) {
         return (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) ? CopyOutcome::kSourceMissing
                                                                        : CopyOutcome::kReadFailed;

@@ -172,11 +172,16 @@ TEST(ImportCli, RowsJsonAndTheFilesLeftOnTheCard) {
          {"IMGP0001.JPG", "IMGP0002.CR3", "IMGP0003.THM", "IMGP0004.HEIC", "IMGP0005.JPG"})
         DatedFile(tmp / ("card/DCIM/" + std::string(name)), name);
     WriteFile(tmp / "jpg/DSLR/IMGP0005.JPG", "taken");
+    // A link on the card is neither followed, copied nor deleted.
+    WriteFile(tmp / "secret.key", "secret");
+    fs::create_symlink(tmp / "secret.key", tmp / "card/DCIM/IMGP0006.JPG");
     std::string out;
     ASSERT_EQ(RunCli(Import(tmp, "--remove --json --raw-ext .cr3 2>" + tmp / "err"), &out), 0);
     EXPECT_EQ(ReadFile(tmp / "err"),
-              "pelkocopy-cli import: 3 files left on the card: 2 of no kind (.heic 1, .thm 1), 1 "
-              "name taken\n");
+              "pelkocopy-cli import: 4 files left on the card: 2 of no kind (.heic 1, .thm 1), 1 "
+              "name taken, 1 link\n");
+    EXPECT_TRUE(fs::is_symlink(tmp / "card/DCIM/IMGP0006.JPG"));
+    EXPECT_FALSE(fs::exists(tmp / "jpg/DSLR/IMGP0006.JPG"));
     std::istringstream lines(out);
     std::map<std::string, nlohmann::json> rows;
     nlohmann::json last;
@@ -184,7 +189,7 @@ TEST(ImportCli, RowsJsonAndTheFilesLeftOnTheCard) {
         last = nlohmann::json::parse(line);
         if (last.contains("source")) rows[NameOf(last["source"].get<std::string>())] = last;
     }
-    ASSERT_EQ(rows.size(), 5u) << out;
+    ASSERT_EQ(rows.size(), 6u) << out;
     EXPECT_EQ(rows[first]["destination"], tmp / "jpg/DSLR/" + first);
     EXPECT_EQ(rows[first]["kind"], "jpeg");
     EXPECT_EQ(rows[first]["copy"], "copied");
@@ -199,6 +204,7 @@ TEST(ImportCli, RowsJsonAndTheFilesLeftOnTheCard) {
     WriteSettings(tmp, "CopyAfterReMove=1\r\n", "[FileKinds]\r\nJpeg=.heic\r\n");
     const ScopedEnv home("PELKOCOPY_HOME", tmp / "home");
     EXPECT_EQ(RunCli("import " + tmp / "card/DCIM --settings --other-ext thm", &out), 0) << out;
+    fs::remove(tmp / "card/DCIM/IMGP0006.JPG");
     const std::map<std::string, std::string> left = {{"DCIM/IMGP0005.JPG", "IMGP0005.JPG"}};
     EXPECT_EQ(Tree(tmp / "card"), left);
     EXPECT_EQ(ReadFile(tmp / "jpg/DSLR/IMGP0004.HEIC"), "IMGP0004.HEIC");
