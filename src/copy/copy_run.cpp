@@ -152,6 +152,8 @@ void CopyRun::ProcessFile(const std::string& path, int row) {
     struct stat st;
     const bool found = file.folder && ::fstatat(file.folder->Fd(), file.name.c_str(), &st,
                                                 AT_SYMLINK_NOFOLLOW) == 0;
+    listed_.reset();
+    if (found && S_ISREG(st.st_mode)) listed_ = IdentityOf(st);
     if (found && S_ISLNK(st.st_mode)) {
         TResultRow link{path, "", TFileKind::fkNone, TCopyOutcome::coNone, TDeleteOutcome::doNone};
         link.link = true;
@@ -378,8 +380,7 @@ bool CopyRun::RenameOneFile(const std::string& source, const std::string& dest, 
     if (StartRow(row, source, new_path, kind)) {
         result.copy = TCopyOutcome::coNameTaken;
         result.removal = TDeleteOutcome::doSkipped;
-    } else if (context_.settings.dry_run ? NameFits(new_path)
-                                         : RenameNoReplace(source, new_path) == 0) {
+    } else if (context_.settings.dry_run ? NameFits(new_path) : RenameInHeldFolder(source, dest)) {
         if (context_.settings.dry_run) planned_.insert(new_path);
         stats_.AddTransferredFile(size);
     } else {
@@ -387,6 +388,20 @@ bool CopyRun::RenameOneFile(const std::string& source, const std::string& dest, 
     }
     SetRow(row, result);
     return result.copy == TCopyOutcome::coCopied;
+}
+
+bool CopyRun::RenameInHeldFolder(const std::string& source, const std::string& dest) {
+    // In the folder the listing found the file in, while it still holds that file: a card folder
+    // swapped for a link must not make the run rename a file elsewhere.
+    const SourceFile file = SourceOf(source);
+    if (!listed_ && file.folder) {
+        struct stat st;
+        if (::fstatat(file.folder->Fd(), file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode)) {
+            listed_ = IdentityOf(st);
+        }
+    }
+    return listed_ && RenameIfUnchanged(file, *listed_, NameOf(dest)) == 0;
 }
 
 void CopyRun::MarkOlderFile(const std::string& source, int row, std::int64_t size, TFileKind kind) {

@@ -12,6 +12,7 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -169,6 +170,11 @@ class CopyRun {
     LeftOnCard left_;
     // The source file at path, named in its held folder.
     SourceFile SourceOf(const std::string& path);
+    // Renames the card file to dest's name in its held folder; true when done.
+    bool RenameInHeldFolder(const std::string& source, const std::string& dest);
+    // The file being worked on as the run first looked at it; none for one that is not a regular
+    // file.
+    std::optional<FileIdentity> listed_;
     // Holds the destination roots open for the run, creating a missing one: only here, at the
     // start, never again while the run goes on.
     void HoldDestinationRoots();

@@ -274,22 +274,27 @@ bool FolderCreate(const std::string& path) {
     return MakeFolders(StripOneSlash(path));
 }
 
-int RenameNoReplace(const std::string& from, const std::string& to) {
-    if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) ==
-        0) {
-        return 0;
-    }
+namespace {
+
+// renameat2(RENAME_NOREPLACE), or where the file system lacks the flag a link and an unlink, or
+// without links the narrowest check left.
+int RenameNoReplaceAt(int from_dir, const char* from, int to_dir, const char* to) {
+    if (::syscall(SYS_renameat2, from_dir, from, to_dir, to, RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
-    // The file system does not know the flag: a hard link fails when the name is taken.
-    if (::link(from.c_str(), to.c_str()) == 0) {
-        ::unlink(from.c_str());
+    if (::linkat(from_dir, from, to_dir, to, 0) == 0) {
+        ::unlinkat(from_dir, from, 0);
         return 0;
     }
     if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return errno;
-    // No hard links either (some FUSE file systems): the narrowest check left.
     struct stat st;
-    if (::lstat(to.c_str(), &st) == 0) return EEXIST;
-    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    if (::fstatat(to_dir, to, &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+    return ::renameat(from_dir, from, to_dir, to) == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    return RenameNoReplaceAt(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str());
 }
 
 bool IsCopyTemporaryName(std::string_view name) {
@@ -376,6 +381,22 @@ bool DeleteIfUnchanged(const SourceFile& file, const FileIdentity& identity) {
         return false;
     }
     return ::unlinkat(file.folder->Fd(), file.name.c_str(), 0) == 0;
+}
+
+int RenameIfUnchanged(const SourceFile& file, const FileIdentity& identity,
+                      const std::string& new_name) {
+    if (!file.folder || !file.folder->StillAtPath()) return ESTALE;
+    if (new_name.empty() || new_name == "." || new_name == ".." ||
+        new_name.find('/') != std::string::npos) {
+        return EINVAL;
+    }
+    struct stat st;
+    if (::fstatat(file.folder->Fd(), file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(st.st_mode) || !SameIdentity(IdentityOf(st), identity)) {
+        return ESTALE;
+    }
+    const int fd = file.folder->Fd();
+    return RenameNoReplaceAt(fd, file.name.c_str(), fd, new_name.c_str());
 }
 
 namespace {

@@ -83,10 +83,15 @@ bool SameIdentity(const FileIdentity& a, const FileIdentity& b);
 // Deletes the name in its held folder only while the folder's path still leads there and the
 // name (no link followed) still holds the file `identity` describes.
 bool DeleteIfUnchanged(const SourceFile& file, const FileIdentity& identity);
-
 // Renames without ever replacing an existing file, even one that appears meanwhile. Returns 0
 // or an errno value (EEXIST when `to` exists).
 int RenameNoReplace(const std::string& from, const std::string& to);
+// Gives the file a new name in its held folder, never replacing a file, and only while the folder's
+// path still leads there and the name (no link followed) still holds the file `identity`
+// describes: the check a deletion makes. Returns 0 or an errno value (EEXIST when the new name is
+// taken, ESTALE when the file or its folder changed).
+int RenameIfUnchanged(const SourceFile& file, const FileIdentity& identity,
+                      const std::string& new_name);
 
 struct AtomicWriteOptions {
     bool replace = true;  // false: an existing file is never replaced (EEXIST)

@@ -256,14 +256,23 @@ TEST_F(CopyRunTest, RenameInPlace) {
     for (const auto& [name, outcome] : recorder.Outcomes())
         EXPECT_EQ(outcome, "同名のファイル有り|スキップ") << name;
 
+    // A folder swapped for a link after the listing: nothing outside the card is renamed.
+    WriteFile(tmp / "outside/IMGP0003.MOV", "outside");
+    recorder.on_row = [&](int, const TResultRow& r) {
+        if (r.Final() || NameOf(r.source) != "IMGP0003.MOV") return;
+        fs::rename(card + "/b", tmp / "b.moved");
+        fs::create_directory_symlink(tmp / "outside", card + "/b");
+    };
     context.naming.settings.file_name_mode = kFileNameModeDateTimeNumber;
     Run(RunSourceKind::rsFolder);
-    for (const auto& [name, outcome] : recorder.Outcomes())
-        EXPECT_EQ(outcome, "OK|----") << name;
+    const std::map<std::string, std::string> outcomes = {
+        {"IMGP0001.JPG", "OK|----"}, {"IMGP0002.PEF", "OK|----"}, {"IMGP0003.MOV", "失敗|----"}};
+    EXPECT_EQ(recorder.Outcomes(), outcomes);
     const std::map<std::string, std::string> renamed = {{"a/20100501-120000-0001.JPG", "1"},
-                                                        {"a/20100501-120000-0002.PEF", "2"},
-                                                        {"b/20100501-120000-0003.MOV", "3"}};
+                                                        {"a/20100501-120000-0002.PEF", "2"}};
     EXPECT_EQ(Tree(card), renamed);
+    EXPECT_EQ(ReadFile(tmp / "outside/IMGP0003.MOV"), "outside");
+    EXPECT_EQ(ReadFile(tmp / "b.moved/IMGP0003.MOV"), "3");
     EXPECT_FALSE(fs::exists(tmp / "jpg"));  // destinations untouched
 }
 
