@@ -7,6 +7,7 @@
 #include "support/platform.h"
 
 int main(int argc, char** argv) {
+    pelko::RaiseDescriptorLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationName("PelkoCopy");
     // No display name: Qt would append it to every window title, the progress title included.

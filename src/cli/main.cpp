@@ -4,6 +4,7 @@
 #include "support/platform.h"
 
 int main(int argc, char** argv) {
+    pelko::RaiseDescriptorLimit();
     pelko::cli::Args args(argv + 1, argv + argc);
     const pelko::cli::ProgramFacts facts{pelko::FindAppFolder(), pelko::ComputerName()};
     return pelko::cli::Main(args, facts, std::cout, std::cerr);

@@ -20,7 +20,10 @@ namespace {
 
 // A batch is committed once it holds this many files or bytes, or is this old: few disk flushes,
 // yet rows and deletions lag the copying by a moment only.
-constexpr std::size_t kBatchFiles = 64;
+constexpr int kBatchFiles = 64;
+// Descriptors a run opens for a moment besides its batches: the EXIF and model readers, the alias
+// table, folders being created or flushed.
+constexpr int kReservedDescriptors = 16;
 constexpr std::int64_t kBatchBytes = std::int64_t{256} << 20;
 constexpr std::uint64_t kBatchAgeMs = 1000;
 
@@ -102,6 +105,15 @@ RunResult CopyRun::RunFileList() {
         };
     }
 
+    // Each copy awaiting its commit holds two descriptors (card file and copy), and one batch may
+    // be committing while the next fills: the batch is sized from what the process may still open.
+    const int spare = DescriptorLimit() - OpenDescriptorCount() - kReservedDescriptors;
+    batch_files_ = static_cast<std::size_t>(std::clamp(spare / 4, 1, int{kBatchFiles}));
+    // A card folder is let go once its last file is done (a copy still pending keeps it).
+    std::map<std::string, int> files_left;
+    for (const std::string& path : context_.file_list)
+        ++files_left[FolderOf(path)];
+
     stats_.StartTransferTimer();
     const int total = static_cast<int>(context_.file_list.size());
     if (settings.mode) statistics_.LoadCameraTally();
@@ -119,7 +131,11 @@ RunResult CopyRun::RunFileList() {
         observer_.ProgressText(std::to_string(i + 1) + " / " + std::to_string(total));
         observer_.TitleChanged(ShowProgressTitle(i + 1, total));
         observer_.RowAdded(i);
-        ProcessFile(context_.file_list[static_cast<std::size_t>(i)], i);
+        const std::string& path = context_.file_list[static_cast<std::size_t>(i)];
+        ProcessFile(path, i);
+        if (const std::string folder = FolderOf(path); --files_left[folder] == 0) {
+            context_.source_folders.erase(folder);
+        }
         result.rows = i + 1;
         if (context_.seams != nullptr && context_.seams->file_done) context_.seams->file_done(i);
     }
@@ -295,14 +311,19 @@ bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, in
         // Only below a root still in place: a destination gone mid-run (a disk unplugged) is
         // never made again in its empty mount point.
         const SourceFile file = SourceOf(source);
-        const CopyOutcome outcome =
+        CopyOutcome outcome =
             !MakeDestinationFolder(FolderOf(dest)) ? CopyOutcome::kFolderFailed
             : remove                               ? batch_->Stage(file, dest, false)
                      : CopyFileChecked(file, dest, CopyOptions{false, false, faults_, false});
+        if (outcome != CopyOutcome::kOk && remove && batch_->OutOfDescriptors()) {
+            // The descriptors are the run's own, held by the copies awaiting their commit.
+            CommitPending(true);
+            outcome = batch_->Stage(file, dest, false);
+        }
         if (outcome == CopyOutcome::kOk && remove) {
             if (pending_.empty()) batch_started_ms_ = clock_.TickMs();
             pending_.push_back({row, source, dest, size, kind, {}});
-            if (batch_->Count() >= kBatchFiles || batch_->Bytes() >= kBatchBytes ||
+            if (batch_->Count() >= batch_files_ || batch_->Bytes() >= kBatchBytes ||
                 clock_.TickMs() - batch_started_ms_ >= kBatchAgeMs) {
                 CommitPending(false);
             }

@@ -200,6 +200,7 @@ class CopyRun {
     };
     FileFaults* faults_ = nullptr;
     std::unique_ptr<DurableCopyBatch> batch_;
+    std::size_t batch_files_ = 64;  // copies per batch, from the descriptor limit
     std::vector<PendingCopy> pending_;
     std::uint64_t batch_started_ms_ = 0;
     std::future<std::vector<PendingCopy>> committing_;

@@ -11,7 +11,6 @@
 
 #include "copy/copy_run.h"
 #include "support/file_ops.h"
-#include "support/platform.h"
 
 namespace pelko {
 
@@ -32,7 +31,6 @@ struct QueuedFolder {
 
 RunListing ListRunFiles(const std::string& folder, const std::atomic<bool>* stop,
                         const CopyRunSeams* seams) {
-    RaiseDescriptorLimit();
     RunListing listing;
     const auto stopped = [stop] { return stop != nullptr && stop->load(); };
     // Breadth-first, each folder's files in the order the file system lists them. Every folder is

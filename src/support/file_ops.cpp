@@ -467,6 +467,10 @@ struct StagedCopy {
     bool overwrite = false;
     FileFaults* faults = nullptr;
     bool create_folder = true;
+    bool out_of_descriptors = false;  // an open failed with EMFILE or ENFILE
+    void NoteOpenError() {
+        out_of_descriptors = out_of_descriptors || errno == EMFILE || errno == ENFILE;
+    }
 
     // Removes the temporary file and passes the outcome on.
     CopyOutcome Discard(CopyOutcome outcome) {
@@ -540,6 +544,7 @@ CopyOutcome OpenCopyFile(const std::string& folder, StagedCopy* staged) {
                 if (!create_folder()) return CopyOutcome::kFolderFailed;
                 continue;
             }
+            staged->NoteOpenError();
             break;  // no unnamed files here: a named temporary, which tells the error apart
         }
     }
@@ -548,6 +553,8 @@ CopyOutcome OpenCopyFile(const std::string& folder, StagedCopy* staged) {
     for (;;) {
         const int err = CreateTemporary(prefix, 0600, &staged->out, &staged->temp);
         if (err == 0) return CopyOutcome::kOk;
+        errno = err;
+        staged->NoteOpenError();
         if (err == ENOENT && !created_folder) {
             if (!create_folder()) return CopyOutcome::kFolderFailed;
             continue;
@@ -569,6 +576,7 @@ CopyOutcome StageCopy(const SourceFile& source, const std::string& dest, bool ov
     in.Reset(
         ::openat(source_dir, source.name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | nofollow));
     if (!in.valid()) {
+        staged->NoteOpenError();
         return (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) ? CopyOutcome::kSourceMissing
                                                                        : CopyOutcome::kReadFailed;
     }
@@ -694,6 +702,7 @@ CopyOutcome DurableCopyBatch::Stage(const SourceFile& source, const std::string&
     entry->copy.faults = faults_;
     entry->copy.create_folder = create_folder;
     const CopyOutcome outcome = StageCopy(source, dest, false, &entry->copy);
+    out_of_descriptors_ = entry->copy.out_of_descriptors;
     if (outcome != CopyOutcome::kOk) return outcome;
     // Start the write-back now, so the disk works while the next files are copied and the
     // flush in Commit finds little left to write.

@@ -174,6 +174,8 @@ class DurableCopyBatch {
     // Without create_folder a missing destination folder fails the copy (kFolderFailed).
     CopyOutcome Stage(const SourceFile& source, const std::string& dest, bool create_folder = true);
     std::size_t Count() const { return entries_.size(); }
+    // The last Stage failed for want of a descriptor: committing frees those the batch holds.
+    bool OutOfDescriptors() const { return out_of_descriptors_; }
     std::int64_t Bytes() const { return bytes_; }
 
     struct Committed {
@@ -188,6 +190,7 @@ class DurableCopyBatch {
     std::vector<std::unique_ptr<Entry>> entries_;
     std::int64_t bytes_ = 0;
     FileFaults* faults_ = nullptr;
+    bool out_of_descriptors_ = false;
 };
 
 bool FileCopyToFolder(const std::string& source, const std::string& dest_folder, bool overwrite,

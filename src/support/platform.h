@@ -45,8 +45,9 @@ std::string UserTempFolder();
 // What each program does first: the soft limit of open descriptors raised to the hard limit (a
 // run holds every folder of a card open, beside its copies in flight).
 void RaiseDescriptorLimit();
-// The soft limit of open descriptors.
+// The soft limit of open descriptors, and how many the process has open now.
 int DescriptorLimit();
+int OpenDescriptorCount();
 
 // Time: "now" in local calendar fields and a millisecond tick.
 class IClock {

@@ -110,6 +110,27 @@ TEST(ImportCli, UnwritableOutputStopsTheRun) {
     }
 }
 
+// Under a low descriptor limit a run with removal never fails a file for want of the descriptors
+// its own folders and pending copies hold.
+TEST(ImportCli, ALowDescriptorLimitFailsNoFile) {
+    TempDir tmp;
+    for (int i = 0; i < 200; ++i) {
+        WriteFile(tmp / ("card/DCIM/10" + std::to_string(i % 4) + "PENTX/IMGP" +
+                         std::to_string(1000 + i) + ".JPG"),
+                  "x");
+    }
+    std::string out;
+    EXPECT_EQ(RunShell("ulimit -n 64 && exec " + std::string(PELKO_CLI_PATH) + " " +
+                           Import(tmp, "--remove"),
+                       &out),
+              0);
+    const auto rows = Rows(out);
+    EXPECT_EQ(
+        std::count_if(rows.begin(), rows.end(), [](const auto& r) { return r.second == "OK|OK"; }),
+        200);
+    EXPECT_EQ(Tree(tmp / "card").size(), 0u);
+}
+
 // Whether the process has a handler of its own for the signal (its "SigCgt" mask).
 bool CatchesSignal(pid_t pid, int signal_number) {
     std::istringstream status(ReadFile("/proc/" + std::to_string(pid) + "/status"));
