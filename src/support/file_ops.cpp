@@ -7,6 +7,7 @@
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -168,6 +169,10 @@ CopyOutcome VerifyCopy(int in, int out, std::int64_t size) {
     return offset == size ? CopyOutcome::kOk : CopyOutcome::kVerifyFailed;
 }
 
+// The extended attribute each named temporary carries while it has its temporary name.
+constexpr const char* kTemporaryMark = "user.pelkocopy.tmp";
+constexpr int kTemporaryRandomChars = 12;
+
 // ".pelkocopy-tmp-<pid>-<random>": the pid tells a later run whether the writer still lives.
 std::string TemporaryName() {
     static const std::uint64_t seed = [] {
@@ -185,21 +190,29 @@ std::string TemporaryName() {
     std::string name(kCopyTemporaryPrefix);
     name += std::to_string(::getpid());
     name.push_back('-');
-    for (int i = 0; i < 12; ++i) {
+    for (int i = 0; i < kTemporaryRandomChars; ++i) {
         name.push_back(kDigits[z & 31]);
         z >>= 5;
     }
     return name;
 }
 
-// The writer's pid in a temporary name; 0 when the name has none.
+// The writer's pid in a name of exactly the shape TemporaryName gives; 0 for any other name.
 pid_t TemporaryOwner(std::string_view name) {
+    if (!name.starts_with(kCopyTemporaryPrefix)) return 0;
     name.remove_prefix(kCopyTemporaryPrefix.size());
     pid_t pid = 0;
     std::size_t i = 0;
     for (; i < name.size() && i < 9 && name[i] >= '0' && name[i] <= '9'; ++i)
         pid = pid * 10 + (name[i] - '0');
-    return i > 0 && i < name.size() && name[i] == '-' ? pid : 0;
+    if (i == 0 || name[0] == '0' || i + 1 + kTemporaryRandomChars != name.size() ||
+        name[i] != '-') {
+        return 0;
+    }
+    for (const char c : name.substr(i + 1)) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'v'))) return 0;
+    }
+    return pid;
 }
 
 // Creates a new temporary in the folder that prefix names (empty or ending in "/") and locks it
@@ -211,6 +224,9 @@ int CreateTemporary(const std::string& prefix, mode_t mode, Fd* out, std::string
         if (out->valid()) {
             // Some file systems know no locks; the pid in the name still guards the file there.
             ::flock(out->get(), LOCK_EX | LOCK_NB);
+            // The mark that proves a file a temporary of this program; where the file system
+            // keeps no extended attributes, no later run removes it.
+            ::fsetxattr(out->get(), kTemporaryMark, "1", 1, 0);
             return 0;
         }
         temp->clear();
@@ -429,7 +445,8 @@ int RemoveStaleTemporaries(const std::string& folder) {
     std::vector<std::string> stale;
     while (const struct dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
-        if (!IsCopyTemporaryName(name)) continue;
+        // Only the exact shape of the names this program gives: a user's own file merely
+        // beginning with the prefix stays.
         const pid_t owner = TemporaryOwner(name);
         // Only a temporary whose writer is gone; a pid alive (ours included) keeps it.
         if (owner <= 0 || owner == ::getpid()) continue;
@@ -439,12 +456,25 @@ int RemoveStaleTemporaries(const std::string& folder) {
     ::closedir(dir);
     int removed = 0;
     for (const std::string& name : stale) {
-        // The writer's lock still held means a live writer elsewhere (another pid namespace).
         Fd file(
             ::openat(dir_fd.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         struct stat st;
+        struct stat at_name;
+        char mark[8];
         if (!file.valid() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) continue;
+        // Only a file that proves itself a temporary of this program, or an empty one (a writer
+        // killed before it marked its temporary had written nothing)...
+        if (st.st_size != 0 && ::fgetxattr(file.get(), kTemporaryMark, mark, sizeof mark) < 0) {
+            continue;
+        }
+        // ...whose writer's lock is free: a writer on another computer (a network folder) or in
+        // another pid namespace holds it until its temporary has its final name. A file system
+        // without locks keeps its temporaries.
+        if (::flock(file.get(), LOCK_SH | LOCK_NB) != 0) continue;
+        if (::fstatat(dir_fd.get(), name.c_str(), &at_name, AT_SYMLINK_NOFOLLOW) != 0 ||
+            at_name.st_dev != st.st_dev || at_name.st_ino != st.st_ino) {
+            continue;
+        }
         if (::unlinkat(dir_fd.get(), name.c_str(), 0) == 0) ++removed;
     }
     return removed;

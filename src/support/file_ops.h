@@ -204,13 +204,17 @@ bool FileMoveToFolder(const std::string& source, const std::string& dest_folder,
                       FileFaults* faults = nullptr);
 
 // Prefix of the temporary names a copy or an atomic write works under where the file system has
-// no unnamed files: ".pelkocopy-tmp-<pid>-<random>", locked (flock) by its writer while it is
-// open. A name with the prefix is never a picture.
+// no unnamed files: ".pelkocopy-tmp-<pid>-<12 random characters>", marked with the extended
+// attribute user.pelkocopy.tmp and locked (flock) by its writer until it has its final name. A
+// name with the prefix is never a picture, and generated names never take it.
 inline constexpr std::string_view kCopyTemporaryPrefix = ".pelkocopy-tmp-";
-// True for a file name (no folder) that a copy in progress or a crashed copy left.
+// True for a file name (no folder) that begins with the prefix.
 bool IsCopyTemporaryName(std::string_view name);
-// Removes the temporaries in folder whose process is gone and whose lock is free; a live
-// writer's temporary is never touched. Returns how many were removed.
+// Removes the temporaries in folder that this program could have written and whose writer is
+// gone: a name of exactly that shape, the pid dead, the mark present (or the file empty) and the
+// lock free. A live writer's temporary, and any file with data but without the mark, is never
+// touched (so a file system without extended attributes or locks keeps its temporaries). Returns
+// how many were removed.
 int RemoveStaleTemporaries(const std::string& folder);
 
 }  // namespace pelko

@@ -447,13 +447,16 @@ TEST_F(CopyRunTest, DryRunPredictsTheRun) {
     const std::tuple<int, std::string, std::string> rows[] = {
         {kFileNameModeDateTime, "", "20100501-120000-0002.JPG|OK|OK"},
         {kFileNameModeUserFormat, "%W" + std::string(300, 'a') + "%N",
-         std::string(300, 'a') + "0002.JPG|失敗|----"}};
+         std::string(300, 'a') + "0002.JPG|失敗|----"},
+        // A name that would pass for a copy's temporary, which a later run would sweep.
+        {kFileNameModeUserFormat, "%W.pelkocopy-tmp-99999-%F",
+         "_.pelkocopy-tmp-99999-IMGP0002.JPG|OK|OK"}};
     for (const auto& [mode, format, second] : rows) {
         context.naming.settings.file_name_mode = mode;
         context.naming.settings.user_format = format;
-        context.file_list = {Card(std::to_string(mode) + "/IMGP0001.JPG"),
-                             Card(std::to_string(mode) + "/IMGP0002.JPG"),
-                             Card(std::to_string(mode) + "/IMGP0003.JPG")};
+        const std::string folder = std::to_string(mode) + format.substr(0, 5);
+        context.file_list = {Card(folder + "/IMGP0001.JPG"), Card(folder + "/IMGP0002.JPG"),
+                             Card(folder + "/IMGP0003.JPG")};
         std::vector<std::array<std::string, 4>> preview, run;
         const auto before = Tree(tmp / "jpg");
         for (const bool dry : {true, false}) {
