@@ -4,6 +4,7 @@
 #include "app/frm_dc_main.h"
 #include "app/qt_dialog_service.h"
 #include "app/single_instance.h"
+#include "support/file_ops.h"
 #include "support/platform.h"
 
 int main(int argc, char** argv) {
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
     // The program's facts are found here once and handed down.
     pelko::TMainContext context;
     context.app_folder = pelko::FindAppFolder();
+    pelko::RemoveStaleAppTemporaries(context.app_folder);
     context.computer_name = pelko::ComputerName();
     context.temp_folder = pelko::UserTempFolder();
     pelko::TFrmDCMain window(context);

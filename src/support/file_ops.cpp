@@ -197,6 +197,11 @@ std::string TemporaryName() {
     return name;
 }
 
+// Drops the mark once the temporary has its final name.
+void UnmarkTemporary(int fd) {
+    ::fremovexattr(fd, kTemporaryMark);
+}
+
 // The writer's pid in a name of exactly the shape TemporaryName gives; 0 for any other name.
 pid_t TemporaryOwner(std::string_view name) {
     if (!name.starts_with(kCopyTemporaryPrefix)) return 0;
@@ -480,6 +485,11 @@ int RemoveStaleTemporaries(const std::string& folder) {
     return removed;
 }
 
+void RemoveStaleAppTemporaries(const std::string& app_folder) {
+    RemoveStaleTemporaries(app_folder);
+    RemoveStaleTemporaries(app_folder + "/Data");
+}
+
 namespace {
 
 // A copy written into an unnamed file (or under a temporary name) in its destination folder,
@@ -533,6 +543,10 @@ struct StagedCopy {
             }
             return CopyOutcome::kOk;
         }
+        // The close reports late write errors (network file systems) before the name is given;
+        // the lock stays with a second descriptor until the temporary has its final name, so that
+        // a run on another computer that sweeps the folder meanwhile leaves it alone.
+        const Fd lock(::dup(out.get()));
         if (!out.Close()) return Discard(CopyOutcome::kWriteFailed);
         RunBeforeCommitHook(faults);
         if (overwrite) {
@@ -543,6 +557,7 @@ struct StagedCopy {
             return Discard(err == EEXIST ? CopyOutcome::kDestExists : CopyOutcome::kWriteFailed);
         }
         temp.clear();
+        if (lock.valid()) UnmarkTemporary(lock.get());
         return CopyOutcome::kOk;
     }
     // Deletes the source while it is still the file that was copied.
@@ -691,6 +706,8 @@ int WriteFileAtomically(const std::string& path, std::string_view bytes,
     bool ok = (!options.exact_mode || ::fchmod(fd.get(), *options.exact_mode) == 0) &&
               WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
     int err = ok ? 0 : (errno != 0 ? errno : EIO);
+    // Locked until it has its name, as a copy's temporary.
+    const Fd lock(::dup(fd.get()));
     if (!fd.Close() && err == 0) err = errno != 0 ? errno : EIO;
     if (err == 0) {
         err = options.replace ? (::rename(temp.c_str(), path.c_str()) == 0 ? 0 : errno)
@@ -700,6 +717,7 @@ int WriteFileAtomically(const std::string& path, std::string_view bytes,
         ::unlink(temp.c_str());
         return err;
     }
+    if (lock.valid()) UnmarkTemporary(lock.get());
     // The new name must survive a power cut too.
     return SyncFolder(folder) ? 0 : (errno != 0 ? errno : EIO);
 }

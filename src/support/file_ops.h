@@ -216,5 +216,8 @@ bool IsCopyTemporaryName(std::string_view name);
 // touched (so a file system without extended attributes or locks keeps its temporaries). Returns
 // how many were removed.
 int RemoveStaleTemporaries(const std::string& folder);
+// What each program does at its start: removes the stale temporaries a kill left in the
+// application folder and its Data folder (a settings or alias table write cut short).
+void RemoveStaleAppTemporaries(const std::string& app_folder);
 
 }  // namespace pelko

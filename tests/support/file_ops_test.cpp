@@ -237,6 +237,31 @@ TEST(FileOpsPlainTest, RemoveStaleTemporariesSparesLiveWriters) {
         EXPECT_NE(FileExists(dir / name), removed) << name;
 }
 
+// A named temporary stays locked until it has its final name (a run on another computer that
+// sweeps the folder meanwhile finds the lock taken), and loses its mark there.
+TEST(FileOpsPlainTest, NamedTemporaryStaysLockedUntilItHasItsName) {
+    TempDir dir;
+    WriteFile(dir / "card.jpg", "picture");
+    FileFaults faults;
+    faults.named_temporaries = true;
+    int locked = 0;
+    faults.before_commit = [&] {
+        for (const std::string& name : Entries(dir.str())) {
+            const int fd = IsCopyTemporaryName(name) ? ::open((dir / name).c_str(), O_RDONLY) : -1;
+            locked += fd >= 0 && ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+            if (fd >= 0) ::close(fd);
+        }
+    };
+    for (const bool durable : {false, true}) {
+        const std::string dest = dir / (durable ? "durable.jpg" : "plain.jpg");
+        EXPECT_EQ(CopyFileChecked(dir / "card.jpg", dest, CopyOptions{false, durable, &faults}),
+                  CopyOutcome::kOk);
+        char mark[8];
+        EXPECT_LT(::getxattr(dest.c_str(), "user.pelkocopy.tmp", mark, sizeof mark), 0);
+    }
+    EXPECT_EQ(locked, 2);
+}
+
 // Replacing writes and their kept modes are checked through the settings files.
 TEST(FileOpsPlainTest, AtomicWriteThatMustNotReplaceKeepsTheFile) {
     TempDir dir;
