@@ -89,6 +89,25 @@ TEST(ImportCli, AFolderThatCannotBeReadIsAnError) {
     }
 }
 
+// A source is the folder the file system finds: "link/.." is the card folder above the link's
+// target, not the folder that holds the link.
+TEST(ImportCli, ASourceIsResolvedThroughTheFileSystem) {
+    TempDir tmp;
+    DatedFile(tmp / "card/DCIM/100PENTX/IMGP0001.JPG");
+    DatedFile(tmp / "elsewhere/IMGP0002.JPG");
+    fs::create_directory_symlink(tmp / "card/DCIM/100PENTX", tmp / "elsewhere/link");
+    std::string out;
+    EXPECT_EQ(
+        RunShell("cd " + tmp / "elsewhere" + " && " + PELKO_CLI_PATH + " import link/.. --raw " +
+                     tmp / "raw --jpeg " + tmp / "jpg --other " + tmp / "other --remove",
+                 &out),
+        0)
+        << out;
+    EXPECT_EQ(Tree(tmp / "jpg/DSLR").size(), 1u) << out;
+    EXPECT_FALSE(fs::exists(tmp / "card/DCIM/100PENTX/IMGP0001.JPG"));
+    EXPECT_TRUE(fs::exists(tmp / "elsewhere/IMGP0002.JPG"));
+}
+
 // Output that cannot be written (a full disk, a reader gone) stops the run before its next file;
 // the tool says so and fails, and is never killed by SIGPIPE.
 TEST(ImportCli, UnwritableOutputStopsTheRun) {
