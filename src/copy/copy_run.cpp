@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "copy/file_kind.h"
-#include "support/file_info.h"
+#include "exif/bounded_reader.h"
 #include "support/file_ops.h"
 #include "support/platform.h"
 
@@ -93,6 +93,7 @@ RunResult CopyRun::RunFileList() {
     left_ = {};
     planned_.clear();
     swept_folders_.clear();
+    made_folders_.clear();
     // Destination folders are made by the copies, below the roots held for the run; dry runs
     // create nothing.
     context_.naming.create_folders = false;
@@ -133,6 +134,7 @@ RunResult CopyRun::RunFileList() {
         observer_.RowAdded(i);
         const std::string& path = context_.file_list[static_cast<std::size_t>(i)];
         ProcessFile(path, i);
+        current_in_.Reset();
         if (const std::string folder = FolderOf(path); --files_left[folder] == 0) {
             context_.source_folders.erase(folder);
         }
@@ -163,23 +165,40 @@ void CopyRun::ProcessFile(const std::string& path, int row) {
     const CopyRunSettings& settings = context_.settings;
     context_.naming.state.current_source_folder = FolderOf(path);
     const std::string ext = ExtensionOf(path);
-    // One look at the entry in its held folder, without following a link.
+    const TFileKind kind = context_.file_kinds.KindOf(ext);
+    // One open of the card file in its held folder, never through a link: its fstat gives size,
+    // time and identity, and the EXIF date, the camera model and the copy all read through it.
     const SourceFile file = SourceOf(path);
+    const int dir_fd = file.folder ? file.folder->Fd() : AT_FDCWD;
     struct stat st;
-    const bool found = file.folder && ::fstatat(file.folder->Fd(), file.name.c_str(), &st,
-                                                AT_SYMLINK_NOFOLLOW) == 0;
+    bool found = false;
+    bool link = false;
+    current_in_.Reset();
+    if (kind == TFileKind::fkNone) {
+        found = ::fstatat(dir_fd, file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+        link = found && S_ISLNK(st.st_mode);
+    } else {
+        current_in_.Reset(
+            ::openat(dir_fd, file.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        link = !current_in_.valid() && errno == ELOOP;
+        found = current_in_.valid() && ::fstat(current_in_.get(), &st) == 0;
+    }
     listed_.reset();
     if (found && S_ISREG(st.st_mode)) listed_ = IdentityOf(st);
-    if (found && S_ISLNK(st.st_mode)) {
-        TResultRow link{path, "", TFileKind::fkNone, TCopyOutcome::coNone, TDeleteOutcome::doNone};
-        link.link = true;
-        SetRow(row, link);
+    if (link) {
+        TResultRow row_of_link{path, "", TFileKind::fkNone, TCopyOutcome::coNone,
+                               TDeleteOutcome::doNone};
+        row_of_link.link = true;
+        SetRow(row, row_of_link);
         return;
     }
+    if (found) current_stat_ = st;
+    current_path_ = path;
+    const ScopedOpenFile shared(current_path_, found ? current_in_.get() : -1,
+                                found ? static_cast<std::uint64_t>(st.st_size) : 0);
     const std::int64_t size = found && !S_ISDIR(st.st_mode) ? st.st_size : 0;
 
     std::string root;
-    const TFileKind kind = context_.file_kinds.KindOf(ext);
     switch (kind) {
         case TFileKind::fkRaw:
             // Tallied before the cut-off is applied, so an older RAW file counts too.
@@ -239,6 +258,8 @@ void CopyRun::HoldDestinationRoots() {
 }
 
 bool CopyRun::MakeDestinationFolder(const std::string& folder) {
+    // Made once a run; a folder gone since makes the copy fail, never made again.
+    if (made_folders_.count(folder) > 0) return true;
     // The root the folder lies in, the longest one when roots are nested.
     const std::pair<std::string, std::shared_ptr<const HeldFolder>>* best = nullptr;
     std::string_view relative;
@@ -260,7 +281,9 @@ bool CopyRun::MakeDestinationFolder(const std::string& folder) {
             relative = rest;
         }
     }
-    return best != nullptr && best->second && best->second->CreateBelow(relative);
+    if (best == nullptr || !best->second || !best->second->CreateBelow(relative)) return false;
+    made_folders_.insert(folder);
+    return true;
 }
 
 SourceFile CopyRun::SourceOf(const std::string& path) {
@@ -311,10 +334,17 @@ bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, in
         // Only below a root still in place: a destination gone mid-run (a disk unplugged) is
         // never made again in its empty mount point.
         const SourceFile file = SourceOf(source);
-        CopyOutcome outcome =
-            !MakeDestinationFolder(FolderOf(dest)) ? CopyOutcome::kFolderFailed
-            : remove                               ? batch_->Stage(file, dest, false)
-                     : CopyFileChecked(file, dest, CopyOptions{false, false, faults_, false});
+        // The card file as ProcessFile opened it, when this is that file.
+        const bool opened = current_path_ == source && current_in_.valid();
+        const struct stat* opened_stat = opened ? &current_stat_ : nullptr;
+        CopyOutcome outcome = CopyOutcome::kFolderFailed;
+        if (MakeDestinationFolder(FolderOf(dest))) {
+            const int fd = opened ? current_in_.Release() : -1;
+            outcome = remove ? batch_->Stage(file, dest, false, fd, opened_stat)
+                             : CopyFileChecked(
+                                   file, dest,
+                                   CopyOptions{false, false, faults_, false, fd, opened_stat});
+        }
         if (outcome != CopyOutcome::kOk && remove && batch_->OutOfDescriptors()) {
             // The descriptors are the run's own, held by the copies awaiting their commit.
             CommitPending(true);

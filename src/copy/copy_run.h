@@ -188,8 +188,13 @@ class CopyRun {
 
     // Dry runs: names that earlier rows would have filled.
     std::set<std::string> planned_;
-    // Destination folders already cleared of the temporaries of dead runs.
+    // Destination folders already cleared of the temporaries of dead runs, and those made.
     std::set<std::string> swept_folders_;
+    std::set<std::string> made_folders_;
+    // The card file being worked on, opened once (until the copy takes it over).
+    std::string current_path_;
+    UniqueFd current_in_;
+    struct stat current_stat_ = {};
     // Copies awaiting their flush, read-back and the deletion of their card files.
     struct PendingCopy {
         int row;

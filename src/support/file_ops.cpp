@@ -612,21 +612,31 @@ CopyOutcome OpenCopyFile(const std::string& folder, StagedCopy* staged) {
 // Copies source into an unnamed or temporary file in dest's folder; on any failure nothing is
 // left.
 CopyOutcome StageCopy(const SourceFile& source, const std::string& dest, bool overwrite,
-                      StagedCopy* staged) {
-    // Non-blocking, so that a FIFO posing as a picture cannot hang the run.
+                      StagedCopy* staged, int source_fd, const struct stat* source_stat) {
     Fd& in = staged->in;
-    const int source_dir = source.folder ? source.folder->Fd() : AT_FDCWD;
-    // A card file named in its held folder is never a link followed elsewhere.
-    const int nofollow = source.folder ? O_NOFOLLOW : 0;
-    in.Reset(
-        ::openat(source_dir, source.name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | nofollow));
-    if (!in.valid()) {
-        staged->NoteOpenError();
-        return (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) ? CopyOutcome::kSourceMissing
-                                                                       : CopyOutcome::kReadFailed;
-    }
     struct stat src;
-    if (::fstat(in.get(), &src) != 0) return CopyOutcome::kReadFailed;
+    if (source_fd >= 0) {
+        in.Reset(source_fd);
+        if (source_stat != nullptr) {
+            src = *source_stat;
+        } else if (::fstat(in.get(), &src) != 0) {
+            return CopyOutcome::kReadFailed;
+        }
+    } else {
+        // Non-blocking, so that a FIFO posing as a picture cannot hang the run.
+        const int source_dir = source.folder ? source.folder->Fd() : AT_FDCWD;
+        // A card file named in its held folder is never a link followed elsewhere.
+        const int nofollow = source.folder ? O_NOFOLLOW : 0;
+        in.Reset(::openat(source_dir, source.name.c_str(),
+                          O_RDONLY | O_CLOEXEC | O_NONBLOCK | nofollow));
+        if (!in.valid()) {
+            staged->NoteOpenError();
+            return (errno == ENOENT || errno == ENOTDIR || errno == ELOOP)
+                       ? CopyOutcome::kSourceMissing
+                       : CopyOutcome::kReadFailed;
+        }
+        if (::fstat(in.get(), &src) != 0) return CopyOutcome::kReadFailed;
+    }
     if (!S_ISREG(src.st_mode)) return CopyOutcome::kSourceMissing;
     staged->source = source;
     staged->identity = IdentityOf(src);
@@ -669,7 +679,8 @@ CopyOutcome CopyStaged(const SourceFile& source, const std::string& dest,
                        const CopyOptions& options, StagedCopy* staged) {
     staged->faults = options.faults;
     staged->create_folder = options.create_folder;
-    CopyOutcome outcome = StageCopy(source, dest, options.overwrite, staged);
+    CopyOutcome outcome =
+        StageCopy(source, dest, options.overwrite, staged, options.source_fd, options.source_stat);
     if (outcome == CopyOutcome::kOk && options.durable_verify) outcome = staged->SyncAndVerify();
     if (outcome == CopyOutcome::kOk) outcome = staged->Publish();
     if (outcome == CopyOutcome::kOk && options.durable_verify && !SyncFolder(staged->folder)) {
@@ -745,11 +756,13 @@ DurableCopyBatch::~DurableCopyBatch() {
 }
 
 CopyOutcome DurableCopyBatch::Stage(const SourceFile& source, const std::string& dest,
-                                    bool create_folder) {
+                                    bool create_folder, int source_fd,
+                                    const struct stat* source_stat) {
     auto entry = std::make_unique<Entry>();
     entry->copy.faults = faults_;
     entry->copy.create_folder = create_folder;
-    const CopyOutcome outcome = StageCopy(source, dest, false, &entry->copy);
+    const CopyOutcome outcome =
+        StageCopy(source, dest, false, &entry->copy, source_fd, source_stat);
     out_of_descriptors_ = entry->copy.out_of_descriptors;
     if (outcome != CopyOutcome::kOk) return outcome;
     // Start the write-back now, so the disk works while the next files are copied and the

@@ -145,6 +145,9 @@ struct CopyOptions {
     FileFaults* faults = nullptr;  // null: none
     // Create Dest's folder when it is missing; false: a missing folder fails the copy.
     bool create_folder = true;
+    // The source already open (taken over: closed on every path) and what fstat said of it.
+    int source_fd = -1;
+    const struct stat* source_stat = nullptr;
 };
 
 CopyOutcome CopyFileChecked(const std::string& source, const std::string& dest,
@@ -172,7 +175,9 @@ class DurableCopyBatch {
 
     // kOk: staged, not yet under its name. Any other outcome is final and leaves nothing.
     // Without create_folder a missing destination folder fails the copy (kFolderFailed).
-    CopyOutcome Stage(const SourceFile& source, const std::string& dest, bool create_folder = true);
+    // An open source descriptor (with its fstat) is taken over as CopyOptions::source_fd is.
+    CopyOutcome Stage(const SourceFile& source, const std::string& dest, bool create_folder = true,
+                      int source_fd = -1, const struct stat* source_stat = nullptr);
     std::size_t Count() const { return entries_.size(); }
     // The last Stage failed for want of a descriptor: committing frees those the batch holds.
     bool OutOfDescriptors() const { return out_of_descriptors_; }
