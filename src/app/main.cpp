@@ -8,6 +8,7 @@
 #include "app/program_args.h"
 #include "app/qt_dialog_service.h"
 #include "app/single_instance.h"
+#include "support/file_ops.h"
 #include "support/platform.h"
 #include "support/version.h"
 
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    pelko::RaiseDescriptorLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationName("PelkoCopy");
     // No display name: Qt would append it to every window title, the progress title included.
@@ -50,6 +52,7 @@ int main(int argc, char** argv) {
     // The program's facts are found here once and handed down.
     pelko::TMainContext context;
     context.app_folder = pelko::FindAppFolder();
+    pelko::RemoveStaleAppTemporaries(context.app_folder);
     context.computer_name = pelko::ComputerName();
     context.temp_folder = pelko::UserTempFolder();
     pelko::TFrmDCMain window(context);

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <limits.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -6,6 +7,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <map>
@@ -286,11 +288,14 @@ int RunImport(const Args& args, const ProgramFacts& facts, std::ostream& out, st
         (s.dest_raw.empty() || s.dest_jpg.empty() || s.dest_other.empty())) {
         return Usage(err, "--raw, --jpeg and --other are required");
     }
-    if (!FolderExists(*o.source)) return Usage(err, "SOURCE is not a folder: " + *o.source);
-
-    std::string source = *o.source;
-    while (source.size() > 1 && source.back() == '/')
-        source.pop_back();
+    // The folder the user named, resolved by the file system: "link/.." is the folder above the
+    // link's target, which trimming the text would not give.
+    const std::unique_ptr<char, decltype(&std::free)> resolved(
+        ::realpath(o.source->c_str(), nullptr), &std::free);
+    if (!resolved || !FolderExists(resolved.get())) {
+        return Usage(err, "SOURCE is not a folder: " + *o.source);
+    }
+    const std::string source = resolved.get();
     // A card's DCIM folder makes a card run; any other folder a folder run.
     const RunSourceKind kind = !o.rename && EqualsIgnoreAsciiCase(NameOf(source), "DCIM")
                                    ? RunSourceKind::rsCard

@@ -11,7 +11,7 @@
 
 #include "copy/destination_check.h"
 #include "copy/file_kind.h"
-#include "support/file_info.h"
+#include "exif/bounded_reader.h"
 #include "support/file_ops.h"
 #include "support/platform.h"
 
@@ -21,7 +21,10 @@ namespace {
 
 // A batch is committed once it holds this many files or bytes, or is this old: few disk flushes,
 // yet rows and deletions lag the copying by a moment only.
-constexpr std::size_t kBatchFiles = 64;
+constexpr int kBatchFiles = 64;
+// Descriptors a run opens for a moment besides its batches: the EXIF and model readers, the alias
+// table, folders being created or flushed.
+constexpr int kReservedDescriptors = 16;
 constexpr std::int64_t kBatchBytes = std::int64_t{256} << 20;
 constexpr std::uint64_t kBatchAgeMs = 1000;
 
@@ -92,6 +95,7 @@ RunResult CopyRun::RunFileList() {
     planned_.clear();
     dry_folders_.clear();
     swept_folders_.clear();
+    made_folders_.clear();
     // Destination folders are made by the copies, below the roots held for the run; dry runs
     // create nothing.
     context_.naming.create_folders = false;
@@ -103,6 +107,15 @@ RunResult CopyRun::RunFileList() {
             return planned_.count(path) > 0;
         };
     }
+
+    // Each copy awaiting its commit holds two descriptors (card file and copy), and one batch may
+    // be committing while the next fills: the batch is sized from what the process may still open.
+    const int spare = DescriptorLimit() - OpenDescriptorCount() - kReservedDescriptors;
+    batch_files_ = static_cast<std::size_t>(std::clamp(spare / 4, 1, int{kBatchFiles}));
+    // A card folder is let go once its last file is done (a copy still pending keeps it).
+    std::map<std::string, int> files_left;
+    for (const std::string& path : context_.file_list)
+        ++files_left[FolderOf(path)];
 
     stats_.StartTransferTimer();
     const int total = static_cast<int>(context_.file_list.size());
@@ -121,7 +134,12 @@ RunResult CopyRun::RunFileList() {
         observer_.ProgressText(std::to_string(i + 1) + " / " + std::to_string(total));
         observer_.TitleChanged(ShowProgressTitle(i + 1, total));
         observer_.RowAdded(i);
-        ProcessFile(context_.file_list[static_cast<std::size_t>(i)], i);
+        const std::string& path = context_.file_list[static_cast<std::size_t>(i)];
+        ProcessFile(path, i);
+        current_in_.Reset();
+        if (const std::string folder = FolderOf(path); --files_left[folder] == 0) {
+            context_.source_folders.erase(folder);
+        }
         result.rows = i + 1;
         if (context_.seams != nullptr && context_.seams->file_done) context_.seams->file_done(i);
     }
@@ -149,12 +167,40 @@ void CopyRun::ProcessFile(const std::string& path, int row) {
     const CopyRunSettings& settings = context_.settings;
     context_.naming.state.current_source_folder = FolderOf(path);
     const std::string ext = ExtensionOf(path);
-    TFileIfo info;
-    info.SetFileName(path);
-    const std::int64_t size = info.Size();
+    const TFileKind kind = context_.file_kinds.KindOf(ext);
+    // One open of the card file in its held folder, never through a link: its fstat gives size,
+    // time and identity, and the EXIF date, the camera model and the copy all read through it.
+    const SourceFile file = SourceOf(path);
+    const int dir_fd = file.folder ? file.folder->Fd() : AT_FDCWD;
+    struct stat st;
+    bool found = false;
+    bool link = false;
+    current_in_.Reset();
+    if (kind == TFileKind::fkNone) {
+        found = ::fstatat(dir_fd, file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+        link = found && S_ISLNK(st.st_mode);
+    } else {
+        current_in_.Reset(
+            ::openat(dir_fd, file.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        link = !current_in_.valid() && errno == ELOOP;
+        found = current_in_.valid() && ::fstat(current_in_.get(), &st) == 0;
+    }
+    listed_.reset();
+    if (found && S_ISREG(st.st_mode)) listed_ = IdentityOf(st);
+    if (link) {
+        TResultRow row_of_link{path, "", TFileKind::fkNone, TCopyOutcome::coNone,
+                               TDeleteOutcome::doNone};
+        row_of_link.link = true;
+        SetRow(row, row_of_link);
+        return;
+    }
+    if (found) current_stat_ = st;
+    current_path_ = path;
+    const ScopedOpenFile shared(current_path_, found ? current_in_.get() : -1,
+                                found ? static_cast<std::uint64_t>(st.st_size) : 0);
+    const std::int64_t size = found && !S_ISDIR(st.st_mode) ? st.st_size : 0;
 
     std::string root;
-    const TFileKind kind = context_.file_kinds.KindOf(ext);
     switch (kind) {
         case TFileKind::fkRaw:
             // Tallied before the cut-off is applied, so an older RAW file counts too.
@@ -178,7 +224,7 @@ void CopyRun::ProcessFile(const std::string& path, int row) {
     }
 
     DestinationRequest request{path, ext, root, std::nullopt};
-    if (info.Found()) request.time_stamp = info.TimeStamp();
+    if (found) request.time_stamp = DateTime::FromTimeT(st.st_mtim.tv_sec);
     const DestinationResult destination = BuildDestination(context_.naming, request);
     if (destination.Skipped()) {
         MarkOlderFile(path, row, size, kind);
@@ -214,6 +260,8 @@ void CopyRun::HoldDestinationRoots() {
 }
 
 bool CopyRun::MakeDestinationFolder(const std::string& folder) {
+    // Made once a run; a folder gone since makes the copy fail, never made again.
+    if (made_folders_.count(folder) > 0) return true;
     // The root the folder lies in, the longest one when roots are nested.
     const std::pair<std::string, std::shared_ptr<const HeldFolder>>* best = nullptr;
     std::string_view relative;
@@ -235,7 +283,9 @@ bool CopyRun::MakeDestinationFolder(const std::string& folder) {
             relative = rest;
         }
     }
-    return best != nullptr && best->second && best->second->CreateBelow(relative);
+    if (best == nullptr || !best->second || !best->second->CreateBelow(relative)) return false;
+    made_folders_.insert(folder);
+    return true;
 }
 
 SourceFile CopyRun::SourceOf(const std::string& path) {
@@ -293,14 +343,26 @@ bool CopyRun::CopyOneFile(const std::string& source, const std::string& dest, in
         // Only below a root still in place: a destination gone mid-run (a disk unplugged) is
         // never made again in its empty mount point.
         const SourceFile file = SourceOf(source);
-        const CopyOutcome outcome =
-            !MakeDestinationFolder(FolderOf(dest)) ? CopyOutcome::kFolderFailed
-            : remove                               ? batch_->Stage(file, dest, false)
-                     : CopyFileChecked(file, dest, CopyOptions{false, false, faults_, false});
+        // The card file as ProcessFile opened it, when this is that file.
+        const bool opened = current_path_ == source && current_in_.valid();
+        const struct stat* opened_stat = opened ? &current_stat_ : nullptr;
+        CopyOutcome outcome = CopyOutcome::kFolderFailed;
+        if (MakeDestinationFolder(FolderOf(dest))) {
+            const int fd = opened ? current_in_.Release() : -1;
+            outcome = remove ? batch_->Stage(file, dest, false, fd, opened_stat)
+                             : CopyFileChecked(
+                                   file, dest,
+                                   CopyOptions{false, false, faults_, false, fd, opened_stat});
+        }
+        if (outcome != CopyOutcome::kOk && remove && batch_->OutOfDescriptors()) {
+            // The descriptors are the run's own, held by the copies awaiting their commit.
+            CommitPending(true);
+            outcome = batch_->Stage(file, dest, false);
+        }
         if (outcome == CopyOutcome::kOk && remove) {
             if (pending_.empty()) batch_started_ms_ = clock_.TickMs();
             pending_.push_back({row, source, dest, size, kind, {}});
-            if (batch_->Count() >= kBatchFiles || batch_->Bytes() >= kBatchBytes ||
+            if (batch_->Count() >= batch_files_ || batch_->Bytes() >= kBatchBytes ||
                 clock_.TickMs() - batch_started_ms_ >= kBatchAgeMs) {
                 CommitPending(false);
             }
@@ -378,8 +440,7 @@ bool CopyRun::RenameOneFile(const std::string& source, const std::string& dest, 
     if (StartRow(row, source, new_path, kind)) {
         result.copy = TCopyOutcome::coNameTaken;
         result.removal = TDeleteOutcome::doSkipped;
-    } else if (context_.settings.dry_run ? NameFits(new_path)
-                                         : RenameNoReplace(source, new_path) == 0) {
+    } else if (context_.settings.dry_run ? NameFits(new_path) : RenameInHeldFolder(source, dest)) {
         if (context_.settings.dry_run) planned_.insert(new_path);
         stats_.AddTransferredFile(size);
     } else {
@@ -387,6 +448,20 @@ bool CopyRun::RenameOneFile(const std::string& source, const std::string& dest, 
     }
     SetRow(row, result);
     return result.copy == TCopyOutcome::coCopied;
+}
+
+bool CopyRun::RenameInHeldFolder(const std::string& source, const std::string& dest) {
+    // In the folder the listing found the file in, while it still holds that file: a card folder
+    // swapped for a link must not make the run rename a file elsewhere.
+    const SourceFile file = SourceOf(source);
+    if (!listed_ && file.folder) {
+        struct stat st;
+        if (::fstatat(file.folder->Fd(), file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode)) {
+            listed_ = IdentityOf(st);
+        }
+    }
+    return listed_ && RenameIfUnchanged(file, *listed_, NameOf(dest)) == 0;
 }
 
 void CopyRun::MarkOlderFile(const std::string& source, int row, std::int64_t size, TFileKind kind) {

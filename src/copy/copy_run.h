@@ -12,6 +12,7 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -171,6 +172,11 @@ class CopyRun {
     LeftOnCard left_;
     // The source file at path, named in its held folder.
     SourceFile SourceOf(const std::string& path);
+    // Renames the card file to dest's name in its held folder; true when done.
+    bool RenameInHeldFolder(const std::string& source, const std::string& dest);
+    // The file being worked on as the run first looked at it; none for one that is not a regular
+    // file.
+    std::optional<FileIdentity> listed_;
     // Holds the destination roots open for the run, creating a missing one: only here, at the
     // start, never again while the run goes on.
     void HoldDestinationRoots();
@@ -186,8 +192,13 @@ class CopyRun {
     // files.
     std::set<std::string> planned_;
     std::map<std::string, bool> dry_folders_;
-    // Destination folders already cleared of the temporaries of dead runs.
+    // Destination folders already cleared of the temporaries of dead runs, and those made.
     std::set<std::string> swept_folders_;
+    std::set<std::string> made_folders_;
+    // The card file being worked on, opened once (until the copy takes it over).
+    std::string current_path_;
+    UniqueFd current_in_;
+    struct stat current_stat_ = {};
     // Copies awaiting their flush, read-back and the deletion of their card files.
     struct PendingCopy {
         int row;
@@ -198,6 +209,7 @@ class CopyRun {
     };
     FileFaults* faults_ = nullptr;
     std::unique_ptr<DurableCopyBatch> batch_;
+    std::size_t batch_files_ = 64;  // copies per batch, from the descriptor limit
     std::vector<PendingCopy> pending_;
     std::uint64_t batch_started_ms_ = 0;
     std::future<std::vector<PendingCopy>> committing_;
@@ -208,8 +220,8 @@ std::string ShowProgressTitle(int current, int total);
 
 // The files of a card or folder to process, in search order: existing regular files below
 // folder, without names that begin with "PHOT" and without the temporary files of a broken copy.
-// Their folders are held open from here on; a folder that cannot be read is named in
-// `unreadable`.
+// Their folders are held open from here on and listed through those descriptors; a folder that
+// cannot be opened or read to its end is named in `unreadable`.
 struct RunListing {
     std::vector<std::string> files;
     std::map<std::string, std::shared_ptr<const HeldFolder>> folders;

@@ -8,7 +8,9 @@
 namespace pelko {
 
 void LeftOnCard::Count(const TResultRow& row) {
-    if (row.kind == TFileKind::fkNone) {
+    if (row.link) {
+        ++link;
+    } else if (row.kind == TFileKind::fkNone) {
         ++no_kind[AsciiLower(ExtensionOf(row.source))];
     } else if (row.copy == TCopyOutcome::coNameTaken) {
         ++name_taken;

@@ -36,6 +36,8 @@ struct TResultRow {
     TFileKind kind = TFileKind::fkNone;
     TCopyOutcome copy = TCopyOutcome::coNone;
     TDeleteOutcome removal = TDeleteOutcome::doNone;
+    // A symbolic link on the card: never followed, copied or deleted; its row stays blank.
+    bool link = false;
 
     // Counts against the exit status and the window's failure colour.
     bool Failed() const {

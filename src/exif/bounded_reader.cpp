@@ -43,22 +43,43 @@ T Unsigned(BoundedReader& reader, std::uint64_t pos, bool big_endian) {
 
 }  // namespace
 
+namespace {
+thread_local const ScopedOpenFile* t_open_file = nullptr;
+}  // namespace
+
+ScopedOpenFile::ScopedOpenFile(const std::string& path_, int fd_, std::uint64_t size_)
+    : path(path_), fd(fd_), size(size_), outer_(t_open_file) {
+    t_open_file = this;
+}
+
+ScopedOpenFile::~ScopedOpenFile() {
+    t_open_file = outer_;
+}
+
 BoundedReader::BoundedReader(std::string_view bytes)
     : size_(bytes.size()), data_(bytes.data()), window_(bytes.size()) {}
 
 BoundedReader::~BoundedReader() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0 && owns_fd_) ::close(fd_);
 }
 
 bool BoundedReader::OpenFile(const std::string& path, std::size_t prefetch) {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0 && owns_fd_) ::close(fd_);
     fd_ = -1;
+    owns_fd_ = true;
     size_ = 0;
     window_ = 0;
     data_ = nullptr;
     far_.clear();
     far_start_ = 0;
     if (path.empty()) return false;
+    if (t_open_file != nullptr && t_open_file->path == path && t_open_file->fd >= 0) {
+        fd_ = t_open_file->fd;
+        owns_fd_ = false;
+        size_ = t_open_file->size;
+        Cover(std::min<std::uint64_t>(prefetch, kWindowReach));
+        return true;
+    }
     // Non-blocking, so a FIFO under a picture's name cannot stall the open.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;

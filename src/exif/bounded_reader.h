@@ -17,6 +17,24 @@
 
 namespace pelko {
 
+// A file its caller holds open: while the scope lasts, a BoundedReader on this thread that is
+// asked to open the same path reads through that descriptor instead, so that naming a card file
+// (EXIF date, camera model) and copying it take one open.
+class ScopedOpenFile {
+  public:
+    ScopedOpenFile(const std::string& path, int fd, std::uint64_t size);
+    ~ScopedOpenFile();
+    ScopedOpenFile(const ScopedOpenFile&) = delete;
+    ScopedOpenFile& operator=(const ScopedOpenFile&) = delete;
+
+    const std::string& path;
+    const int fd;
+    const std::uint64_t size;
+
+  private:
+    const ScopedOpenFile* outer_;
+};
+
 class BoundedReader {
   public:
     BoundedReader() = default;
@@ -49,6 +67,7 @@ class BoundedReader {
     bool Cover(std::uint64_t end);
 
     int fd_ = -1;
+    bool owns_fd_ = true;  // false for the descriptor of a ScopedOpenFile
     std::uint64_t size_ = 0;
     const char* data_ = nullptr;  // bytes of the window (or of the buffer)
     std::uint64_t window_ = 0;    // bytes available at data_

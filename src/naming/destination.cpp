@@ -52,6 +52,13 @@ std::string JoinPath(std::string_view folder, std::string_view child) {
     return path;
 }
 
+// A generated name or folder never looks like the temporary a copy works under: a later run
+// could take it for one of a broken copy. Such a name gets a "_" in front.
+std::string NotTemporaryName(std::string name) {
+    if (name.starts_with(kCopyTemporaryPrefix)) name.insert(0, "_");
+    return name;
+}
+
 // base_folder + "/" + the sub-folder text kept below it; the base folder when nothing is left.
 std::string JoinSubFolder(std::string_view base_folder, std::string_view text) {
     const std::string sub = ConfinedSubFolder(text);
@@ -137,7 +144,7 @@ std::string DestinationName(const NamingContext& context, const std::string& fol
         generated.find('/') != std::string::npos) {
         return name;
     }
-    return generated;
+    return NotTemporaryName(std::move(generated));
 }
 
 }  // namespace
@@ -156,7 +163,7 @@ std::string ConfinedSubFolder(std::string_view text) {
     std::string sub;
     while (!text.empty()) {
         const std::size_t slash = text.find('/');
-        const std::string part = CleanNameText(text.substr(0, slash));
+        const std::string part = NotTemporaryName(CleanNameText(text.substr(0, slash)));
         if (!part.empty() && part != "." && part != "..") {
             if (!sub.empty()) sub.push_back('/');
             sub += part;

@@ -100,7 +100,8 @@ DestinationResult BuildDestination(NamingContext& context, const DestinationRequ
 
 // A folder text or evaluated folder format as a sub-folder that stays below its destination
 // root: "/"-separated parts, with empty, "." and ".." parts dropped (so an absolute path becomes
-// relative) and control characters and broken text removed from each part. Empty: the root.
+// relative), control characters and broken text removed from each part, and a part that would
+// look like a copy's temporary given a "_" in front. Empty: the root.
 std::string ConfinedSubFolder(std::string_view text);
 
 // The date that names a file: its modification time, or for ".jpg" with the EXIF option and an

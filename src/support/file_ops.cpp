@@ -7,6 +7,7 @@
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -168,6 +169,10 @@ CopyOutcome VerifyCopy(int in, int out, std::int64_t size) {
     return offset == size ? CopyOutcome::kOk : CopyOutcome::kVerifyFailed;
 }
 
+// The extended attribute each named temporary carries while it has its temporary name.
+constexpr const char* kTemporaryMark = "user.pelkocopy.tmp";
+constexpr int kTemporaryRandomChars = 12;
+
 // ".pelkocopy-tmp-<pid>-<random>": the pid tells a later run whether the writer still lives.
 std::string TemporaryName() {
     static const std::uint64_t seed = [] {
@@ -185,21 +190,34 @@ std::string TemporaryName() {
     std::string name(kCopyTemporaryPrefix);
     name += std::to_string(::getpid());
     name.push_back('-');
-    for (int i = 0; i < 12; ++i) {
+    for (int i = 0; i < kTemporaryRandomChars; ++i) {
         name.push_back(kDigits[z & 31]);
         z >>= 5;
     }
     return name;
 }
 
-// The writer's pid in a temporary name; 0 when the name has none.
+// Drops the mark once the temporary has its final name.
+void UnmarkTemporary(int fd) {
+    ::fremovexattr(fd, kTemporaryMark);
+}
+
+// The writer's pid in a name of exactly the shape TemporaryName gives; 0 for any other name.
 pid_t TemporaryOwner(std::string_view name) {
+    if (!name.starts_with(kCopyTemporaryPrefix)) return 0;
     name.remove_prefix(kCopyTemporaryPrefix.size());
     pid_t pid = 0;
     std::size_t i = 0;
     for (; i < name.size() && i < 9 && name[i] >= '0' && name[i] <= '9'; ++i)
         pid = pid * 10 + (name[i] - '0');
-    return i > 0 && i < name.size() && name[i] == '-' ? pid : 0;
+    if (i == 0 || name[0] == '0' || i + 1 + kTemporaryRandomChars != name.size() ||
+        name[i] != '-') {
+        return 0;
+    }
+    for (const char c : name.substr(i + 1)) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'v'))) return 0;
+    }
+    return pid;
 }
 
 // Creates a new temporary in the folder that prefix names (empty or ending in "/") and locks it
@@ -211,6 +229,9 @@ int CreateTemporary(const std::string& prefix, mode_t mode, Fd* out, std::string
         if (out->valid()) {
             // Some file systems know no locks; the pid in the name still guards the file there.
             ::flock(out->get(), LOCK_EX | LOCK_NB);
+            // The mark that proves a file a temporary of this program; where the file system
+            // keeps no extended attributes, no later run removes it.
+            ::fsetxattr(out->get(), kTemporaryMark, "1", 1, 0);
             return 0;
         }
         temp->clear();
@@ -274,22 +295,27 @@ bool FolderCreate(const std::string& path) {
     return MakeFolders(StripOneSlash(path));
 }
 
-int RenameNoReplace(const std::string& from, const std::string& to) {
-    if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) ==
-        0) {
-        return 0;
-    }
+namespace {
+
+// renameat2(RENAME_NOREPLACE), or where the file system lacks the flag a link and an unlink, or
+// without links the narrowest check left.
+int RenameNoReplaceAt(int from_dir, const char* from, int to_dir, const char* to) {
+    if (::syscall(SYS_renameat2, from_dir, from, to_dir, to, RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
-    // The file system does not know the flag: a hard link fails when the name is taken.
-    if (::link(from.c_str(), to.c_str()) == 0) {
-        ::unlink(from.c_str());
+    if (::linkat(from_dir, from, to_dir, to, 0) == 0) {
+        ::unlinkat(from_dir, from, 0);
         return 0;
     }
     if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return errno;
-    // No hard links either (some FUSE file systems): the narrowest check left.
     struct stat st;
-    if (::lstat(to.c_str(), &st) == 0) return EEXIST;
-    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    if (::fstatat(to_dir, to, &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+    return ::renameat(from_dir, from, to_dir, to) == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    return RenameNoReplaceAt(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str());
 }
 
 bool IsCopyTemporaryName(std::string_view name) {
@@ -306,6 +332,22 @@ std::shared_ptr<const HeldFolder> HeldFolder::Open(const std::string& path, int*
         return nullptr;
     }
     folder->path_ = path.empty() ? "." : path;
+    folder->dev_ = st.st_dev;
+    folder->ino_ = st.st_ino;
+    return folder;
+}
+
+std::shared_ptr<const HeldFolder> HeldFolder::OpenChild(const std::string& name,
+                                                        const std::string& path, int* error) const {
+    auto folder = std::make_shared<HeldFolder>();
+    folder->fd_.Reset(
+        ::openat(fd_.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st;
+    if (!folder->fd_.valid() || ::fstat(folder->fd_.get(), &st) != 0) {
+        if (error != nullptr) *error = errno;
+        return nullptr;
+    }
+    folder->path_ = path;
     folder->dev_ = st.st_dev;
     folder->ino_ = st.st_ino;
     return folder;
@@ -362,6 +404,22 @@ bool DeleteIfUnchanged(const SourceFile& file, const FileIdentity& identity) {
     return ::unlinkat(file.folder->Fd(), file.name.c_str(), 0) == 0;
 }
 
+int RenameIfUnchanged(const SourceFile& file, const FileIdentity& identity,
+                      const std::string& new_name) {
+    if (!file.folder || !file.folder->StillAtPath()) return ESTALE;
+    if (new_name.empty() || new_name == "." || new_name == ".." ||
+        new_name.find('/') != std::string::npos) {
+        return EINVAL;
+    }
+    struct stat st;
+    if (::fstatat(file.folder->Fd(), file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(st.st_mode) || !SameIdentity(IdentityOf(st), identity)) {
+        return ESTALE;
+    }
+    const int fd = file.folder->Fd();
+    return RenameNoReplaceAt(fd, file.name.c_str(), fd, new_name.c_str());
+}
+
 namespace {
 
 // A writer that exited but was not reaped yet (its parent busy or gone in a container without a
@@ -392,7 +450,8 @@ int RemoveStaleTemporaries(const std::string& folder) {
     std::vector<std::string> stale;
     while (const struct dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
-        if (!IsCopyTemporaryName(name)) continue;
+        // Only the exact shape of the names this program gives: a user's own file merely
+        // beginning with the prefix stays.
         const pid_t owner = TemporaryOwner(name);
         // Only a temporary whose writer is gone; a pid alive (ours included) keeps it.
         if (owner <= 0 || owner == ::getpid()) continue;
@@ -402,15 +461,33 @@ int RemoveStaleTemporaries(const std::string& folder) {
     ::closedir(dir);
     int removed = 0;
     for (const std::string& name : stale) {
-        // The writer's lock still held means a live writer elsewhere (another pid namespace).
         Fd file(
             ::openat(dir_fd.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         struct stat st;
+        struct stat at_name;
+        char mark[8];
         if (!file.valid() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) continue;
+        // Only a file that proves itself a temporary of this program, or an empty one (a writer
+        // killed before it marked its temporary had written nothing)...
+        if (st.st_size != 0 && ::fgetxattr(file.get(), kTemporaryMark, mark, sizeof mark) < 0) {
+            continue;
+        }
+        // ...whose writer's lock is free: a writer on another computer (a network folder) or in
+        // another pid namespace holds it until its temporary has its final name. A file system
+        // without locks keeps its temporaries.
+        if (::flock(file.get(), LOCK_SH | LOCK_NB) != 0) continue;
+        if (::fstatat(dir_fd.get(), name.c_str(), &at_name, AT_SYMLINK_NOFOLLOW) != 0 ||
+            at_name.st_dev != st.st_dev || at_name.st_ino != st.st_ino) {
+            continue;
+        }
         if (::unlinkat(dir_fd.get(), name.c_str(), 0) == 0) ++removed;
     }
     return removed;
+}
+
+void RemoveStaleAppTemporaries(const std::string& app_folder) {
+    RemoveStaleTemporaries(app_folder);
+    RemoveStaleTemporaries(app_folder + "/Data");
 }
 
 namespace {
@@ -430,6 +507,10 @@ struct StagedCopy {
     bool overwrite = false;
     FileFaults* faults = nullptr;
     bool create_folder = true;
+    bool out_of_descriptors = false;  // an open failed with EMFILE or ENFILE
+    void NoteOpenError() {
+        out_of_descriptors = out_of_descriptors || errno == EMFILE || errno == ENFILE;
+    }
 
     // Removes the temporary file and passes the outcome on.
     CopyOutcome Discard(CopyOutcome outcome) {
@@ -462,6 +543,10 @@ struct StagedCopy {
             }
             return CopyOutcome::kOk;
         }
+        // The close reports late write errors (network file systems) before the name is given;
+        // the lock stays with a second descriptor until the temporary has its final name, so that
+        // a run on another computer that sweeps the folder meanwhile leaves it alone.
+        const Fd lock(::dup(out.get()));
         if (!out.Close()) return Discard(CopyOutcome::kWriteFailed);
         RunBeforeCommitHook(faults);
         if (overwrite) {
@@ -472,6 +557,7 @@ struct StagedCopy {
             return Discard(err == EEXIST ? CopyOutcome::kDestExists : CopyOutcome::kWriteFailed);
         }
         temp.clear();
+        if (lock.valid()) UnmarkTemporary(lock.get());
         return CopyOutcome::kOk;
     }
     // Deletes the source while it is still the file that was copied.
@@ -503,6 +589,7 @@ CopyOutcome OpenCopyFile(const std::string& folder, StagedCopy* staged) {
                 if (!create_folder()) return CopyOutcome::kFolderFailed;
                 continue;
             }
+            staged->NoteOpenError();
             break;  // no unnamed files here: a named temporary, which tells the error apart
         }
     }
@@ -511,6 +598,8 @@ CopyOutcome OpenCopyFile(const std::string& folder, StagedCopy* staged) {
     for (;;) {
         const int err = CreateTemporary(prefix, 0600, &staged->out, &staged->temp);
         if (err == 0) return CopyOutcome::kOk;
+        errno = err;
+        staged->NoteOpenError();
         if (err == ENOENT && !created_folder) {
             if (!create_folder()) return CopyOutcome::kFolderFailed;
             continue;
@@ -523,17 +612,31 @@ CopyOutcome OpenCopyFile(const std::string& folder, StagedCopy* staged) {
 // Copies source into an unnamed or temporary file in dest's folder; on any failure nothing is
 // left.
 CopyOutcome StageCopy(const SourceFile& source, const std::string& dest, bool overwrite,
-                      StagedCopy* staged) {
-    // Non-blocking, so that a FIFO posing as a picture cannot hang the run.
+                      StagedCopy* staged, int source_fd, const struct stat* source_stat) {
     Fd& in = staged->in;
-    const int source_dir = source.folder ? source.folder->Fd() : AT_FDCWD;
-    in.Reset(::openat(source_dir, source.name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!in.valid()) {
-        return (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) ? CopyOutcome::kSourceMissing
-                                                                       : CopyOutcome::kReadFailed;
-    }
     struct stat src;
-    if (::fstat(in.get(), &src) != 0) return CopyOutcome::kReadFailed;
+    if (source_fd >= 0) {
+        in.Reset(source_fd);
+        if (source_stat != nullptr) {
+            src = *source_stat;
+        } else if (::fstat(in.get(), &src) != 0) {
+            return CopyOutcome::kReadFailed;
+        }
+    } else {
+        // Non-blocking, so that a FIFO posing as a picture cannot hang the run.
+        const int source_dir = source.folder ? source.folder->Fd() : AT_FDCWD;
+        // A card file named in its held folder is never a link followed elsewhere.
+        const int nofollow = source.folder ? O_NOFOLLOW : 0;
+        in.Reset(::openat(source_dir, source.name.c_str(),
+                          O_RDONLY | O_CLOEXEC | O_NONBLOCK | nofollow));
+        if (!in.valid()) {
+            staged->NoteOpenError();
+            return (errno == ENOENT || errno == ENOTDIR || errno == ELOOP)
+                       ? CopyOutcome::kSourceMissing
+                       : CopyOutcome::kReadFailed;
+        }
+        if (::fstat(in.get(), &src) != 0) return CopyOutcome::kReadFailed;
+    }
     if (!S_ISREG(src.st_mode)) return CopyOutcome::kSourceMissing;
     staged->source = source;
     staged->identity = IdentityOf(src);
@@ -576,7 +679,8 @@ CopyOutcome CopyStaged(const SourceFile& source, const std::string& dest,
                        const CopyOptions& options, StagedCopy* staged) {
     staged->faults = options.faults;
     staged->create_folder = options.create_folder;
-    CopyOutcome outcome = StageCopy(source, dest, options.overwrite, staged);
+    CopyOutcome outcome =
+        StageCopy(source, dest, options.overwrite, staged, options.source_fd, options.source_stat);
     if (outcome == CopyOutcome::kOk && options.durable_verify) outcome = staged->SyncAndVerify();
     if (outcome == CopyOutcome::kOk) outcome = staged->Publish();
     if (outcome == CopyOutcome::kOk && options.durable_verify && !SyncFolder(staged->folder)) {
@@ -613,6 +717,8 @@ int WriteFileAtomically(const std::string& path, std::string_view bytes,
     bool ok = (!options.exact_mode || ::fchmod(fd.get(), *options.exact_mode) == 0) &&
               WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
     int err = ok ? 0 : (errno != 0 ? errno : EIO);
+    // Locked until it has its name, as a copy's temporary.
+    const Fd lock(::dup(fd.get()));
     if (!fd.Close() && err == 0) err = errno != 0 ? errno : EIO;
     if (err == 0) {
         err = options.replace ? (::rename(temp.c_str(), path.c_str()) == 0 ? 0 : errno)
@@ -622,6 +728,7 @@ int WriteFileAtomically(const std::string& path, std::string_view bytes,
         ::unlink(temp.c_str());
         return err;
     }
+    if (lock.valid()) UnmarkTemporary(lock.get());
     // The new name must survive a power cut too.
     return SyncFolder(folder) ? 0 : (errno != 0 ? errno : EIO);
 }
@@ -649,11 +756,14 @@ DurableCopyBatch::~DurableCopyBatch() {
 }
 
 CopyOutcome DurableCopyBatch::Stage(const SourceFile& source, const std::string& dest,
-                                    bool create_folder) {
+                                    bool create_folder, int source_fd,
+                                    const struct stat* source_stat) {
     auto entry = std::make_unique<Entry>();
     entry->copy.faults = faults_;
     entry->copy.create_folder = create_folder;
-    const CopyOutcome outcome = StageCopy(source, dest, false, &entry->copy);
+    const CopyOutcome outcome =
+        StageCopy(source, dest, false, &entry->copy, source_fd, source_stat);
+    out_of_descriptors_ = entry->copy.out_of_descriptors;
     if (outcome != CopyOutcome::kOk) return outcome;
     // Start the write-back now, so the disk works while the next files are copied and the
     // flush in Commit finds little left to write.

@@ -41,6 +41,10 @@ class HeldFolder {
   public:
     // Null when the folder cannot be opened for reading; *error gets the errno value.
     static std::shared_ptr<const HeldFolder> Open(const std::string& path, int* error = nullptr);
+    // The sub-folder `name` of this folder, opened in it without following a link; `path` is the
+    // text it is known by.
+    std::shared_ptr<const HeldFolder> OpenChild(const std::string& name, const std::string& path,
+                                                int* error = nullptr) const;
     int Fd() const { return fd_.get(); }
     const std::string& Path() const { return path_; }
     // True while the path still leads to this folder.
@@ -79,10 +83,15 @@ bool SameIdentity(const FileIdentity& a, const FileIdentity& b);
 // Deletes the name in its held folder only while the folder's path still leads there and the
 // name (no link followed) still holds the file `identity` describes.
 bool DeleteIfUnchanged(const SourceFile& file, const FileIdentity& identity);
-
 // Renames without ever replacing an existing file, even one that appears meanwhile. Returns 0
 // or an errno value (EEXIST when `to` exists).
 int RenameNoReplace(const std::string& from, const std::string& to);
+// Gives the file a new name in its held folder, never replacing a file, and only while the folder's
+// path still leads there and the name (no link followed) still holds the file `identity`
+// describes: the check a deletion makes. Returns 0 or an errno value (EEXIST when the new name is
+// taken, ESTALE when the file or its folder changed).
+int RenameIfUnchanged(const SourceFile& file, const FileIdentity& identity,
+                      const std::string& new_name);
 
 struct AtomicWriteOptions {
     bool replace = true;  // false: an existing file is never replaced (EEXIST)
@@ -136,6 +145,9 @@ struct CopyOptions {
     FileFaults* faults = nullptr;  // null: none
     // Create Dest's folder when it is missing; false: a missing folder fails the copy.
     bool create_folder = true;
+    // The source already open (taken over: closed on every path) and what fstat said of it.
+    int source_fd = -1;
+    const struct stat* source_stat = nullptr;
 };
 
 CopyOutcome CopyFileChecked(const std::string& source, const std::string& dest,
@@ -163,8 +175,12 @@ class DurableCopyBatch {
 
     // kOk: staged, not yet under its name. Any other outcome is final and leaves nothing.
     // Without create_folder a missing destination folder fails the copy (kFolderFailed).
-    CopyOutcome Stage(const SourceFile& source, const std::string& dest, bool create_folder = true);
+    // An open source descriptor (with its fstat) is taken over as CopyOptions::source_fd is.
+    CopyOutcome Stage(const SourceFile& source, const std::string& dest, bool create_folder = true,
+                      int source_fd = -1, const struct stat* source_stat = nullptr);
     std::size_t Count() const { return entries_.size(); }
+    // The last Stage failed for want of a descriptor: committing frees those the batch holds.
+    bool OutOfDescriptors() const { return out_of_descriptors_; }
     std::int64_t Bytes() const { return bytes_; }
 
     struct Committed {
@@ -179,6 +195,7 @@ class DurableCopyBatch {
     std::vector<std::unique_ptr<Entry>> entries_;
     std::int64_t bytes_ = 0;
     FileFaults* faults_ = nullptr;
+    bool out_of_descriptors_ = false;
 };
 
 bool FileCopyToFolder(const std::string& source, const std::string& dest_folder, bool overwrite,
@@ -192,13 +209,20 @@ bool FileMoveToFolder(const std::string& source, const std::string& dest_folder,
                       FileFaults* faults = nullptr);
 
 // Prefix of the temporary names a copy or an atomic write works under where the file system has
-// no unnamed files: ".pelkocopy-tmp-<pid>-<random>", locked (flock) by its writer while it is
-// open. A name with the prefix is never a picture.
+// no unnamed files: ".pelkocopy-tmp-<pid>-<12 random characters>", marked with the extended
+// attribute user.pelkocopy.tmp and locked (flock) by its writer until it has its final name. A
+// name with the prefix is never a picture, and generated names never take it.
 inline constexpr std::string_view kCopyTemporaryPrefix = ".pelkocopy-tmp-";
-// True for a file name (no folder) that a copy in progress or a crashed copy left.
+// True for a file name (no folder) that begins with the prefix.
 bool IsCopyTemporaryName(std::string_view name);
-// Removes the temporaries in folder whose process is gone and whose lock is free; a live
-// writer's temporary is never touched. Returns how many were removed.
+// Removes the temporaries in folder that this program could have written and whose writer is
+// gone: a name of exactly that shape, the pid dead, the mark present (or the file empty) and the
+// lock free. A live writer's temporary, and any file with data but without the mark, is never
+// touched (so a file system without extended attributes or locks keeps its temporaries). Returns
+// how many were removed.
 int RemoveStaleTemporaries(const std::string& folder);
+// What each program does at its start: removes the stale temporaries a kill left in the
+// application folder and its Data folder (a settings or alias table write cut short).
+void RemoveStaleAppTemporaries(const std::string& app_folder);
 
 }  // namespace pelko

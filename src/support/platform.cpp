@@ -1,11 +1,14 @@
 #include "support/platform.h"
 
+#include <dirent.h>
 #include <pwd.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -118,6 +121,32 @@ std::string ComputerName() {
 std::string UserName() {
     std::string name = OwnPasswdField(&passwd::pw_name);
     return name.empty() ? std::to_string(::geteuid()) : name;
+}
+
+void RaiseDescriptorLimit() {
+    struct rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+int DescriptorLimit() {
+    struct rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 1 << 20;
+    return static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 1 << 20));
+}
+
+int OpenDescriptorCount() {
+    DIR* dir = ::opendir("/proc/self/fd");
+    // Without /proc: a generous guess.
+    if (dir == nullptr) return 64;
+    int count = -1;  // the listing's own descriptor
+    while (const struct dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] != '.') ++count;
+    }
+    ::closedir(dir);
+    return std::max(count, 0);
 }
 
 std::string UserTempFolder() {

@@ -42,6 +42,13 @@ std::string UserName();
 // created with mode 0700. No trailing "/".
 std::string UserTempFolder();
 
+// What each program does first: the soft limit of open descriptors raised to the hard limit (a
+// run holds every folder of a card open, beside its copies in flight).
+void RaiseDescriptorLimit();
+// The soft limit of open descriptors, and how many the process has open now.
+int DescriptorLimit();
+int OpenDescriptorCount();
+
 // Time: "now" in local calendar fields and a millisecond tick.
 class IClock {
   public:

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <ctime>
 #include <memory>
@@ -338,6 +339,7 @@ bool TSearchFile::Execute() {
     if (busy_ || !OnFind) return false;
     BusyGuard guard(busy_);
     dir_list_.clear();
+    unreadable_dirs_.clear();
     if (Recursive) {
         search_dir_.BaseDir = Directory;
         search_dir_.Stop = Stop;
@@ -356,14 +358,23 @@ bool TSearchFile::Execute() {
 bool TSearchFile::SearchFolder(const std::string& folder, std::string_view mask) {
     if (Stop != nullptr && Stop->load()) return false;
     DirPtr dir = OpenFolder(folder);
-    if (!dir) return true;
+    if (!dir) {
+        unreadable_dirs_.push_back(folder);
+        return true;
+    }
     const int dir_fd = ::dirfd(dir.get());
     const bool match_all = mask == "*.*" || mask == "*";
     std::string path = WithSlash(folder);
     const std::size_t prefix = path.size();
     SearchTimeConverter times;
     TSearchFileData data;
-    while (const struct dirent* entry = ::readdir(dir.get())) {
+    for (;;) {
+        errno = 0;
+        const struct dirent* entry = ::readdir(dir.get());
+        if (entry == nullptr) {
+            if (errno != 0) unreadable_dirs_.push_back(folder);
+            break;
+        }
         const char* name = entry->d_name;
         if (IsDotOrDotDot(name)) continue;
         if (!match_all && !MatchesMask(name, mask)) continue;

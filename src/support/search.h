@@ -130,6 +130,9 @@ class TSearchFile {
     bool Busy() const { return busy_; }
     // The folders the last search visited, in order.
     const std::vector<std::string>& DirList() const { return dir_list_; }
+    // The folders of the last search that could not be opened or read to their end: their files
+    // are missing from the events, which must not pass for an empty folder.
+    const std::vector<std::string>& UnreadableDirs() const { return unreadable_dirs_; }
 
   private:
     void SearchDirFind(const std::string& name, const TSearchFileData& data, bool& ignore_sub_dir);
@@ -138,6 +141,7 @@ class TSearchFile {
 
     TSearchDir search_dir_;
     std::vector<std::string> dir_list_;
+    std::vector<std::string> unreadable_dirs_;
     bool busy_ = false;
 };
 

@@ -28,6 +28,8 @@ class UniqueFd {
         Close();
         fd_ = fd;
     }
+    // Gives the descriptor up to the caller, who closes it from then on.
+    int Release() { return std::exchange(fd_, -1); }
     // Closes now and reports whether the close succeeded (network file systems report late
     // write errors here).
     bool Close() {

@@ -218,6 +218,32 @@ TEST_F(CopyRunTest, AStopEndsTheRunBeforeTheNextFile) {
     EXPECT_EQ(Tree(card).size(), 20u);
 }
 
+// The listing reads each folder through the descriptor it holds: a sub-folder renamed away
+// before it was opened is an unreadable folder (never an empty card), one renamed after is still
+// listed and copied.
+TEST_F(CopyRunTest, AFolderLostWhileListingIsUnreadable) {
+    for (const bool listed_one : {false, true}) {
+        SCOPED_TRACE(listed_one);
+        fs::remove_all(tmp / "card");
+        fs::remove_all(tmp / "jpg");
+        Card("100PENTX/IMGP0001.JPG");
+        Card("101PENTX/IMGP0002.JPG");
+        std::string lost;
+        seams.folder_listed = [&](const std::string& path) {
+            if (path == card || !lost.empty()) return;
+            lost =
+                listed_one ? path : card + (NameOf(path) == "100PENTX" ? "/101PENTX" : "/100PENTX");
+            fs::rename(lost, tmp / "away");
+        };
+        const CommandResult result = Run();
+        EXPECT_EQ(result.message, "");
+        EXPECT_EQ(result.unreadable_folders,
+                  listed_one ? std::vector<std::string>{} : std::vector<std::string>{lost});
+        EXPECT_EQ(Tree(tmp / "jpg/DSLR").size(), listed_one ? 2u : 1u);
+        fs::remove_all(tmp / "away");
+    }
+}
+
 TEST_F(CopyRunTest, RenameInPlace) {
     context.copy_to_destinations = false;
     context.settings.remove_after_copy = true;  // plays no part
@@ -230,14 +256,23 @@ TEST_F(CopyRunTest, RenameInPlace) {
     for (const auto& [name, outcome] : recorder.Outcomes())
         EXPECT_EQ(outcome, "同名のファイル有り|スキップ") << name;
 
+    // A folder swapped for a link after the listing: nothing outside the card is renamed.
+    WriteFile(tmp / "outside/IMGP0003.MOV", "outside");
+    recorder.on_row = [&](int, const TResultRow& r) {
+        if (r.Final() || NameOf(r.source) != "IMGP0003.MOV") return;
+        fs::rename(card + "/b", tmp / "b.moved");
+        fs::create_directory_symlink(tmp / "outside", card + "/b");
+    };
     context.naming.settings.file_name_mode = kFileNameModeDateTimeNumber;
     Run(RunSourceKind::rsFolder);
-    for (const auto& [name, outcome] : recorder.Outcomes())
-        EXPECT_EQ(outcome, "OK|----") << name;
+    const std::map<std::string, std::string> outcomes = {
+        {"IMGP0001.JPG", "OK|----"}, {"IMGP0002.PEF", "OK|----"}, {"IMGP0003.MOV", "失敗|----"}};
+    EXPECT_EQ(recorder.Outcomes(), outcomes);
     const std::map<std::string, std::string> renamed = {{"a/20100501-120000-0001.JPG", "1"},
-                                                        {"a/20100501-120000-0002.PEF", "2"},
-                                                        {"b/20100501-120000-0003.MOV", "3"}};
+                                                        {"a/20100501-120000-0002.PEF", "2"}};
     EXPECT_EQ(Tree(card), renamed);
+    EXPECT_EQ(ReadFile(tmp / "outside/IMGP0003.MOV"), "outside");
+    EXPECT_EQ(ReadFile(tmp / "b.moved/IMGP0003.MOV"), "3");
     EXPECT_FALSE(fs::exists(tmp / "jpg"));  // destinations untouched
 }
 
@@ -412,13 +447,16 @@ TEST_F(CopyRunTest, DryRunPredictsTheRun) {
     const std::tuple<int, std::string, std::string> rows[] = {
         {kFileNameModeDateTime, "", "20100501-120000-0002.JPG|OK|OK"},
         {kFileNameModeUserFormat, "%W" + std::string(300, 'a') + "%N",
-         std::string(300, 'a') + "0002.JPG|失敗|----"}};
+         std::string(300, 'a') + "0002.JPG|失敗|----"},
+        // A name that would pass for a copy's temporary, which a later run would sweep.
+        {kFileNameModeUserFormat, "%W.pelkocopy-tmp-99999-%F",
+         "_.pelkocopy-tmp-99999-IMGP0002.JPG|OK|OK"}};
     for (const auto& [mode, format, second] : rows) {
         context.naming.settings.file_name_mode = mode;
         context.naming.settings.user_format = format;
-        context.file_list = {Card(std::to_string(mode) + "/IMGP0001.JPG"),
-                             Card(std::to_string(mode) + "/IMGP0002.JPG"),
-                             Card(std::to_string(mode) + "/IMGP0003.JPG")};
+        const std::string folder = std::to_string(mode) + format.substr(0, 5);
+        context.file_list = {Card(folder + "/IMGP0001.JPG"), Card(folder + "/IMGP0002.JPG"),
+                             Card(folder + "/IMGP0003.JPG")};
         std::vector<std::array<std::string, 4>> preview, run;
         const auto before = Tree(tmp / "jpg");
         for (const bool dry : {true, false}) {

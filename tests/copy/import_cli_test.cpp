@@ -110,6 +110,32 @@ TEST(ImportCli, UnwritableOutputStopsTheRun) {
     }
 }
 
+// Under a low descriptor limit a run with removal never fails a file for want of the descriptors
+// its own folders and pending copies hold. The source is the folder the file system finds:
+// "link/.." is the card folder above the link's target, not the folder that holds the link.
+TEST(ImportCli, ALowDescriptorLimitFailsNoFileAndTheSourceIsResolved) {
+    TempDir tmp;
+    for (int i = 0; i < 200; ++i) {
+        WriteFile(tmp / ("card/DCIM/10" + std::to_string(i % 4) + "PENTX/IMGP" +
+                         std::to_string(1000 + i) + ".JPG"),
+                  "x");
+    }
+    DatedFile(tmp / "elsewhere/IMGP0002.JPG");
+    fs::create_directory_symlink(tmp / "card/DCIM/100PENTX", tmp / "elsewhere/link");
+    std::string out;
+    EXPECT_EQ(RunShell("cd " + tmp / "elsewhere" + " && ulimit -n 64 && exec " + PELKO_CLI_PATH +
+                           " import link/.. --raw " + tmp / "raw --jpeg " + tmp / "jpg --other " +
+                           tmp / "other --remove",
+                       &out),
+              0);
+    const auto rows = Rows(out);
+    EXPECT_EQ(
+        std::count_if(rows.begin(), rows.end(), [](const auto& r) { return r.second == "OK|OK"; }),
+        200);
+    EXPECT_EQ(Tree(tmp / "card").size(), 0u);
+    EXPECT_TRUE(fs::exists(tmp / "elsewhere/IMGP0002.JPG"));
+}
+
 // Whether the process has a handler of its own for the signal (its "SigCgt" mask).
 bool CatchesSignal(pid_t pid, int signal_number) {
     std::istringstream status(ReadFile("/proc/" + std::to_string(pid) + "/status"));
@@ -172,11 +198,16 @@ TEST(ImportCli, RowsJsonAndTheFilesLeftOnTheCard) {
          {"IMGP0001.JPG", "IMGP0002.CR3", "IMGP0003.THM", "IMGP0004.HEIC", "IMGP0005.JPG"})
         DatedFile(tmp / ("card/DCIM/" + std::string(name)), name);
     WriteFile(tmp / "jpg/DSLR/IMGP0005.JPG", "taken");
+    // A link on the card is neither followed, copied nor deleted.
+    WriteFile(tmp / "secret.key", "secret");
+    fs::create_symlink(tmp / "secret.key", tmp / "card/DCIM/IMGP0006.JPG");
     std::string out;
     ASSERT_EQ(RunCli(Import(tmp, "--remove --json --raw-ext .cr3 2>" + tmp / "err"), &out), 0);
     EXPECT_EQ(ReadFile(tmp / "err"),
-              "pelkocopy-cli import: 3 files left on the card: 2 of no kind (.heic 1, .thm 1), 1 "
-              "name taken\n");
+              "pelkocopy-cli import: 4 files left on the card: 2 of no kind (.heic 1, .thm 1), 1 "
+              "name taken, 1 link\n");
+    EXPECT_TRUE(fs::is_symlink(tmp / "card/DCIM/IMGP0006.JPG"));
+    EXPECT_FALSE(fs::exists(tmp / "jpg/DSLR/IMGP0006.JPG"));
     std::istringstream lines(out);
     std::map<std::string, nlohmann::json> rows;
     nlohmann::json last;
@@ -184,7 +215,7 @@ TEST(ImportCli, RowsJsonAndTheFilesLeftOnTheCard) {
         last = nlohmann::json::parse(line);
         if (last.contains("source")) rows[NameOf(last["source"].get<std::string>())] = last;
     }
-    ASSERT_EQ(rows.size(), 5u) << out;
+    ASSERT_EQ(rows.size(), 6u) << out;
     EXPECT_EQ(rows[first]["destination"], tmp / "jpg/DSLR/" + first);
     EXPECT_EQ(rows[first]["kind"], "jpeg");
     EXPECT_EQ(rows[first]["copy"], "copied");
@@ -199,6 +230,7 @@ TEST(ImportCli, RowsJsonAndTheFilesLeftOnTheCard) {
     WriteSettings(tmp, "CopyAfterReMove=1\r\n", "[FileKinds]\r\nJpeg=.heic\r\n");
     const ScopedEnv home("PELKOCOPY_HOME", tmp / "home");
     EXPECT_EQ(RunCli("import " + tmp / "card/DCIM --settings --other-ext thm", &out), 0) << out;
+    fs::remove(tmp / "card/DCIM/IMGP0006.JPG");
     const std::map<std::string, std::string> left = {{"DCIM/IMGP0005.JPG", "IMGP0005.JPG"}};
     EXPECT_EQ(Tree(tmp / "card"), left);
     EXPECT_EQ(ReadFile(tmp / "jpg/DSLR/IMGP0004.HEIC"), "IMGP0004.HEIC");

@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -209,24 +210,56 @@ TEST(FileOpsPlainTest, RemoveStaleTemporariesSparesLiveWriters) {
     ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(zombie), &info, WEXITED | WNOWAIT), 0);
     const std::string dead = std::string(kCopyTemporaryPrefix) + std::to_string(child) + "-";
     const std::string self = std::string(kCopyTemporaryPrefix) + std::to_string(::getpid()) + "-";
-    const std::pair<std::string, bool> rows[] = {
-        {dead + "aaaaaaaaaaaa", true},
-        {std::string(kCopyTemporaryPrefix) + std::to_string(zombie) + "-cccccccccccc", true},
-        {dead + "locked", false},
-        {self + "bbbbbbbbbbbb", false},
-        {std::string(kCopyTemporaryPrefix) + "1-init", false},
-        {std::string(kCopyTemporaryPrefix) + "old", false},
-        {"IMGP0001.JPG", false}};
-    for (const auto& [name, removed] : rows)
+    // Name, whether it carries the temporaries' mark, whether it is removed. Only the exact
+    // shape with the mark goes: a picture or a user's file under a name that merely looks so
+    // stays.
+    const std::tuple<std::string, bool, bool> rows[] = {
+        {dead + "aaaaaaaaaaaa", true, true},
+        {std::string(kCopyTemporaryPrefix) + std::to_string(zombie) + "-cccccccccccc", true, true},
+        {dead + "llllllllllll", true, false},
+        {self + "bbbbbbbbbbbb", true, false},
+        {dead + "dddddddddddd", false, false},
+        {dead + "IMGP0001.JPG", true, false},
+        {std::string(kCopyTemporaryPrefix) + "1-init", true, false},
+        {"IMGP0001.JPG", true, false}};
+    for (const auto& [name, marked, removed] : rows) {
         WriteFile(dir / name, "x");
-    const int fd = ::open((dir / (dead + "locked")).c_str(), O_RDONLY);
+        EXPECT_TRUE(!marked ||
+                    ::setxattr((dir / name).c_str(), "user.pelkocopy.tmp", "1", 1, 0) == 0);
+    }
+    const int fd = ::open((dir / (dead + "llllllllllll")).c_str(), O_RDONLY);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
     // The lock is taken through another open file description, as another process would hold it.
     EXPECT_EQ(RemoveStaleTemporaries(dir.str()), 2);
     ::close(fd);
     ::waitpid(zombie, nullptr, 0);
-    for (const auto& [name, removed] : rows)
+    for (const auto& [name, marked, removed] : rows)
         EXPECT_NE(FileExists(dir / name), removed) << name;
+}
+
+// A named temporary stays locked until it has its final name (a run on another computer that
+// sweeps the folder meanwhile finds the lock taken), and loses its mark there.
+TEST(FileOpsPlainTest, NamedTemporaryStaysLockedUntilItHasItsName) {
+    TempDir dir;
+    WriteFile(dir / "card.jpg", "picture");
+    FileFaults faults;
+    faults.named_temporaries = true;
+    int locked = 0;
+    faults.before_commit = [&] {
+        for (const std::string& name : Entries(dir.str())) {
+            const int fd = IsCopyTemporaryName(name) ? ::open((dir / name).c_str(), O_RDONLY) : -1;
+            locked += fd >= 0 && ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+            if (fd >= 0) ::close(fd);
+        }
+    };
+    for (const bool durable : {false, true}) {
+        const std::string dest = dir / (durable ? "durable.jpg" : "plain.jpg");
+        EXPECT_EQ(CopyFileChecked(dir / "card.jpg", dest, CopyOptions{false, durable, &faults}),
+                  CopyOutcome::kOk);
+        char mark[8];
+        EXPECT_LT(::getxattr(dest.c_str(), "user.pelkocopy.tmp", mark, sizeof mark), 0);
+    }
+    EXPECT_EQ(locked, 2);
 }
 
 // Replacing writes and their kept modes are checked through the settings files.

@@ -105,6 +105,11 @@ TEST_F(SearchTest, FlatSearch) {
     ASSERT_TRUE(search_.Execute());
     std::sort(found_.begin(), found_.end());
     EXPECT_EQ(found_, (std::vector<std::string>{"A/B/1.jpg", "A/B/2.jpg"}));
+    EXPECT_TRUE(search_.UnreadableDirs().empty());
+    // A folder that cannot be opened is named, never passed over as an empty one.
+    search_.Directory = dir_ / "gone";
+    EXPECT_TRUE(search_.Execute());
+    EXPECT_EQ(search_.UnreadableDirs(), std::vector<std::string>{dir_ / "gone"});
 }
 
 TEST_F(SearchTest, DataCarriesSizeTimeAndRawNames) {
