@@ -61,6 +61,11 @@ class TCopyJob::Relay final : public ICopyRunObserver {
     void StatusChanged(const std::string& text) override {
         queue_.Update([&](Latest& latest) { latest.status = text; });
     }
+    // The estimate stands beside the status while the run works; the final status replaces it.
+    void RemainingChanged(const RemainingEstimate& estimate) override {
+        const std::string text = std::string(kStatusWorking) + "　" + RemainingTextJa(estimate);
+        queue_.Update([&](Latest& latest) { latest.status = text; });
+    }
     // The end of a run is shown at once; everything else waits for the next delivery tick.
     void Finished() {
         queue_.Push({Event::kFinished, 0, {}});

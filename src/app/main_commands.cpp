@@ -144,6 +144,7 @@ CopyRunContext TMainCommands::MakeContext() const {
         MakeCopyRunContext(life.Settings(), w_.Context().app_folder, w_.Clock(), life.RunState());
     context.speed_text = speed_text_;
     context.seams = w_.Context().run_seams;
+    context.estimate_remaining = true;
     return context;
 }
 

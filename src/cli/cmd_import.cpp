@@ -109,8 +109,25 @@ std::string RowText(const TResultRow& row, bool json) {
 // Output that cannot be written stops the run before its next file, as Esc does.
 class RowPrinter final : public ICopyRunObserver {
   public:
-    RowPrinter(std::ostream& out, std::atomic<bool>& stop, bool json)
-        : out_(out), stop_(stop), json_(json) {}
+    // progress: where the time remaining goes (stderr), or null; on a terminal it is redrawn on
+    // one line.
+    RowPrinter(std::ostream& out, std::atomic<bool>& stop, bool json, std::ostream* progress,
+               bool terminal)
+        : out_(out), stop_(stop), json_(json), progress_(progress), terminal_(terminal) {}
+
+    void RemainingChanged(const RemainingEstimate& estimate) override {
+        if (progress_ == nullptr) return;
+        const std::string text = RemainingText(estimate);
+        if (terminal_) {
+            // Blanks over what a longer line before left.
+            *progress_ << "\r" << text
+                       << std::string(shown_ > text.size() ? shown_ - text.size() : 0, ' ')
+                       << std::flush;
+            shown_ = text.size();
+        } else {
+            *progress_ << text << std::endl;
+        }
+    }
 
     void RowAdded(int row) override {
         rows_.resize(static_cast<std::size_t>(row) + 1);
@@ -122,7 +139,10 @@ class RowPrinter final : public ICopyRunObserver {
         Print(false);
     }
     // At the end of the run every row is final.
-    void Flush() { Print(true); }
+    void Flush() {
+        Print(true);
+        if (progress_ != nullptr && terminal_ && shown_ > 0) *progress_ << "\n";
+    }
     bool OutputFailed() const { return output_failed_; }
 
   private:
@@ -144,6 +164,9 @@ class RowPrinter final : public ICopyRunObserver {
     std::ostream& out_;
     std::atomic<bool>& stop_;
     const bool json_;
+    std::ostream* progress_;
+    const bool terminal_;
+    std::size_t shown_ = 0;
     std::vector<std::optional<TResultRow>> rows_;
     std::size_t next_ = 0;
     bool output_failed_ = false;
@@ -344,7 +367,8 @@ int RunImport(const Args& args, const ProgramFacts& facts, std::ostream& out, st
         WriteModelAliasFile(facts.app_folder);
     }
 
-    RowPrinter printer(out, g_stop, o.json);
+    context.estimate_remaining = o.progress;
+    RowPrinter printer(out, g_stop, o.json, o.progress ? &err : nullptr, ::isatty(2) == 1);
     const CommandResult result = RunCopyCommand(context, printer, source, kind);
     printer.Flush();
 

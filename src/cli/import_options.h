@@ -30,6 +30,7 @@ struct ImportOptions {
     bool settings = false;
     bool dry_run = false;
     bool json = false;
+    bool progress = false;
     bool named_temporaries = false;
     // Extensions added to a kind, in the order given.
     std::vector<std::pair<TFileKind, std::string>> extensions;
@@ -99,6 +100,8 @@ inline constexpr ImportOption kImportOptionTable[] = {
      ImportOptionKind::kFlag, nullptr, nullptr, &ImportOptions::dry_run},
     {{"--json", "", "print one JSON object per row instead of the tab-separated row"},
      ImportOptionKind::kFlag, nullptr, nullptr, &ImportOptions::json},
+    {{"--progress", "", "print the files left and the time remaining on stderr"},
+     ImportOptionKind::kFlag, nullptr, nullptr, &ImportOptions::progress},
     // Diagnostic: copies work under named temporaries even where the file system has unnamed
     // files, so that tests reach the code of file systems without them.
     {{"--named-temporaries", "", "testing: copy under named temporaries only"},

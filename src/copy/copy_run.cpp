@@ -19,6 +19,9 @@ namespace pelko {
 
 namespace {
 
+// How often the time remaining is told.
+constexpr std::uint64_t kRemainingReportMs = 500;
+
 // A batch is committed once it holds this many files or bytes, or is this old: few disk flushes,
 // yet rows and deletions lag the copying by a moment only.
 constexpr int kBatchFiles = 64;
@@ -119,6 +122,21 @@ RunResult CopyRun::RunFileList() {
 
     stats_.StartTransferTimer();
     const int total = static_cast<int>(context_.file_list.size());
+    // The bytes still to go: one look at each listed file, only when someone shows the estimate.
+    std::vector<std::int64_t> sizes;
+    TimeRemaining remaining;
+    std::uint64_t reported_ms = 0;
+    if (context_.estimate_remaining) {
+        std::int64_t bytes = 0;
+        for (const std::string& path : context_.file_list) {
+            struct stat st {};
+            sizes.push_back(::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? st.st_size
+                                                                                   : 0);
+            bytes += sizes.back();
+        }
+        reported_ms = clock_.TickMs();
+        remaining.Start(total, bytes, reported_ms);
+    }
     if (settings.mode) statistics_.LoadCameraTally();
 
     RunResult result;
@@ -141,6 +159,14 @@ RunResult CopyRun::RunFileList() {
             context_.source_folders.erase(folder);
         }
         result.rows = i + 1;
+        if (context_.estimate_remaining) {
+            const std::uint64_t now = clock_.TickMs();
+            remaining.FileDone(sizes[static_cast<std::size_t>(i)], now);
+            if (now >= reported_ms + kRemainingReportMs || i + 1 == total) {
+                observer_.RemainingChanged(remaining.Estimate(now));
+                reported_ms = now;
+            }
+        }
         if (context_.seams != nullptr && context_.seams->file_done) context_.seams->file_done(i);
     }
     CommitPending(true);

@@ -22,6 +22,7 @@
 #include "copy/file_kind.h"
 #include "copy/left_on_card.h"
 #include "copy/result_row.h"
+#include "copy/time_remaining.h"
 #include "copy/transfer_stats.h"
 #include "naming/destination.h"
 #include "support/file_ops.h"
@@ -67,6 +68,8 @@ class ICopyRunObserver {
     virtual void SpeedTextChanged(const std::string& /*text*/, bool /*finished*/) {}
     // Status panel 2.
     virtual void StatusChanged(const std::string& /*text*/) {}
+    // Files left and the time remaining, about twice a second, with estimate_remaining set.
+    virtual void RemainingChanged(const RemainingEstimate& /*estimate*/) {}
 };
 
 // Settings of the main window that the run reads; fixed for the length of a run.
@@ -113,6 +116,8 @@ struct CopyRunContext {
     // the engine only reads it.
     const std::atomic<bool>* abort = nullptr;
     const CopyRunSeams* seams = nullptr;  // null: none
+    // Report the time remaining: the sizes of the listed files are read at the start for it.
+    bool estimate_remaining = false;
 };
 
 struct RunResult {
