@@ -9,7 +9,8 @@
 //   bench_window typing               30 keys typed into the user-format box with 100 formats in
 //                                     its history: the time each key takes to reach the sample
 //   bench_window shot DIR             the window at 1280 x 800 after a run of a generated card,
-//                                     saved as DIR/main-after-run.png
+//                                     saved as DIR/main-after-run.png, and during a longer one
+//                                     as DIR/main-during-run.png
 //
 // Work folders go to /tmp and are removed afterwards.
 
@@ -27,10 +28,12 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/frm_dc_main.h"
@@ -86,7 +89,8 @@ struct CardWindow {
 
     std::string Path(const std::string& name) const { return dir.path().toStdString() + name; }
 
-    CardWindow(int files, const std::string& geometry) {
+    // seams: a pace for the run (the screenshot slows a run down to show it working).
+    CardWindow(int files, const std::string& geometry, const CopyRunSeams* seams = nullptr) {
         MakeCard(Path("/card"), files);
         MountedVolume card;
         card.mount_point = Path("/card");
@@ -106,6 +110,7 @@ struct CardWindow {
         context.app_folder = Path("/home");
         context.temp_folder = Path("/home");
         context.computer_name = "BENCH";
+        context.run_seams = seams;
         window = std::make_unique<TFrmDCMain>(context);
         window->show();
     }
@@ -282,11 +287,37 @@ bool SaveScreen(const QWidget& window, const QString& file) {
 
 int Shot(const QString& folder) {
     InstallQtTranslations();
-    CardWindow card(40, "FormTop=0\r\nFormLeft=0\r\nFormWidth=1280\r\nFormHeight=800\r\n");
+    // The second run is paced at 30 ms a file, so that it is still working when it is shown.
+    bool paced = false;
+    CopyRunSeams seams;
+    seams.file_done = [&paced](int) {
+        if (paced) std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    };
+    CardWindow card(40, "FormTop=0\r\nFormLeft=0\r\nFormWidth=1280\r\nFormHeight=800\r\n", &seams);
     Wait(500);
     if (card.Run() < 0) return 1;
     Wait(300);
     if (!SaveScreen(*card.window, folder + "/main-after-run.png")) return 1;
+    // During a longer run with removal: the status bar's time remaining.
+    for (int i = 1; i <= 150; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "/card/DCIM/102PENTX/IMGP%04d.JPG", 5000 + i);
+        WriteFile(card.Path(name), std::string(2 << 20, static_cast<char>('a' + i % 26)));
+    }
+    card.window->chkReMove->setChecked(true);
+    paced = true;
+    bool during = false;
+    QTimer poll;
+    poll.setInterval(100);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        // Once the estimate has a time in it.
+        if (during || !card.window->StatusPanel(2)->text().contains(QString::fromUtf8("約")))
+            return;
+        during = SaveScreen(*card.window, folder + "/main-during-run.png");
+    });
+    poll.start();
+    if (card.Run() < 0 || !during) return 1;
+    poll.stop();
     // The folder picker as a destination button opens it, closed once it is drawn.
     bool saved = false;
     QTimer::singleShot(1500, [&] {

@@ -6,9 +6,10 @@
 #   main-820x480.png         at its minimum size
 #   main-820x480-user.png    at its minimum size in the user folder and user file-name modes
 #   main-after-run.png       at 1280 x 800 after a run of a generated card
+#   main-during-run.png      during a longer removal run (the time remaining in the status bar)
 #   folder-picker.png        the folder picker of a destination button
 # With --all-modes also modes-F-N.png at 820 x 480 for every folder mode F and file-name mode N.
-# Builds nothing: run scripts/build.sh first (the last two need build/bench/bench_window).
+# Builds nothing: run scripts/build.sh first (the last three need build/bench/bench_window).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 all_modes=0
