@@ -1,11 +1,9 @@
 #include <fcntl.h>
 #include <limits.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -23,6 +21,7 @@
 #include "cli/commands.h"
 #include "cli/import_options.h"
 #include "cli/row_text.h"
+#include "cli/stop_signals.h"
 #include "cli/usage.h"
 #include "copy/copy_run.h"
 #include "copy/copy_sets.h"
@@ -44,15 +43,6 @@ using Json = nlohmann::ordered_json;
 
 int Usage(std::ostream& err, const std::string& message) {
     return BadUsage(err, "import", message);
-}
-
-// Ctrl+C and SIGTERM (logout, a service stopped, timeout) stop the listing or the run before the
-// next file, as Esc does in the window; what was copied is still committed.
-std::atomic<bool> g_stop{false};
-volatile std::sig_atomic_t g_signal = 0;
-extern "C" void OnStopSignal(int signal_number) {
-    g_signal = signal_number;
-    g_stop.store(true);
 }
 
 bool ParseMode(const std::string& text, int* mode) {
@@ -332,28 +322,9 @@ int RunImport(const Args& args, const ProgramFacts& facts, std::ostream& out, st
     }
 
     OpenClosedStandardStreams();
-    // The flag is this run's: cleared before the handlers can set it.
-    g_stop.store(false);
-    g_signal = 0;
-    context.abort = &g_stop;
-    struct sigaction action = {};
-    struct sigaction previous_int = {};
-    struct sigaction previous_term = {};
-    struct sigaction previous_pipe = {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    // Restarted calls, so that a signal never makes a write of the output fail.
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, &previous_int);
-    ::sigaction(SIGTERM, &action, &previous_term);
-    // A reader that went away must not kill the run halfway: the failed write stops it instead.
-    action.sa_handler = SIG_IGN;
-    ::sigaction(SIGPIPE, &action, &previous_pipe);
-    const std::shared_ptr<void> restore(nullptr, [&](void*) {
-        ::sigaction(SIGINT, &previous_int, nullptr);
-        ::sigaction(SIGTERM, &previous_term, nullptr);
-        ::sigaction(SIGPIPE, &previous_pipe, nullptr);
-    });
+    ScopedStopSignals signals;
+    std::atomic<bool>& stop = signals.Flag();
+    context.abort = &stop;
 
     // %C shortens models through the alias table; a first run without the window starts it with
     // the default lines, as the window would (an existing table is never rewritten). A dry run
@@ -368,7 +339,7 @@ int RunImport(const Args& args, const ProgramFacts& facts, std::ostream& out, st
     }
 
     context.estimate_remaining = o.progress;
-    RowPrinter printer(out, g_stop, o.json, o.progress ? &err : nullptr, ::isatty(2) == 1);
+    RowPrinter printer(out, stop, o.json, o.progress ? &err : nullptr, ::isatty(2) == 1);
     const CommandResult result = RunCopyCommand(context, printer, source, kind);
     printer.Flush();
 
@@ -393,7 +364,7 @@ int RunImport(const Args& args, const ProgramFacts& facts, std::ostream& out, st
     }
     // A signal is the reason the run stopped, even when the output went with it (a pipeline
     // interrupted as a whole).
-    if (const int signal_number = g_signal; signal_number != 0) {
+    if (const int signal_number = signals.Signal(); signal_number != 0) {
         err << "pelkocopy-cli import: interrupted\n";
         return 128 + signal_number;
     }

@@ -1,7 +1,5 @@
-#include <signal.h>
 
 #include <atomic>
-#include <csignal>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -12,6 +10,7 @@
 
 #include "cli/commands.h"
 #include "cli/row_text.h"
+#include "cli/stop_signals.h"
 #include "cli/usage.h"
 #include "copy/file_kind.h"
 #include "sidecar/sidecar_list.h"
@@ -28,15 +27,6 @@ constexpr const char* kDone = "処理が完了しました";
 
 int Usage(std::ostream& err, const std::string& message) {
     return BadUsage(err, "sidecar", message);
-}
-
-// Ctrl+C and SIGTERM stop the searches or the rows before the next one, as Esc does in the
-// window.
-std::atomic<bool> g_stop{false};
-volatile std::sig_atomic_t g_signal = 0;
-extern "C" void OnSidecarStopSignal(int signal_number) {
-    g_signal = signal_number;
-    g_stop.store(true);
 }
 
 const char* ReasonKey(TSidecarReason reason) {
@@ -136,26 +126,9 @@ int RunSidecar(const Args& args, const ProgramFacts& /*facts*/, std::ostream& ou
     for (const std::string& added : o.kinds.Added(TFileKind::fkJpeg))
         check.extensions.jpeg.push_back(added);
 
-    g_stop.store(false);
-    g_signal = 0;
-    check.stop = &g_stop;
-    struct sigaction action = {};
-    struct sigaction previous_int = {};
-    struct sigaction previous_term = {};
-    struct sigaction previous_pipe = {};
-    action.sa_handler = OnSidecarStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, &previous_int);
-    ::sigaction(SIGTERM, &action, &previous_term);
-    // A reader that went away stops the rows through the failed write instead.
-    action.sa_handler = SIG_IGN;
-    ::sigaction(SIGPIPE, &action, &previous_pipe);
-    const std::shared_ptr<void> restore(nullptr, [&](void*) {
-        ::sigaction(SIGINT, &previous_int, nullptr);
-        ::sigaction(SIGTERM, &previous_term, nullptr);
-        ::sigaction(SIGPIPE, &previous_pipe, nullptr);
-    });
+    ScopedStopSignals signals;
+    std::atomic<bool>& stop = signals.Flag();
+    check.stop = &stop;
 
     SidecarCheckResult result = CheckSidecars(check);
     for (const std::string& folder : result.unreadable_folders)
@@ -167,7 +140,7 @@ int RunSidecar(const Args& args, const ProgramFacts& /*facts*/, std::ostream& ou
         out << RowText(row, o.json) << std::endl;
         if (!out) {
             output_failed = true;
-            g_stop.store(true);
+            stop.store(true);
         }
     };
     // A picture below a folder that could not be read was never seen: its sidecar must not go.
@@ -178,7 +151,7 @@ int RunSidecar(const Args& args, const ProgramFacts& /*facts*/, std::ostream& ou
     }
     std::size_t carried = 0;
     if (o.execute && result.status == TSidecarCheck::scListed) {
-        carried = CarryOutSidecarRows(rows, &g_stop, [&](std::size_t i) { print(rows[i]); });
+        carried = CarryOutSidecarRows(rows, &stop, [&](std::size_t i) { print(rows[i]); });
     } else if (result.status == TSidecarCheck::scListed) {
         for (const SidecarRow& row : rows)
             print(row);
@@ -187,7 +160,7 @@ int RunSidecar(const Args& args, const ProgramFacts& /*facts*/, std::ostream& ou
     for (const SidecarRow& row : rows)
         failed += row.Failed() ? 1 : 0;
 
-    const bool interrupted = g_signal != 0 || result.status == TSidecarCheck::scStopped ||
+    const bool interrupted = signals.Signal() != 0 || result.status == TSidecarCheck::scStopped ||
                              (o.execute && carried < rows.size());
     std::string message;
     if (!interrupted && rows.empty()) {
@@ -212,7 +185,7 @@ int RunSidecar(const Args& args, const ProgramFacts& /*facts*/, std::ostream& ou
         }
         out.flush();
     }
-    if (const int signal_number = g_signal; signal_number != 0) {
+    if (const int signal_number = signals.Signal(); signal_number != 0) {
         err << "pelkocopy-cli sidecar: interrupted\n";
         return 128 + signal_number;
     }
