@@ -268,6 +268,11 @@ class TestMainWindowRun : public QObject {
                      "件\nメディアから 10 件を削除しました"});
         f.notifier.clicked();
         QTRY_VERIFY(!w->isMinimized());
+        // Watched: nothing is sent.
+        InsertCard("card");
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QVERIFY(RunCard(*w));
+        QCOMPARE(f.notifier.sent.size(), std::size_t{1});
 
         f.ejector.answers = {{EjectOutcome::kBusy, "target is busy"},
                              {EjectOutcome::kRefused, "not authorized"}};
