@@ -30,7 +30,12 @@ class TMainCommands : public QObject {
     CopyRunContext MakeContext() const;
 
   private:
+    class RunStatistics;
+
     void TakeContext(const CopyRunContext& context);
+    // After a card run with Mode: the card statistics, here on the window's thread, since they
+    // may have to ask which card it was.
+    void UpdateCardInfo();
 
     TFrmDCMain& w_;
     std::unique_ptr<IVolumeSource> own_volumes_;
@@ -38,6 +43,7 @@ class TMainCommands : public QObject {
     std::unique_ptr<TRunCommands> runs_;
     // lblProcessTime's text, carried from run to run.
     std::string speed_text_;
+    std::unique_ptr<RunStatistics> run_statistics_;
 };
 
 }  // namespace pelko

@@ -79,6 +79,15 @@ void TMainLifecycle::Create() {
     list_paths_ = MakeListFilePaths(app_, restored_.mode, context_.computer_name);
     copy_sets_.emplace(list_paths_.copy_set_list, list_paths_.copy_set_ini);
     view_.ShowMode(restored_.mode);
+    if (restored_.mode || restored_.mode_sp_user) {
+        statistics_ =
+            std::make_unique<TCardStatistics>(TCardStatistics::Places{app_, context_.temp_folder},
+                                              restored_.mode, *context_.clock, view_, ShotCounts);
+    }
+    if (restored_.mode) {
+        statistics_->OpenDatabase();
+        statistics_->ShowCameraAverages();
+    }
     current_shot_date_ = context_.clock->Now().DateText();
 
     img_count_path_ = app_ + "/ImgCount.txt";
@@ -229,6 +238,7 @@ void TMainLifecycle::Close() {
     const std::string memo_path = app_ + "/Memo.txt";
     const std::string memo = view_.Memo();
     if (!memo.empty() || FileExists(memo_path)) SaveListFile(memo_path, SplitLines(memo));
+    if (settings.mode && statistics_) statistics_->CloseDatabase();
 }
 
 }  // namespace pelko

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "copy/card_statistics.h"
 #include "copy/copy_run.h"
 #include "copy/copy_settings.h"
 #include "support/date_time.h"
@@ -40,7 +41,9 @@ struct TMainContext {
     const CopyRunSeams* run_seams = nullptr;
 };
 
-class IMainView {
+// The statistics part (labels, messages, the card choice) is reached from the copy run's thread
+// too: the window passes those calls on to its own thread.
+class IMainView : public ICardStatisticsView {
   public:
     virtual ~IMainView() = default;
 
