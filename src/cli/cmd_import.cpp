@@ -339,6 +339,11 @@ int RunImport(const Args& args, const ProgramFacts& facts, std::ostream& out, st
         WriteModelAliasFile(facts.app_folder);
     }
 
+    // With --mode or --mode-sp-user the shots are counted as the window counts them.
+    const std::unique_ptr<ICardStatistics> statistics =
+        o.dry_run ? nullptr : StartImportStatistics(settings, facts, clock, err);
+    context.statistics = statistics.get();
+
     RowPrinter printer(out, g_stop, o.json);
     const CommandResult result = RunCopyCommand(context, printer, source, kind);
     printer.Flush();

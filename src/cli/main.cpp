@@ -5,6 +5,7 @@
 
 int main(int argc, char** argv) {
     pelko::cli::Args args(argv + 1, argv + argc);
-    const pelko::cli::ProgramFacts facts{pelko::FindAppFolder(), pelko::ComputerName()};
+    const pelko::cli::ProgramFacts facts{pelko::FindAppFolder(), pelko::ComputerName(),
+                                         pelko::UserTempFolder()};
     return pelko::cli::Main(args, facts, std::cout, std::cerr);
 }
