@@ -40,10 +40,11 @@ class TMainCommands : public QObject {
     TFrmDCMain& w_;
     std::unique_ptr<IVolumeSource> own_volumes_;
     std::unique_ptr<TCardWatcher> watcher_;
+    // Before the runs: a run still going when the window goes away counts until its end.
+    std::unique_ptr<RunStatistics> run_statistics_;
     std::unique_ptr<TRunCommands> runs_;
     // lblProcessTime's text, carried from run to run.
     std::string speed_text_;
-    std::unique_ptr<RunStatistics> run_statistics_;
 };
 
 }  // namespace pelko
