@@ -124,12 +124,10 @@ void TFsDb::Report(int number, const std::string& description) {
     if (OnError) OnError(*this, number, description);
 }
 
-bool TFsDb::CreateFailed(const std::string& identifier, const std::string& raised) {
+bool TFsDb::CreateFailed(const std::string& identifier) {
     Report(kDbErrorCreate, identifier + kCreateFailed);
     WriteLog(identifier + " Fail");
-    if (ErrorCreateRaise) {
-        throw EFsDbError(kDbErrorCreate, raised.empty() ? identifier + kCreateFailed : raised);
-    }
+    if (ErrorCreateRaise) throw EFsDbError(kDbErrorCreate, identifier + kCreateFailed);
     return false;
 }
 
@@ -166,7 +164,7 @@ bool TFsDb::OpenDatabase(int /*options*/) {
             const char* id = DataBaseType == TEngine::dbAccess2000 ? "DAO.DBEngine.36"
                              : DataBaseType == TEngine::dbAccess97 ? "DAO.DBEngine.35"
                                                                    : "DAO.DBEngine";
-            return CreateFailed(id, {});
+            return CreateFailed(id);
         }
         case TEngine::dbOracle:
             engine_kind_ = kEngineOracle;
@@ -174,14 +172,14 @@ bool TFsDb::OpenDatabase(int /*options*/) {
             WriteLog("Oracle Connect String : Service=" + OraService + "  UserID=" + OraUserID +
                      "  Password=" + (OraPassword.empty() ? "" : "****"));
             WriteLog("Oracle Try Open");
-            return CreateFailed("OracleInProcServer.XOraSession", {});
+            return CreateFailed("OracleInProcServer.XOraSession");
         case TEngine::dbADO:
         case TEngine::dbADOConStr: {
             engine_kind_ = kEngineAdo;
             const std::string connection =
                 DataBaseType == TEngine::dbADOConStr ? AdoConnectStr : BuildAdoConnectString();
             WriteLog("ADO Connect String : " + MaskConnectionPasswords(connection));
-            return CreateFailed("ADODB.Connection", {});
+            return CreateFailed("ADODB.Connection");
         }
         case TEngine::dbSQLite:
             break;
@@ -197,7 +195,7 @@ bool TFsDb::OpenDatabase(int /*options*/) {
     } else {
         code = sqlite3_open_v2(SQLiteFile.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                                nullptr);
-        if (db_ == nullptr) return CreateFailed(id, {});
+        if (db_ == nullptr) return CreateFailed(id);
         if (code == SQLITE_OK) {
             sqlite3_extended_result_codes(db_, 1);
             sqlite3_busy_timeout(db_, busy_timeout_ms_);

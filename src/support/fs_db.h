@@ -149,8 +149,8 @@ class TFsDb {
     // True when nothing but blanks and comments follows the first statement, at tail.
     bool OnlyOneStatement(const std::string& sql, const char* tail);
     void Report(int number, const std::string& description);
-    // The 10001 report of an engine that cannot be created or opened; raises when asked.
-    bool CreateFailed(const std::string& identifier, const std::string& raised);
+    // The 10001 report of an engine whose object cannot be created; raises when asked.
+    bool CreateFailed(const std::string& identifier);
     std::string BuildAdoConnectString() const;
     void Release();
 
