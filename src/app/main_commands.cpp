@@ -91,7 +91,7 @@ TMainCommands::TMainCommands(TFrmDCMain& window, const IVolumeSource* volumes) :
     run.check_drives = [this] { watcher_->Check(); };
     runs_ = std::make_unique<TRunCommands>(w_.Dialogs(), w_.Lifecycle().Ini(), std::move(run));
     run_statistics_ = std::make_unique<RunStatistics>(w_.Lifecycle());
-    connect(runs_.get(), &TRunCommands::runFinished, this, &TMainCommands::UpdateCardInfo);
+    connect(runs_.get(), &TRunCommands::runFinished, this, &TMainCommands::RunEnded);
 }
 
 TMainCommands::~TMainCommands() = default;
@@ -106,9 +106,12 @@ CopyRunContext TMainCommands::MakeContext() const {
     return context;
 }
 
-void TMainCommands::UpdateCardInfo() {
+void TMainCommands::RunEnded() {
+    TCardStatistics* statistics = w_.Lifecycle().Statistics();
+    if (statistics == nullptr) return;
+    statistics->SaveShotCounts();
     if (const std::optional<std::string> card = run_statistics_->TakeCardFolder()) {
-        w_.Lifecycle().Statistics()->UpdateCardInfo(*card);
+        statistics->UpdateCardInfo(*card);
     }
 }
 

@@ -33,9 +33,9 @@ class TMainCommands : public QObject {
     class RunStatistics;
 
     void TakeContext(const CopyRunContext& context);
-    // After a card run with Mode: the card statistics, here on the window's thread, since they
-    // may have to ask which card it was.
-    void UpdateCardInfo();
+    // After a run: its shot counts saved, and after a card run with Mode the card statistics,
+    // here on the window's thread, since they may have to ask which card it was.
+    void RunEnded();
 
     TFrmDCMain& w_;
     std::unique_ptr<IVolumeSource> own_volumes_;

@@ -207,6 +207,7 @@ void TMainLifecycle::Close() {
     // Never shown, never restored: saving now would overwrite the stored settings with blanks.
     if (first_show_pending_) return;
     const IniWriteBatch batch;  // each settings file written once, however many keys change
+    if (statistics_) statistics_->SaveShotCounts();
     if (FileExists(img_count_temp_path_)) FileCopy(img_count_temp_path_, img_count_path_, true);
 
     const MainWindowSettings settings = Settings();

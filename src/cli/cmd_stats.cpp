@@ -130,6 +130,7 @@ class ImportStatistics final : public ICardStatistics, private ICardStatisticsVi
     }
     ~ImportStatistics() override {
         statistics_.CloseDatabase();
+        statistics_.SaveShotCounts();
         if (temp_ != app_ && FileExists(ImgCount(temp_))) {
             FileCopy(ImgCount(temp_), ImgCount(app_), true);
         }

@@ -2,6 +2,7 @@
 
 #include <sys/statvfs.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string_view>
@@ -105,7 +106,9 @@ TCardStatistics::TCardStatistics(Places places, bool mode, const IClock& clock,
     dbms_.SetBusyTimeout(busy_timeout_ms_);
 }
 
-TCardStatistics::~TCardStatistics() = default;
+TCardStatistics::~TCardStatistics() {
+    SaveShotCounts();
+}
 
 void TCardStatistics::SetBusyTimeout(int milliseconds) {
     busy_timeout_ms_ = milliseconds;
@@ -185,6 +188,7 @@ void TCardStatistics::TallyRawFile(const std::string& path, std::int64_t size) {
 }
 
 void TCardStatistics::SaveCameraTally() {
+    SaveShotCounts();
     {
         const IniWriteBatch batch;
         const IniFile ini(CardInfoPath());
@@ -221,11 +225,18 @@ void TCardStatistics::CountShot(const std::string& path, const std::string& shot
 void TCardStatistics::AddShotToCounters(const std::string& camera, const std::string& shot_date) {
     if (camera == "PHOT") return;
     const std::string tag = camera == "IMGP" ? "K01" : camera;
-    {
-        const IniWriteBatch batch;
-        const IniFile ini(places_.temp_folder + "/" + kImgCountFile);
-        ini.WriteInteger(tag, shot_date, ini.ReadInteger(tag, shot_date, 0) + 1);
-        ini.WriteInteger(kTotal, shot_date, ini.ReadInteger(kTotal, shot_date, 0) + 1);
+    // The working copy is written once a run, not once a shot: a write of it waits for the disk,
+    // and nothing reads it before the run has ended.
+    for (const std::string& section : {tag, std::string(kTotal)}) {
+        const auto same = [&](const UnsavedShots& u) {
+            return u.section == section && u.day == shot_date;
+        };
+        const auto found = std::find_if(unsaved_shots_.begin(), unsaved_shots_.end(), same);
+        if (found != unsaved_shots_.end()) {
+            ++found->count;
+        } else {
+            unsaved_shots_.push_back({section, shot_date, 1});
+        }
     }
     if (!mode_ || !dbms_.Connected()) return;
     // The tag names a column: only letters and digits, and always quoted as a name.
@@ -261,6 +272,15 @@ void TCardStatistics::AddShotToCounters(const std::string& camera, const std::st
     } catch (const EFsDbError&) {
         DatabaseFailed();
     }
+}
+
+void TCardStatistics::SaveShotCounts() {
+    if (unsaved_shots_.empty()) return;
+    const IniWriteBatch batch;
+    const IniFile ini(places_.temp_folder + "/" + kImgCountFile);
+    for (const UnsavedShots& u : unsaved_shots_)
+        ini.WriteInteger(u.section, u.day, ini.ReadInteger(u.section, u.day, 0) + u.count);
+    unsaved_shots_.clear();
 }
 
 void TCardStatistics::DatabaseFailed() {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "copy/card_statistics_hooks.h"
 #include "support/fs_db.h"
@@ -80,6 +81,9 @@ class TCardStatistics final : public ICardStatistics {
 
     // One shot of camera `tag` on the day shot_date ("yyyy/mm/dd").
     void AddShotToCounters(const std::string& tag, const std::string& shot_date);
+    // Writes the shots counted since the last call into ImgCount.txt, in one write: after each
+    // run (SaveCameraTally does it too), and before the file is copied anywhere.
+    void SaveShotCounts();
     void ShowCameraAverages();
 
   private:
@@ -101,6 +105,12 @@ class TCardStatistics final : public ICardStatistics {
     std::int64_t k5_tally_ = 0, k5_tally_kb_ = 0;
     std::int64_t k01_tally_ = 0, k01_tally_kb_ = 0;
     std::int64_t card_file_count_ = 0, card_kb_ = 0;
+    // Shots not yet in ImgCount.txt: section, day, count, in the order they came.
+    struct UnsavedShots {
+        std::string section, day;
+        int count;
+    };
+    std::vector<UnsavedShots> unsaved_shots_;
     // Messages shown in this run, and whether the locked database was.
     std::set<std::string> reported_;
     bool busy_reported_ = false;

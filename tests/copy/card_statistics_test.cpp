@@ -29,7 +29,8 @@ struct Fixture {
     TShotCounts counts;
     TCardStatistics stats{{dir.str(), dir.str()}, true, clock, view, counts};
 
-    std::string Ini(const std::string& file, const char* section, const char* key) const {
+    std::string Ini(const std::string& file, const char* section, const char* key) {
+        stats.SaveShotCounts();
         return IniFile(dir / file).ReadString(section, key, "<missing>");
     }
     // The day's row of 撮影枚数: 合計, K01, K5QT.
