@@ -31,6 +31,10 @@ namespace pelko {
 
 namespace {
 
+// The sample labels' look, and their look while they show the card statistics.
+constexpr const char* kSampleStyle = "color: #1a4f8a;";
+constexpr const char* kStatisticsStyle = "color: maroon; font-weight: bold;";
+
 QString U(const char* text) {
     return QString::fromUtf8(text);
 }
@@ -284,7 +288,7 @@ QWidget* TFrmDCMain::BuildDestinations() {
         auto* sample = new TWrapLabel(pnlLeft);
         sample->setObjectName(QString::fromLatin1(row.sample_name));
         SpeakText(sample, U(row.caption) + U(" サンプル"));
-        sample->setStyleSheet("color: #1a4f8a;");
+        sample->setStyleSheet(kSampleStyle);
         sample->setIndent(12);
         *row.sample = sample;
         grid->addWidget(*row.caption_label, at, 0);
@@ -503,6 +507,7 @@ void TFrmDCMain::WireHandlers() {
     connect(btnReName, &QPushButton::clicked, this, &TFrmDCMain::btnReNameClick);
     connect(btnEject, &QAbstractButton::clicked, this, [this] { commands_->EjectCard(); });
     connect(btnSideCarSeiri, &QPushButton::clicked, this, &TFrmDCMain::btnSideCarSeiriClick);
+    connect(btnOpenMDB, &QPushButton::clicked, this, &TFrmDCMain::btnOpenMDBClick);
     connect(tmrDriveCheck, &QTimer::timeout, this, &TFrmDCMain::tmrDriveCheckTimer);
     for (TItemCombo* mode : {cboMakeFolder, cboFileName}) {
         connect(mode, &QComboBox::currentIndexChanged, this, &TFrmDCMain::cboMakeFolderClick);
@@ -629,8 +634,52 @@ void TFrmDCMain::RefreshNaming() {
     const NamingSamples samples = MakeNamingSamples(
         NamingSettingsOf(settings), Clock().Now(),
         [&aliases](const std::string& file) { return GetModelName(file, aliases); });
+    SetSampleLook(false);
     lblSampleFolder->setText(QString::fromStdString(samples.folder));
     lblSampleFileName->setText(QString::fromStdString(samples.file));
+}
+
+void TFrmDCMain::SetSampleLook(bool statistics) {
+    for (QLabel* label : {lblSampleFolder, lblSampleFileName})
+        label->setStyleSheet(statistics ? kStatisticsStyle : kSampleStyle);
+}
+
+void TFrmDCMain::ShowCameraAverages(const std::string& k5, const std::string& k01) {
+    QMetaObject::invokeMethod(this, [this, k5, k01] {
+        lblK5->setText(QString::fromStdString(k5));
+        lblK20D->setText(QString::fromStdString(k01));
+    });
+}
+
+void TFrmDCMain::ShowCardStatistics(const std::string& folder_label,
+                                    const std::string& file_label) {
+    QMetaObject::invokeMethod(this, [this, folder_label, file_label] {
+        SetSampleLook(true);
+        lblSampleFolder->setText(QString::fromStdString(folder_label));
+        lblSampleFileName->setText(QString::fromStdString(file_label));
+    });
+}
+
+void TFrmDCMain::ReportStatisticsError(const std::string& text) {
+    // Queued also from this thread: a message never opens in the middle of the caller's work.
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+            statistics_errors_.push_back(text);
+            if (showing_statistics_error_) return;
+            showing_statistics_error_ = true;
+            while (!statistics_errors_.empty()) {
+                const std::string next = std::move(statistics_errors_.front());
+                statistics_errors_.pop_front();
+                dialogs_->Error(kErrorTitle, next);
+            }
+            showing_statistics_error_ = false;
+        },
+        Qt::QueuedConnection);
+}
+
+std::string TFrmDCMain::ChooseCard() {
+    return dialogs_->SelectCard();
 }
 
 namespace {
@@ -801,6 +850,13 @@ void TFrmDCMain::btnSideCarSeiriClick() {
                          settings.copy.dest_raw, PictureExtensionsOf(settings.file_kinds)},
                         this);
     window.exec();
+}
+void TFrmDCMain::btnOpenMDBClick() {
+    // A file not made yet is not offered to the shell, which would only report it missing.
+    for (const char* name : {"Battery.txt", "Memo.txt", kCardInfoFile, kShotDatabaseFile}) {
+        const std::string path = context_.app_folder + "/" + name;
+        if (FileExists(path)) OpenDocument(*shell_, path, "", false);
+    }
 }
 void TFrmDCMain::tmrDriveCheckTimer() {
     commands_->Watcher().Check();

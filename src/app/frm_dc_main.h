@@ -16,6 +16,7 @@
 #include <QTimeEdit>
 #include <QTimer>
 #include <array>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -143,6 +144,14 @@ class TFrmDCMain : public QMainWindow, public IMainView {
     void ShowMode(bool mode) override;
     void ShowCutoff(const DateTime& cutoff) override;
     void ShowCopySets(const std::vector<std::string>& names) override;
+    // The statistics view, callable from the run's thread: the labels change and the messages
+    // appear on the window's own thread, one message at a time.
+    void ShowCameraAverages(const std::string& k5, const std::string& k01) override;
+    void ShowCardStatistics(const std::string& folder_label,
+                            const std::string& file_label) override;
+    void ReportStatisticsError(const std::string& text) override;
+    // Only on the window's thread.
+    std::string ChooseCard() override;
     // The first-show restore has run.
     bool FirstShowDone() const;
 
@@ -158,6 +167,8 @@ class TFrmDCMain : public QMainWindow, public IMainView {
     void btnReNameClick();
     // Opens the sidecar tidy modally, its roots defaulting to the RAW destination.
     void btnSideCarSeiriClick();
+    // Opens Battery.txt, Memo.txt, CardInfo.ini and PelkoData.db with the shell.
+    void btnOpenMDBClick();
     void tmrDriveCheckTimer();
     void cboMakeFolderClick();
     void cboUserFmtClick();
@@ -186,6 +197,8 @@ class TFrmDCMain : public QMainWindow, public IMainView {
     void RefreshNaming();
     // The window's key filter on the widget and everything below it.
     void WatchKeys(QWidget* widget);
+    // The two sample labels as samples, or bold and maroon with the card statistics.
+    void SetSampleLook(bool statistics);
 
     TMainContext context_;
     std::unique_ptr<IDialogService> own_dialogs_;
@@ -204,6 +217,9 @@ class TFrmDCMain : public QMainWindow, public IMainView {
     std::map<const QObject*, QLabel*> user_captions_;
     bool closed_ = false;
     int left_panel_width_ = 840;
+    // Statistics messages waiting while one is shown.
+    std::deque<std::string> statistics_errors_;
+    bool showing_statistics_error_ = false;
 };
 
 }  // namespace pelko

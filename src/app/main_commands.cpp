@@ -12,6 +12,9 @@
 #include "support/text.h"
 #include "support/volumes.h"
 
+#include <optional>
+#include <utility>
+
 namespace pelko {
 
 namespace {
@@ -21,6 +24,30 @@ std::string S(const QString& text) {
 }
 
 }  // namespace
+
+// The statistics as a run on the worker sees them: counted there, except the card statistics,
+// which wait for the run's end and the window's thread.
+class TMainCommands::RunStatistics final : public ICardStatistics {
+  public:
+    // life: its statistics exist from its creation on, whenever a run is handed this.
+    explicit RunStatistics(TMainLifecycle& life) : life_(life) {}
+    void LoadCameraTally() override { life_.Statistics()->LoadCameraTally(); }
+    void TallyRawFile(const std::string& path, std::int64_t size) override {
+        life_.Statistics()->TallyRawFile(path, size);
+    }
+    void CountShot(const std::string& path, const std::string& shot_date) override {
+        life_.Statistics()->CountShot(path, shot_date);
+    }
+    void SaveCameraTally() override { life_.Statistics()->SaveCameraTally(); }
+    void UpdateCardInfo(const std::string& card_folder) override { card_folder_ = card_folder; }
+
+    // The card folder of a card run that ended, once.
+    std::optional<std::string> TakeCardFolder() { return std::exchange(card_folder_, {}); }
+
+  private:
+    TMainLifecycle& life_;
+    std::optional<std::string> card_folder_;
+};
 
 TMainCommands::TMainCommands(TFrmDCMain& window, const IVolumeSource* volumes) : w_(window) {
     if (volumes == nullptr) {
@@ -84,7 +111,8 @@ TMainCommands::TMainCommands(TFrmDCMain& window, const IVolumeSource* volumes) :
     };
     run.check_drives = [this] { watcher_->Check(); };
     runs_ = std::make_unique<TRunCommands>(w_.Dialogs(), w_.Lifecycle().Ini(), std::move(run));
-    connect(runs_.get(), &TRunCommands::runFinished, this, &TMainCommands::NotifyRunEnd);
+    run_statistics_ = std::make_unique<RunStatistics>(w_.Lifecycle());
+    connect(runs_.get(), &TRunCommands::runFinished, this, &TMainCommands::RunEnded);
 }
 
 TMainCommands::~TMainCommands() = default;
@@ -145,7 +173,18 @@ CopyRunContext TMainCommands::MakeContext() const {
     context.speed_text = speed_text_;
     context.seams = w_.Context().run_seams;
     context.estimate_remaining = true;
+    if (life.Statistics() != nullptr) context.statistics = run_statistics_.get();
     return context;
+}
+
+void TMainCommands::RunEnded() {
+    NotifyRunEnd();
+    TCardStatistics* statistics = w_.Lifecycle().Statistics();
+    if (statistics == nullptr) return;
+    statistics->SaveShotCounts();
+    if (const std::optional<std::string> card = run_statistics_->TakeCardFolder()) {
+        statistics->UpdateCardInfo(*card);
+    }
 }
 
 void TMainCommands::TakeContext(const CopyRunContext& context) {

@@ -41,9 +41,14 @@ class TMainCommands : public QObject {
     void EjectCard();
 
   private:
+    class RunStatistics;
+
     void TakeContext(const CopyRunContext& context);
     // A run ended while the user looked elsewhere: the desktop says what it came to.
     void NotifyRunEnd();
+    // After a run: its shot counts saved, and after a card run with Mode the card statistics,
+    // here on the window's thread, since they may have to ask which card it was.
+    void RunEnded();
 
     TFrmDCMain& w_;
     std::unique_ptr<IVolumeSource> own_volumes_;
@@ -53,6 +58,8 @@ class TMainCommands : public QObject {
     INotifier* notifier_ = nullptr;
     ICardEjector* ejector_ = nullptr;
     std::unique_ptr<TCardWatcher> watcher_;
+    // Before the runs: a run still going when the window goes away counts until its end.
+    std::unique_ptr<RunStatistics> run_statistics_;
     std::unique_ptr<TRunCommands> runs_;
     // lblProcessTime's text, carried from run to run.
     std::string speed_text_;

@@ -79,6 +79,15 @@ void TMainLifecycle::Create() {
     list_paths_ = MakeListFilePaths(app_, restored_.mode, context_.computer_name);
     copy_sets_.emplace(list_paths_.copy_set_list, list_paths_.copy_set_ini);
     view_.ShowMode(restored_.mode);
+    if (restored_.mode || restored_.mode_sp_user) {
+        statistics_ =
+            std::make_unique<TCardStatistics>(TCardStatistics::Places{app_, context_.temp_folder},
+                                              restored_.mode, *context_.clock, view_, ShotCounts);
+    }
+    if (restored_.mode) {
+        statistics_->OpenDatabase();
+        statistics_->ShowCameraAverages();
+    }
     current_shot_date_ = context_.clock->Now().DateText();
 
     img_count_path_ = app_ + "/ImgCount.txt";
@@ -198,6 +207,7 @@ void TMainLifecycle::Close() {
     // Never shown, never restored: saving now would overwrite the stored settings with blanks.
     if (first_show_pending_) return;
     const IniWriteBatch batch;  // each settings file written once, however many keys change
+    if (statistics_) statistics_->SaveShotCounts();
     if (FileExists(img_count_temp_path_)) FileCopy(img_count_temp_path_, img_count_path_, true);
 
     const MainWindowSettings settings = Settings();
@@ -229,6 +239,7 @@ void TMainLifecycle::Close() {
     const std::string memo_path = app_ + "/Memo.txt";
     const std::string memo = view_.Memo();
     if (!memo.empty() || FileExists(memo_path)) SaveListFile(memo_path, SplitLines(memo));
+    if (settings.mode && statistics_) statistics_->CloseDatabase();
 }
 
 }  // namespace pelko

@@ -4,24 +4,19 @@
 // its closing saves, with the files and keys of the application folder. Works on the settings
 // value through the window's view, so its rules are tested without widgets.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/main_view.h"
+#include "copy/card_statistics.h"
 #include "copy/copy_sets.h"
 #include "copy/copy_settings.h"
 #include "naming/destination.h"
 #include "support/setting.h"
 
 namespace pelko {
-
-// The shot counters kept in PelkoCopy.ini with Mode or ModeSpUser.
-struct TShotCounts {
-    int k5qt = 0;
-    int k5rv = 0;
-    int k01 = 0;
-};
 
 class TMainLifecycle {
   public:
@@ -52,7 +47,10 @@ class TMainLifecycle {
     // those a run ended with.
     NamingState RunState() const;
     void TakeRunState(const NamingState& state);
+    // The shot counters kept in PelkoCopy.ini with Mode or ModeSpUser.
     TShotCounts ShotCounts;
+    // The shot counters and statistics, with Mode or ModeSpUser from creation on; else null.
+    TCardStatistics* Statistics() { return statistics_.get(); }
 
   private:
     MainWindowLayout ReadLayout();
@@ -75,6 +73,7 @@ class TMainLifecycle {
     std::string current_shot_date_;
     std::string img_count_path_;
     std::string img_count_temp_path_;
+    std::unique_ptr<TCardStatistics> statistics_;
 };
 
 }  // namespace pelko

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/desktop_services.h"
+#include "copy/card_statistics.h"
 #include "copy/copy_run.h"
 #include "copy/copy_settings.h"
 #include "support/date_time.h"
@@ -43,7 +44,9 @@ struct TMainContext {
     const CopyRunSeams* run_seams = nullptr;
 };
 
-class IMainView {
+// The statistics part (labels, messages, the card choice) is reached from the copy run's thread
+// too: the window passes those calls on to its own thread.
+class IMainView : public ICardStatisticsView {
   public:
     virtual ~IMainView() = default;
 

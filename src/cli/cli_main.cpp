@@ -16,7 +16,7 @@ struct Runner {
 };
 constexpr Runner kRunners[] = {
     {"exif", RunExif},     {"model", RunModel},     {"name", RunName},
-    {"import", RunImport}, {"sidecar", RunSidecar},
+    {"import", RunImport}, {"sidecar", RunSidecar}, {"stats", RunStats},
 };
 
 }  // namespace

@@ -338,6 +338,11 @@ int RunImport(const Args& args, const ProgramFacts& facts, std::ostream& out, st
         WriteModelAliasFile(facts.app_folder);
     }
 
+    // With --mode or --mode-sp-user the shots are counted as the window counts them.
+    const std::unique_ptr<ICardStatistics> statistics =
+        o.dry_run ? nullptr : StartImportStatistics(settings, facts, clock, err);
+    context.statistics = statistics.get();
+
     context.estimate_remaining = o.progress;
     RowPrinter printer(out, stop, o.json, o.progress ? &err : nullptr, ::isatty(2) == 1);
     const CommandResult result = RunCopyCommand(context, printer, source, kind);

@@ -7,7 +7,8 @@
 int main(int argc, char** argv) {
     pelko::RaiseDescriptorLimit();
     pelko::cli::Args args(argv + 1, argv + argc);
-    const pelko::cli::ProgramFacts facts{pelko::FindAppFolder(), pelko::ComputerName()};
+    const pelko::cli::ProgramFacts facts{pelko::FindAppFolder(), pelko::ComputerName(),
+                                         pelko::UserTempFolder()};
     pelko::RemoveStaleAppTemporaries(facts.app_folder);
     return pelko::cli::Main(args, facts, std::cout, std::cerr);
 }

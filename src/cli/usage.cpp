@@ -35,6 +35,10 @@ constexpr OptionUsage kSidecarOptions[] = {
     {"--json", "", "print one JSON object per row, then a status object"},
 };
 
+constexpr OptionUsage kStatsOptions[] = {
+    {"--json", "", "print one JSON object per row"},
+};
+
 // What the mode numbers of import do, beside the captions the window shows for them.
 constexpr std::array<std::string_view, kFolderModeCount> kFolderModeMeanings = {
     "straight into the destination",
@@ -95,6 +99,13 @@ constexpr CommandUsage kCommands[] = {
      "note, action, outcome). A move never replaces a different file; a moved sidecar\n"
      "is deleted only after its copy was read back identical.",
      kSidecarOptions, nullptr},
+    {"stats", "[--json]",
+     "Prints the shot counts of the statistics mode: one tab-separated row per day of the\n"
+     "table 撮影枚数 in PelkoData.db (\"shots\", the day, the total, then CAMERA=COUNT for\n"
+     "each camera column), then one per camera tally in CardInfo.ini (\"camera\", its name,\n"
+     "the count, the size in KB, the average size, and how many such files fit on cards of\n"
+     "4, 8, 16 and 32 GB). Nothing is created or changed.",
+     kStatsOptions, nullptr},
 };
 
 // Every command also takes these.

@@ -152,6 +152,51 @@ class TestMainWindowRun : public QObject {
         w->close();
     }
 
+    // With Mode a card run counts its shots on the run's thread, tallies its RAW files and shows
+    // the card's statistics; a card without its identifier file is asked for and gets one.
+    void statisticsModeAfterACardRun() {
+        InsertCard("card");
+        test::WriteFile(f.Path("CardInfo.ini"),
+                        "[CARD1]\r\nNAME=Extreme\r\nCLAS=U3\r\nSIZE=16\r\nFwMB=7629\r\n");
+        f.dialogs.QueueCard("CARD1");
+        auto w = MakeWindow("Mode=1\r\n");
+        QCOMPARE(w->lblK20D->text(), QString::fromUtf8("K-01 : 0.0MB　 0 Shot"));
+        QVERIFY(RunCard(*w));
+        QTRY_COMPARE(w->lblSampleFileName->text(),
+                     QString::fromUtf8("　カード転送合計　　7629MB / 15258MB (50.0%)　　3ファイル"
+                                       "　　平均サイズ： 2543.0MB"));
+        QCOMPARE(w->lblSampleFolder->text(), QString::fromUtf8("　Extreme U3 16GB"));
+        QVERIFY(w->lblSampleFolder->styleSheet().contains("maroon"));
+        QCOMPARE(w->lblK20D->text(), QString::fromUtf8("K-01 : 0.0MB　 3 Shot"));
+        const auto& asked = f.dialogs.asked();
+        // The movie's camera has no column: its statement is shown, once.
+        QCOMPARE(static_cast<int>(asked.size()), 2);
+        QCOMPARE(asked[0].kind, MsgKind::kError);
+        QVERIFY(Q(asked[0].text).startsWith(Q("INSERT INTO 撮影枚数 (\r\n日付, 合計,  \"MOVI\"")));
+        QCOMPARE(asked[1].dialog, ScriptedDialogService::Dialog::kSelectCard);
+        QCOMPARE(Q(IniFile(f.Path("card/CardInfo.ini")).ReadString("INFO", "CARD-ID", "")),
+                 QString("CARD1"));
+        // Six shots of one day, each once although three have a RAW file and a JPEG.
+        QCOMPARE(Q(IniFile(f.Path("tmp/ImgCount.txt")).ReadString("K01", "2026/11/03", "")),
+                 QString("6"));
+        TFsDb db;
+        db.DataBaseType = TEngine::dbSQLite;
+        db.SQLiteFile = f.Path("PelkoData.db");
+        QVERIFY(db.OpenDatabase(0));
+        db.AddSql("SELECT 合計 AS T, K01 FROM 撮影枚数 WHERE 日付 = '2026/11/03'");
+        QVERIFY(db.OpenSql());
+        QCOMPARE(DbValueToText(db.FieldValue("T")) + "," + DbValueToText(db.FieldValue("K01")),
+                 std::string("6,6"));
+        db.CloseDatabase();
+        // The data button opens the data files there are.
+        test::WriteFile(f.Path("Battery.txt"), "");
+        w->btnOpenMDBClick();
+        QCOMPARE(f.shell.opened,
+                 (std::vector<std::string>{f.Path("Battery.txt"), f.Path("CardInfo.ini"),
+                                           f.Path("PelkoData.db")}));
+        w->close();
+    }
+
     // Each question of the folder command can end it with nothing changed; a copy leaves the
     // folder as it was, a rename renames in place as the tool's --rename does.
     void folderCommandQuestions_data() {

@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/usage.h"
 #include "common/test_util.h"
+#include "copy/card_statistics.h"
 #include "support/platform.h"
 
 namespace pelko::cli {
@@ -20,7 +21,7 @@ struct Result {
 
 Result Cli(const Args& args) {
     std::ostringstream out, err;
-    const int status = Main(args, {FindAppFolder(), ComputerName()}, out, err);
+    const int status = Main(args, {FindAppFolder(), ComputerName(), {}}, out, err);
     return {status, out.str(), err.str()};
 }
 
@@ -82,6 +83,7 @@ TEST(Cli, UsageHelpDoubleDashAndBadUsage) {
         {{"import", "/", "--jpeg", "j"}, 2, "", "are required"},
         {with(import, {"--name-mode", "9", "/"}), 2, "", "0 to 5"},
         {with(import, {"--raw-ext", ".a/b", "/"}), 2, "", "not a file extension: .a/b"},
+        {{"stats", "--", "--json"}, 2, "", "takes no operands: --json"},
     };
     for (const Case& c : cases) {
         std::string shown;
@@ -142,6 +144,46 @@ TEST(Cli, EveryCommandAnswersHelpAndTakesTheOptionsItsUsageLists) {
             }
         }
     }
+}
+
+// The day rows of 撮影枚数 and the camera tallies, as counted; nothing is made where there are
+// none.
+TEST(Cli, StatsPrintsTheDayRowsAndTheCameraTallies) {
+    const test::TempDir dir;
+    const ProgramFacts facts{dir.str(), "PC", {}};
+    std::ostringstream none, err;
+    EXPECT_EQ(Main({"stats"}, facts, none, err), 0);
+    EXPECT_EQ(none.str() + err.str(), "");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    {
+        const ManualClock clock{DateTime{}};
+        ICardStatisticsView view;
+        TShotCounts counts;
+        TCardStatistics statistics({dir.str(), dir.str()}, true, clock, view, counts);
+        ASSERT_TRUE(statistics.OpenDatabase());
+        statistics.LoadCameraTally();
+        statistics.TallyRawFile("IMGP0001.PEF", 25000 * 1024);
+        statistics.CountShot("IMGP0001.PEF", "2026/11/03");
+        statistics.CountShot("K5QT0007.PEF", "2026/11/04");
+        statistics.SaveCameraTally();
+        statistics.CloseDatabase();
+    }
+    for (const bool json : {false, true}) {
+        std::ostringstream out;
+        EXPECT_EQ(Main(json ? Args{"stats", "--json"} : Args{"stats"}, facts, out, err), 0);
+        EXPECT_EQ(out.str(),
+                  json ? "{\"type\":\"shots\",\"date\":\"2026/11/03\",\"total\":1,\"cameras\":{"
+                         "\"K5QT\":0,\"K5RV\":0,\"K01\":1}}\n"
+                         "{\"type\":\"shots\",\"date\":\"2026/11/04\",\"total\":1,\"cameras\":{"
+                         "\"K5QT\":1,\"K5RV\":0,\"K01\":0}}\n"
+                         "{\"type\":\"camera\",\"camera\":\"K-01\",\"count\":1,\"size_kb\":25000,"
+                         "\"average\":\"24.4MB\",\"fit_4g\":156,\"fit_8g\":312,\"fit_16g\":625,"
+                         "\"fit_32g\":1250}\n"
+                       : "shots\t2026/11/03\t1\tK5QT=0\tK5RV=0\tK01=1\n"
+                         "shots\t2026/11/04\t1\tK5QT=1\tK5RV=0\tK01=0\n"
+                         "camera\tK-01\t1\t25000\t24.4MB\t156\t312\t625\t1250\n");
+    }
+    EXPECT_EQ(err.str(), "");
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ TEST(CliSidecar, RowsOutcomesJsonAndExitStatus) {
         Args args = {"sidecar", "--sidecars", dir / "s", "--pictures", dir / "p"};
         args.insert(args.end(), more.begin(), more.end());
         std::ostringstream out, err;
-        const int status = Main(args, {dir / "home", "PC"}, out, err);
+        const int status = Main(args, {dir / "home", "PC", {}}, out, err);
         return std::make_pair(status, out.str());
     };
     const std::string a = dir / "s/X/SILKYPIX_DS/A.PEF.spd";
