@@ -15,8 +15,12 @@ TFlatSpeedButton::TFlatSpeedButton(const QString& caption, QWidget* parent) : QT
 void TFlatSpeedButton::SetCaptionColor(const QColor& color) {
     caption_color_ = color;
     QPalette colors = palette();
-    colors.setColor(QPalette::ButtonText, color);
-    colors.setColor(QPalette::WindowText, color);
+    // A disabled button keeps the style's grey, so that it does not look as if it could be
+    // pressed.
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        colors.setColor(group, QPalette::ButtonText, color);
+        colors.setColor(group, QPalette::WindowText, color);
+    }
     setPalette(colors);
 }
 
