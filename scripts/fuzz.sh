@@ -1,24 +1,31 @@
 #!/usr/bin/env bash
-# Runs every fuzz target of a fuzz build for the given number of seconds, starting from its seeds.
+# Runs every fuzz target of a fuzz build for the given number of seconds, starting from its seeds,
+# and prints each target's last status line and its number of executions. Names after the seconds
+# run only those targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${1:-build-fuzz}
 seconds=${2:-60}
+shift $(($# < 2 ? $# : 2))
+only=" $* "
 shopt -s nullglob
 status=0
 for target in "$build_dir"/fuzz/fuzz_*; do
     [ -x "$target" ] || continue
     name=$(basename "$target")
+    [ "$only" = "  " ] || [[ "$only" == *" $name "* ]] || continue
     corpus=$(mktemp -d)
     seeds=()
     [ -d "fuzz/seeds/$name" ] && seeds+=("fuzz/seeds/$name")
     echo "-- $name"
-    if ! "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 \
+    if ! "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
         "$corpus" "${seeds[@]}" >"$corpus.log" 2>&1; then
         tail -n 60 "$corpus.log"
         status=1
     else
         grep -E '^(#[0-9]+ +DONE|Done)' "$corpus.log" | tail -n 1 || true
+        executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$corpus.log" | tail -n 1)
+        echo "$name: ${executions:-?} executions in ${seconds}s"
     fi
     rm -rf "$corpus" "$corpus.log"
 done

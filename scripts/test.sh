@@ -9,7 +9,7 @@ bash scripts/deps.sh
 
 jobs=$(nproc)
 export TZ=Asia/Tokyo LANG=C.UTF-8 LC_ALL=C.UTF-8 QT_QPA_PLATFORM=offscreen
-fuzz_seconds=${PELKO_FUZZ_SECONDS:-60}
+fuzz_seconds=${PELKO_FUZZ_SECONDS:-30}
 
 echo "== build (warnings are errors)"
 BUILD_DIR=build-test bash scripts/build.sh -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELKO_WERROR=ON

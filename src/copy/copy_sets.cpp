@@ -6,6 +6,7 @@
 #include "support/file_ops.h"
 #include "support/ini_file.h"
 #include "support/text.h"
+#include "support/text_file.h"
 
 namespace pelko {
 
@@ -26,6 +27,11 @@ std::optional<CopySetNameProblem> CheckCopySetName(std::string_view typed) {
         IniDocument::Parse(doc.Text()).Sections() != std::vector<std::string>{std::string(name)}) {
         return CopySetNameProblem::kNotSection;
     }
+    // It is a line of the list file too, and may be its first: a leading byte order mark would
+    // be taken off there.
+    if (DecodeTextLines(std::string(name) + "\r\n", true) !=
+        std::vector<std::string>{std::string(name)})
+        return CopySetNameProblem::kNotSection;
     return std::nullopt;
 }
 

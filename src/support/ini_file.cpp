@@ -324,7 +324,13 @@ std::unordered_map<std::string, std::string> IniDocument::SectionValues(
 }
 
 bool IniDocument::IsStorableSection(std::string_view section) {
-    return section.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+    if (section.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+        return false;
+    // A "]" followed by a comment mark would end the header early on reading.
+    const std::string_view name = TrimWs(section);
+    const std::string line = "[" + std::string(name) + "]";
+    const LineInfo header = Classify(line);
+    return header.kind == LineKind::kSection && header.name == name;
 }
 
 bool IniDocument::IsStorableKey(std::string_view key) {

@@ -69,8 +69,8 @@ class IniDocument {
     const std::vector<std::string>& Lines() const { return lines_; }
 
     // True for a section name or key that a write can put into a file so that it reads back:
-    // no CR, LF or NUL; a key also non-empty after trimming, without "=", and not starting with
-    // "[" or ";".
+    // no CR, LF or NUL; a section no "]" that a comment follows; a key also non-empty after
+    // trimming, without "=", and not starting with "[" or ";".
     static bool IsStorableSection(std::string_view section);
     static bool IsStorableKey(std::string_view key);
     // The value text a write puts after "=": CR, LF and NUL become spaces; a value that would lose

@@ -207,7 +207,8 @@ TEST(CopySettings, TypedSetNamesRoundTripOrAreRefused) {
         {std::string(10000, 'n'), P::kTooLong},
         {"a]b", std::nullopt},
         {"[x]", std::nullopt},
-        {"a] ;c", P::kNotSection},  // the reader would take "a" for the name
+        {"a] ;c", P::kNotSection},      // the reader would take "a" for the name
+        {"\uFEFF]b]", P::kNotSection},  // first in the list file, its mark would be dropped
     };
     TempDir dir;
     CopySetList sets(dir / "l.txt", dir / "s.ini");

@@ -69,7 +69,9 @@ TEST(IniDocument, WriteChangesOnlyItsKeyAndReadsBack) {
     IniDocument doc;
     for (const char* key : {"", "  ", "a=b", "[x", ";x", "a\nb"})
         EXPECT_FALSE(doc.Write("S", key, "v")) << key;
-    EXPECT_FALSE(doc.Write("S\nT", "K", "v"));
+    // The reader would take "a" for the header "[a] ;c]".
+    for (const char* section : {"S\nT", "a] ;c", "a]#"})
+        EXPECT_FALSE(doc.Write(section, "K", "v")) << section;
     EXPECT_EQ(doc.Text(), "");
 }
 

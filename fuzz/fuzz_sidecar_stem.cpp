@@ -1,0 +1,68 @@
+// Builds sidecar and picture names from arbitrary bytes and checks the stem rule and the list of
+// unmatched sidecars: a stem never splits a character, and no sidecar whose picture is in the
+// list is ever proposed for deletion.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sidecar/sidecar_list.h"
+#include "support/text.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace pelko;
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+
+    // Picture stems: the input split at '/' and NUL, which no file name holds.
+    std::vector<std::string> stems;
+    std::size_t start = 0;
+    while (start <= bytes.size() && stems.size() < 32) {
+        std::size_t end = bytes.find_first_of(std::string_view("/\0", 2), start);
+        if (end == std::string_view::npos) end = bytes.size();
+        if (end > start) stems.emplace_back(bytes.substr(start, end - start));
+        start = end + 1;
+    }
+
+    std::vector<std::string> pictures, sidecars;
+    for (std::size_t i = 0; i < stems.size(); ++i) {
+        const std::string& stem = stems[i];
+        const std::string lower = AsciiLower(stem);
+        for (const std::string& name :
+             {stem + ".xmp", stem + ".PEF.spd", stem + ".PEF.4.spi", stem + ".pef.5.spd", stem}) {
+            const std::string got = SidecarStem(name);
+            // A prefix of the lower-cased name that ends on a character boundary.
+            if (AsciiLower(name).compare(0, got.size(), got) != 0) std::abort();
+            if (IsValidUtf8(name) && !IsValidUtf8(got)) std::abort();
+        }
+        // A name without dots of its own keeps its whole stem under each rule.
+        if (stem.find('.') == std::string::npos && IsValidUtf8(stem)) {
+            if (SidecarStem(stem + ".xmp") != lower) std::abort();
+            if (SidecarStem(stem + ".PEF.spd") != lower) std::abort();
+            if (SidecarStem(stem + ".PEF.4.spi") != lower) std::abort();
+        }
+        const std::string folder = "/pictures/" + std::to_string(i % 3);
+        pictures.push_back(folder + "/" + stem + ".PEF");
+        sidecars.push_back("/pictures/" + std::to_string(i % 2) + "/" + stem + ".xmp");
+        sidecars.push_back("/pictures/" + std::to_string(i % 4) + "/SILKYPIX_DS/" + stem +
+                           ".PEF.spd");
+    }
+
+    for (const bool delete_xmp : {false, true}) {
+        const std::vector<SidecarRow> rows = ListUnmatched(sidecars, pictures, delete_xmp);
+        if (rows.size() > sidecars.size()) std::abort();
+        for (const SidecarRow& row : rows) {
+            if (row.reason == TSidecarReason::srXmpOption) continue;
+            if (row.reason == TSidecarReason::srElsewhere && row.picture.empty()) std::abort();
+            if (row.reason != TSidecarReason::srNoPicture) continue;
+            // Deleted only when no picture has its stem.
+            const std::string stem = SidecarStem(row.sidecar.substr(row.sidecar.rfind('/') + 1));
+            for (const std::string& picture : pictures) {
+                if (PictureStem(picture.substr(picture.rfind('/') + 1)) == stem) std::abort();
+            }
+        }
+    }
+    return 0;
+}
