@@ -63,18 +63,20 @@ void ManCli(std::ostream& out) {
     Header(out, "pelkocopy-cli", "copy the pictures and movies of a camera card from the shell");
     out << ".SH SYNOPSIS\n";
     for (const CommandUsage& command : Commands()) {
-        out << ".B pelkocopy-cli " << Roff(command.name) << "\n" << Roff(command.synopsis)
-            << "\n.br\n";
+        out << ".B pelkocopy-cli " << Roff(command.name) << "\n"
+            << Roff(command.synopsis) << "\n.br\n";
     }
     out << ".B pelkocopy-cli\n\\-\\-help | \\-\\-version\n";
     out << ".SH DESCRIPTION\n"
-        << Paragraph("The engine of PelkoCopy on the command line: the same copy run as the "
-                     "window's, for scripts and automatic imports. Output is UTF-8. \"--\" ends "
-                     "the options of every command; COMMAND --help prints that command's usage.")
+        << Paragraph(
+               "The engine of PelkoCopy on the command line: the same copy run as the "
+               "window's, for scripts and automatic imports. Output is UTF-8. \"--\" ends "
+               "the options of every command; COMMAND --help prints that command's usage.")
         << ".PP\n"
-        << Paragraph("Rows are tab-separated, one line per row; in every cell a tab, newline, "
-                     "backslash, control character or byte that is not UTF-8 is written as \\t, "
-                     "\\n, \\\\ or \\xNN.");
+        << Paragraph(
+               "Rows are tab-separated, one line per row; in every cell a tab, newline, "
+               "backslash, control character or byte that is not UTF-8 is written as \\t, "
+               "\\n, \\\\ or \\xNN.");
     out << ".SH COMMANDS\n";
     for (const CommandUsage& command : Commands()) {
         out << ".SS " << Roff(command.name) << "\n" << Paragraph(command.summary);
@@ -87,13 +89,15 @@ void ManCli(std::ostream& out) {
         }
     }
     out << ".SH EXIT STATUS\n"
-        << Paragraph("0 on success; 1 when any file failed, a folder could not be read or the "
-                     "output could not be written; 2 for bad usage (with one line on standard "
-                     "error); 130 and 143 when an import was stopped by SIGINT or SIGTERM.")
+        << Paragraph(
+               "0 on success; 1 when any file failed, a folder could not be read or the "
+               "output could not be written; 2 for bad usage (with one line on standard "
+               "error); 130 and 143 when an import was stopped by SIGINT or SIGTERM.")
         << ".SH ENVIRONMENT\n.TP\n.B PELKOCOPY_HOME\n"
-        << Paragraph("The application folder: settings, histories, copy sets and the model alias "
-                     "table. Without it, the folder of the program when it is writable, else "
-                     "$XDG_CONFIG_HOME/PelkoCopy.")
+        << Paragraph(
+               "The application folder: settings, histories, copy sets and the model alias "
+               "table. Without it, the folder of the program when it is writable, else "
+               "$XDG_CONFIG_HOME/PelkoCopy.")
         << ".SH SEE ALSO\n.BR pelkocopy (1)\n";
 }
 
@@ -108,8 +112,9 @@ void ManApp(std::ostream& out) {
         out << Paragraph(summary.substr(0, end)) << ".PP\n";
         end = end == std::string_view::npos ? summary.size() : end + 2;
     }
-    out << Paragraph("The window and its texts are in Japanese. pelkocopy-cli(1) runs the same "
-                     "engine from the shell.")
+    out << Paragraph(
+               "The window and its texts are in Japanese. pelkocopy-cli(1) runs the same "
+               "engine from the shell.")
         << ".SH OPTIONS\n";
     for (const ProgramOption& option : kProgramOptions)
         Option(out, option.names, {}, option.meaning);

@@ -44,7 +44,8 @@ void TimeRemaining::FileDone(std::int64_t bytes, std::uint64_t now_ms) {
 
 RemainingEstimate TimeRemaining::Estimate(std::uint64_t now_ms) const {
     RemainingEstimate estimate{files_left_, bytes_left_, std::nullopt};
-    if (files_left_ == 0 || samples_.empty() || now_ms < started_ms_ + kFirstEstimateMs) return estimate;
+    if (files_left_ == 0 || samples_.empty() || now_ms < started_ms_ + kFirstEstimateMs)
+        return estimate;
     // Bytes done since the window's start, over the time since then up to now: a pause since
     // the last file lowers the rate as it goes on.
     const Sample& from = samples_.front();
