@@ -13,14 +13,8 @@ namespace pelko {
 std::optional<CopySetNameProblem> CheckCopySetName(std::string_view typed) {
     const std::string_view name = TrimControl(typed);
     if (name.empty()) return CopySetNameProblem::kEmpty;
-    const bool control = std::any_of(name.begin(), name.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-    });
-    if (control || CleanNameText(name) != name) return CopySetNameProblem::kControl;
-    std::size_t chars = 0;
-    for (std::size_t pos = 0; pos < name.size(); pos += CharLengthAt(name, pos))
-        ++chars;
-    if (chars > kCopySetNameMaxChars) return CopySetNameProblem::kTooLong;
+    if (HasControlChar(name) || CleanNameText(name) != name) return CopySetNameProblem::kControl;
+    if (CharCount(name) > kCopySetNameMaxChars) return CopySetNameProblem::kTooLong;
     // The name is a section name: it must come back from the file as itself, and alone.
     IniDocument doc;
     if (!doc.Write(name, "K", "v") ||
@@ -52,12 +46,23 @@ std::string CopySetNameProblemTextJa(CopySetNameProblem problem) {
 CopySetList::CopySetList(std::string list_path, std::string ini_path)
     : list_path_(std::move(list_path)), ini_path_(std::move(ini_path)) {}
 
-void CopySetList::Load(const CopySettings& current) {
-    names_.clear();
-    for (const std::string& line : LoadListFile(list_path_)) {
-        // A line another program put there that could not be a set is not offered.
-        if (!CheckCopySetName(line) && !Contains(line)) names_.push_back(line);
+namespace {
+
+// The set names of a list file, once each. A line another program put there that could not be a
+// set is not offered.
+std::vector<std::string> ListedNames(const std::string& list_path) {
+    std::vector<std::string> names;
+    for (std::string& line : LoadListFile(list_path)) {
+        if (!CheckCopySetName(line) && std::find(names.begin(), names.end(), line) == names.end())
+            names.push_back(std::move(line));
     }
+    return names;
+}
+
+}  // namespace
+
+void CopySetList::Load(const CopySettings& current) {
+    names_ = ListedNames(list_path_);
     if (names_.empty() || !FileExists(ini_path_)) {
         if (!Contains(kDefaultCopySetName)) names_.emplace_back(kDefaultCopySetName);
         Save(kDefaultCopySetName, current);
@@ -103,10 +108,7 @@ bool ApplyStoredCopySet(MainWindowSettings& settings, const std::string& app_fol
                         std::vector<std::string>& known, std::vector<SettingsProblem>& problems) {
     const ListFilePaths paths = MakeListFilePaths(app_folder, settings.mode, computer_name);
     CopySetList sets(paths.copy_set_list, paths.copy_set_ini);
-    known.clear();
-    for (const std::string& line : LoadListFile(paths.copy_set_list)) {
-        if (!CheckCopySetName(line)) known.push_back(line);
-    }
+    known = ListedNames(paths.copy_set_list);
     const std::optional<CopySettings> stored =
         std::find(known.begin(), known.end(), name) != known.end() ? sets.Read(name, &problems)
                                                                    : std::nullopt;

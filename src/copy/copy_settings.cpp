@@ -20,13 +20,6 @@ int ClampMode(int mode, int count) {
     return mode < 0 || mode >= count ? 0 : mode;
 }
 
-std::size_t CharCount(std::string_view text) {
-    std::size_t count = 0;
-    for (std::size_t pos = 0; pos < text.size(); pos += CharLengthAt(text, pos))
-        ++count;
-    return count;
-}
-
 // A stored destination, or empty with a problem when it cannot be used.
 std::string TakeDestination(std::string_view key, std::string value,
                             std::vector<SettingsProblem>* problems) {

@@ -2,18 +2,15 @@
 
 #include <algorithm>
 
+#include "copy/transfer_stats.h"
+
 namespace pelko {
 
 namespace {
 
+// "1,234"; FormatThousands leaves a zero blank, as the speed line wants it, but "0 枚" is meant.
 std::string Grouped(std::int64_t value) {
-    const std::string digits = std::to_string(value);
-    std::string grouped;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) grouped.push_back(',');
-        grouped.push_back(digits[i]);
-    }
-    return grouped;
+    return value == 0 ? std::string("0") : FormatThousands(value);
 }
 
 // Rounded up, so that an estimate never promises less than it will take.

@@ -45,14 +45,8 @@ AliasStoreOutcome StoreModelAlias(const std::string& app_folder, const std::stri
     const std::string path = app_folder + "/" + std::string(kModelAliasFileName);
     if (!FileExists(path)) return AliasStoreOutcome::kNoTable;
     const std::string_view alias = TrimControl(typed);
-    if (std::any_of(alias.begin(), alias.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
-        return AliasStoreOutcome::kControl;
-    }
-    std::size_t chars = 0;
-    for (std::size_t pos = 0; pos < alias.size(); pos += CharLengthAt(alias, pos))
-        ++chars;
-    if (chars >= kIniMaxValueChars) return AliasStoreOutcome::kTooLong;
+    if (HasControlChar(alias)) return AliasStoreOutcome::kControl;
+    if (CharCount(alias) >= kIniMaxValueChars) return AliasStoreOutcome::kTooLong;
     IniDocument probe;
     if (!probe.Write("Camera", model, "x")) return AliasStoreOutcome::kBadModel;
     return IniFile(path).WriteString("Camera", model, alias) ? AliasStoreOutcome::kStored

@@ -165,6 +165,18 @@ int LegacyCharWidth(char32_t cp) {
     return 2;
 }
 
+std::size_t CharCount(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t pos = 0; pos < text.size(); pos += CharLengthAt(text, pos))
+        ++count;
+    return count;
+}
+
+bool HasControlChar(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
 std::size_t LegacyWidth(std::string_view text) {
     std::size_t width = 0;
     for (std::size_t pos = 0; pos < text.size(); pos += CharLengthAt(text, pos)) {

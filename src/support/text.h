@@ -26,6 +26,11 @@ std::string DecodeLegacyText(std::string_view bytes);
 // replaced by U+FFFD.
 std::string CleanNameText(std::string_view text);
 
+// Characters (UTF-8 sequences; a stray byte counts as one).
+std::size_t CharCount(std::string_view text);
+// True when the text holds a C0 control character or DEL.
+bool HasControlChar(std::string_view text);
+
 // Byte length of the character that starts at pos: 1 to 4 for a well-formed UTF-8 sequence,
 // 1 for a stray byte (so a walk over malformed text always moves on), 0 at or past the end.
 std::size_t CharLengthAt(std::string_view text, std::size_t pos);
