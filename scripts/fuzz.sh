@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
 # Runs every fuzz target of a fuzz build for the given number of seconds, starting from its seeds,
 # and prints each target's last status line and its number of executions. Names after the seconds
-# run only those targets.
+# run only those targets, in that order.
+#
+#   bash scripts/fuzz.sh [BUILD_DIR] [SECONDS] [TARGET...]    (defaults: build-fuzz, 60)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${1:-build-fuzz}
 seconds=${2:-60}
 shift $(($# < 2 ? $# : 2))
-only=" $* "
 shopt -s nullglob
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+    for target in "$build_dir"/fuzz/fuzz_*; do targets+=("$(basename "$target")"); done
+fi
 status=0
-for target in "$build_dir"/fuzz/fuzz_*; do
-    [ -x "$target" ] || continue
-    name=$(basename "$target")
-    [ "$only" = "  " ] || [[ "$only" == *" $name "* ]] || continue
+for name in "${targets[@]}"; do
+    target=$build_dir/fuzz/$name
+    [ -x "$target" ] || { echo "no fuzz target $target" >&2; status=1; continue; }
     corpus=$(mktemp -d)
     seeds=()
     [ -d "fuzz/seeds/$name" ] && seeds+=("fuzz/seeds/$name")
