@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds with warnings as errors, runs every test, then builds and runs
-# the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer, the copy engine's
-# tests under ThreadSanitizer, runs the fuzz targets for a while when clang is available, and
-# builds and checks the Debian package.
+# the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer, the tests of the
+# work done off the windows' thread under ThreadSanitizer, runs the fuzz targets for a while when
+# clang is available, and builds and checks the Debian package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -23,15 +23,23 @@ echo "== tests under sanitizers"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-# The copy run hands durable commits to a worker thread, and the window's copy job runs the engine
-# on one: check both hand-offs for data races.
-echo "== copy engine and the window's copy job under ThreadSanitizer"
+# Work that runs off the window's thread: the copy run hands durable commits to a worker thread;
+# the window's copy job runs the engine on one and counts statistics there for the window to save;
+# the sidecar window carries its list out on one. Check each hand-off for data races.
+echo "== copy engine, copy job, statistics and sidecar carry-out under ThreadSanitizer"
 tsan_started=$SECONDS
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPELKO_WERROR=ON -DPELKO_BENCH=OFF \
     -DCMAKE_CXX_FLAGS="-fsanitize=thread" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" >/dev/null
-cmake --build build-tsan -j "$jobs" --target copy_tests tst_copy_job
-TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/copy_tests --gtest_brief=1
-TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/tst_copy_job -silent
+tsan_tests=(copy_tests sidecar_tests tst_copy_job tst_main_window_run tst_sidecar_window)
+cmake --build build-tsan -j "$jobs" --target "${tsan_tests[@]}"
+export TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp"
+for test in "${tsan_tests[@]}"; do
+    case $test in
+    tst_*) "build-tsan/tests/$test" -silent ;;
+    *) "build-tsan/tests/$test" --gtest_brief=1 ;;
+    esac
+done
+unset TSAN_OPTIONS
 echo "ThreadSanitizer stage: $((SECONDS - tsan_started)) s"
 
 if command -v clang++ >/dev/null 2>&1 && [ "$fuzz_seconds" -gt 0 ]; then
