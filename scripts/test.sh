@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds with warnings as errors, runs every test, then builds and runs
-# the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer, the tests of the
+# every test again under AddressSanitizer and UndefinedBehaviorSanitizer, the tests of the
 # work done off the windows' thread under ThreadSanitizer, runs the fuzz targets for a while when
 # clang is available, and builds and checks the Debian package.
 set -euo pipefail
@@ -16,10 +16,10 @@ BUILD_DIR=build-test bash scripts/build.sh -DCMAKE_BUILD_TYPE=RelWithDebInfo -DP
 echo "== tests"
 ctest --test-dir build-test --output-on-failure -j "$jobs"
 
-echo "== sanitizer build"
+echo "== sanitizer build (the windows too)"
 BUILD_DIR=build-asan bash scripts/build.sh -DCMAKE_BUILD_TYPE=Debug -DPELKO_WERROR=ON \
-    -DPELKO_SANITIZE=ON -DPELKO_CORE_ONLY=ON -DPELKO_BENCH=OFF
-echo "== tests under sanitizers"
+    -DPELKO_SANITIZE=ON -DPELKO_CORE_ONLY=OFF -DPELKO_BENCH=OFF
+echo "== every test under sanitizers"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
