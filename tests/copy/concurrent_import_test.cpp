@@ -103,7 +103,7 @@ Card MakeCard(const TempDir& tmp, std::mt19937_64& random) {
         char name[32];
         std::snprintf(name, sizeof name, "%dPENTX/IMGP%04d%s", 100 + n / kFilesPerFolder, n, ext);
         const std::string bytes =
-            RandomBytes(random, n % 20 == 0 ? 100'000 : 500 + random() % 16'000);
+            RandomBytes(random, n % 50 == 0 ? 100'000 : 500 + random() % 8'000);
         WriteFile(card.dcim + "/" + name, bytes);
         card.model[card.dcim + "/" + name] = {HashOf(bytes), HashOf(bytes), false};
     }
@@ -211,13 +211,13 @@ int Mutate(Card card, std::uint64_t seed, int stop_fd, const std::string& rows_p
             if (what < 8) {
                 fd.Reset(::open(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC));
                 if (!fd.valid()) continue;
-                bytes = RandomBytes(random, 1 + random() % 4096);
+                bytes = RandomBytes(random, 1 + random() % 2048);
                 if (!write_all(fd.get(), bytes)) return 6;
                 current = {HashOf(bytes, current.hash), current.hash, false};
             } else {
                 // A new file written beside the card and renamed over the card file.
                 const std::string temp = card.scratch + "/" + std::to_string(made);
-                bytes = RandomBytes(random, 1 + random() % 60'000);
+                bytes = RandomBytes(random, 1 + random() % 20'000);
                 fd.Reset(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
                 if (!fd.valid() || !write_all(fd.get(), bytes) ||
                     ::rename(temp.c_str(), path.c_str()) != 0) {
@@ -405,6 +405,7 @@ TEST(ConcurrentImport, AnotherWriterOnTheCardLosesNoFileAndTouchesNothingElse) {
 
     int stop[2];
     ASSERT_EQ(::pipe2(stop, O_CLOEXEC), 0);
+    std::fflush(nullptr);  // nothing buffered for the child to write again
     const pid_t mutator = ::fork();
     if (mutator == 0) {
         ::close(stop[1]);
