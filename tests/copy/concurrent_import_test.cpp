@@ -111,13 +111,14 @@ Card MakeCard(const TempDir& tmp, std::mt19937_64& random) {
     std::vector<std::string> folders;
     for (const auto& folder : fs::directory_iterator(card.dcim))
         folders.push_back(folder.path().string());
-    // A folder in the middle of the run.
+    // A folder in the middle of the run, swapped when the run reaches it.
     const std::size_t swapped = 2 + random() % (kFolders - 4);
     for (std::size_t f = 0; f < folders.size(); ++f) {
         if (f == swapped) {
             card.swapped = folders[f];
             card.moved = folders[f] + "-moved";
-            card.swap_at = card.order.size() - 100 + random() % 150;
+            // Now and then at once, while the run may still be listing the card.
+            card.swap_at = random() % 5 == 0 ? 0 : card.order.size() - 100 + random() % 150;
         }
         for (const auto& file : fs::directory_iterator(folders[f])) {
             card.order.push_back(file.path().string());
