@@ -38,9 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     std::vector<Entry> entries;
     const std::vector<std::string> sections = doc.Sections();
-    for (std::size_t i = 0; i < sections.size() && i < 16; ++i) {
+    for (std::size_t i = 0; i < sections.size() && i < 8; ++i) {
         const std::vector<std::string> keys = doc.Keys(sections[i]);
-        for (std::size_t j = 0; j < keys.size() && j < 16; ++j) {
+        for (std::size_t j = 0; j < keys.size() && j < 8; ++j) {
             const auto value = doc.Read(sections[i], keys[j]);
             if (!value) std::abort();  // a listed key always has a value
             if (!written.Write(sections[i], keys[j], *value)) continue;
