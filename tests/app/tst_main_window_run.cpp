@@ -15,18 +15,6 @@
 using namespace pelko;
 namespace fs = std::filesystem;
 
-namespace {
-
-QString U(const char* text) {
-    return QString::fromUtf8(text);
-}
-
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
-
 // The main window's card detection and its two commands, with a fake volume list and scripted
 // dialogs.
 class TestMainWindowRun : public QObject {
@@ -294,7 +282,7 @@ class TestMainWindowRun : public QObject {
         w->Commands().OpenGivenPath(Out());
         const auto& asked = f.dialogs.asked();
         QCOMPARE(asked.size(), std::size_t{2});
-        QVERIFY(Q(asked[0].text).startsWith(U("指定されたフォルダが見つかりません")));
+        QVERIFY(Q(asked[0].text).startsWith(Q("指定されたフォルダが見つかりません")));
         QCOMPARE(asked[1].dialog, ScriptedDialogService::Dialog::kSelectProcessing);
         QVERIFY(w->isVisible());
     }
@@ -326,7 +314,7 @@ class TestMainWindowRun : public QObject {
                                  "メディアを取り出せませんでした。\r\nnot authorized"}) {
             QVERIFY(w->btnEject->isEnabled());
             QTest::mouseClick(w->btnEject, Qt::LeftButton);
-            QCOMPARE(Q(f.dialogs.asked().back().text), U(said));
+            QCOMPARE(Q(f.dialogs.asked().back().text), Q(said));
             QCOMPARE(w->StatusPanel(3)->text(), Q(kHintEscAborts));
         }
         f.volumes.SetVolumes({});  // as the unmount takes the volume away

@@ -77,7 +77,6 @@ TEST(CopySettings, CommittingAHistoryEntry) {
     const Row rows[] = {
         {{"a", "b"}, "  c \t", "c", {"c", "a", "b"}},  // trimmed, new at the top
         {{"a", "b", "c"}, "c", "c", {"c", "a", "b"}},  // known: moved up, not doubled
-        {{"a", "b"}, "a", "a", {"a", "b"}},
         {{"a", "b"}, "   ", "a", {"a", "b"}},  // empty: unchanged, the top in force
         {{}, "", "", {}},
         {{"a"}, "　x　", "　x　", {"　x　", "a"}},  // a full-width space is text
@@ -99,7 +98,6 @@ TEST(CopySettings, CommittingAHistoryEntry) {
 TEST(CopySettings, StoredCutOffsParseAsDatesAndNormalise) {
     const std::pair<std::string, std::string> cases[] = {
         {"2026/09/01 00:00:00", "2026/09/01 00:00:00"},
-        {"2026/9/1 0:00:00", "2026/09/01 00:00:00"},
         {" 2026/9/1 7:5:3 ", "2026/09/01 07:05:03"},
         {"2026/09/01", "2026/09/01 00:00:00"},
         {"2026/09/01 12:30", "2026/09/01 12:30:00"}};
@@ -202,7 +200,6 @@ TEST(CopySettings, TypedSetNamesRoundTripOrAreRefused) {
         {"  padded  ", std::nullopt},
         {"   ", P::kEmpty},
         {"a\nb", P::kControl},
-        {"x\x1B[2J", P::kControl},
         {"a\u202Eb", P::kControl},
         {std::string(10000, 'n'), P::kTooLong},
         {"a]b", std::nullopt},
@@ -226,7 +223,6 @@ TEST(CopySettings, DeletingAHistoryEntry) {
     using Lines = std::vector<std::string>;
     const std::tuple<Lines, std::string, Lines> rows[] = {
         {{"a", "b"}, "a", {"b"}},
-        {{"a", "b"}, "b", {"a"}},
         {{"a", "b"}, "typed", {"a", "b"}},
         {{"%F"}, "%F", {std::string(kFormatHistoryFallback)}},
     };
