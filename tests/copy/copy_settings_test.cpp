@@ -77,6 +77,7 @@ TEST(CopySettings, CommittingAHistoryEntry) {
     const Row rows[] = {
         {{"a", "b"}, "  c \t", "c", {"c", "a", "b"}},  // trimmed, new at the top
         {{"a", "b", "c"}, "c", "c", {"c", "a", "b"}},  // known: moved up, not doubled
+        {{"a", "b"}, "a", "a", {"a", "b"}},
         {{"a", "b"}, "   ", "a", {"a", "b"}},  // empty: unchanged, the top in force
         {{}, "", "", {}},
         {{"a"}, "　x　", "　x　", {"　x　", "a"}},  // a full-width space is text
@@ -223,6 +224,7 @@ TEST(CopySettings, DeletingAHistoryEntry) {
     using Lines = std::vector<std::string>;
     const std::tuple<Lines, std::string, Lines> rows[] = {
         {{"a", "b"}, "a", {"b"}},
+        {{"a", "b"}, "b", {"a"}},
         {{"a", "b"}, "typed", {"a", "b"}},
         {{"%F"}, "%F", {std::string(kFormatHistoryFallback)}},
     };

@@ -113,6 +113,7 @@ TEST_F(BuildDestinationTest, FileNameModes) {
         {kFileNameModeOriginal, "I\tMGP0123.JPG", "", "I\tMGP0123.JPG"},
         // A generated name never leads out of its folder.
         {kFileNameModeUserFormat, "README", "%W..", "README"},
+        {kFileNameModeUserFormat, "README", "%W.", "README"},
         {kFileNameModeUserFormat, "README", "%W\x01", "README"},
     };
     context_.model_name = [](const std::string&) { return std::string("K\t20D\x1B\xC2\x9B\xFF"); };
