@@ -158,8 +158,7 @@ int Mutate(Card card, std::uint64_t seed, int stop_fd, const std::string& rows_p
         if (!card.swapped.empty() && printed >= card.swap_at && !swap()) return 4;
         settle(false);
         std::this_thread::sleep_for(std::chrono::microseconds(random() % 2000));
-        // Past the last row printed: copies waiting for their batch, the batch being committed,
-        // and files not reached yet.
+        // Past the last row printed: copies awaiting their batch's commit, and files not reached.
         std::string& path = card.order[std::min(printed + random() % 200, card.order.size() - 1)];
         if (path.empty()) continue;  // deleted here before
         const std::uint64_t what = random() % 20;
@@ -223,8 +222,7 @@ Model Replay(Model model, const std::string& journal) {
     return model;
 }
 
-// Regular files below root (links not followed) by path: content hash, and with `identity` the
-// inode and the modification and change times too.
+// Regular files below root, links not followed: path -> content hash [inode mtime ctime].
 std::map<std::string, std::string> Files(const std::string& root, bool identity) {
     std::map<std::string, std::string> files;
     std::error_code missing;
@@ -233,17 +231,15 @@ std::map<std::string, std::string> Files(const std::string& root, bool identity)
         if (::lstat(entry.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
         std::ostringstream text;
         text << HashOf(ReadFile(entry.path()));
-        if (identity) {
+        if (identity)
             text << ' ' << st.st_ino << ' ' << st.st_mtim.tv_sec << ' ' << st.st_mtim.tv_nsec << ' '
                  << st.st_ctim.tv_sec << ' ' << st.st_ctim.tv_nsec;
-        }
         files[entry.path().string()] = text.str();
     }
     return files;
 }
 
-// What breaks the run's promises, a line each (the first 20). `outside` is how the files outside
-// the card were before.
+// What breaks the run's promises, a line each (the first 20); `outside` as it was before.
 std::string Broken(const TempDir& tmp, const Model& model,
                    const std::map<std::string, std::string>& outside) {
     std::string text;
