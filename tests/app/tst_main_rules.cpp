@@ -386,29 +386,13 @@ class TestMainRules : public QObject {
     // changed to "a", "f" finished.
     void runEventsKeepOrderAndCoalesce() {
         using E = RunEventQueue::Event;
-        const auto parse = [](const QString& code) {
-            E event{E::kFinished, code.mid(1, 1).toInt(), {}};
-            switch (code[0].toLatin1()) {
-                case 's':
-                    event.type = E::kRunStarting;
-                    break;
-                case 'm':
-                    event.type = E::kProgressMaximum;
-                    break;
-                case '+':
-                    event.type = E::kRowAdded;
-                    break;
-                case 'c':
-                    event.type = E::kRowChanged;
-                    event.row.source = code.mid(2).toStdString();
-                    break;
-                default:
-                    break;
-            }
+        const QString codes = "sm+cf";  // in the order of the event types
+        const auto parse = [&](const QString& code) {
+            E event{static_cast<E::Type>(codes.indexOf(code[0])), code.mid(1, 1).toInt(), {}};
+            if (event.type == E::kRowChanged) event.row.source = code.mid(2).toStdString();
             return event;
         };
-        const auto print = [](const E& event) {
-            const char* codes = "sm+cf";
+        const auto print = [&](const E& event) {
             return QString(codes[event.type]) +
                    (event.type == E::kRunStarting || event.type == E::kFinished
                         ? QString()

