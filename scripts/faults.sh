@@ -117,6 +117,12 @@ def files_below(folder):
     return found
 
 
+def unreadable_below(folder):
+    """Files their owner can no longer read or write (a settings file written with mode 0)."""
+    return [os.path.join(root, name) for root, _, names in os.walk(folder) for name in names
+            if os.stat(os.path.join(root, name)).st_mode & 0o600 != 0o600]
+
+
 def temporaries_below(folder):
     return [os.path.join(root, name) for root, _, names in os.walk(folder)
             for name in names if name.startswith(TMP)]
@@ -716,6 +722,8 @@ def part_stats(kills):
             for rel in set(old[place]) & set(new[place]):
                 if not os.path.exists(os.path.join(folder, rel)):
                     part.fail("%s: %s/%s went" % (when, place, rel))
+        for path in unreadable_below(home) + unreadable_below(runtime):
+            part.fail("%s: %s lost its owner's read and write permission" % (when, path))
         part.checked += 1
         problem = database_problem(db)
         if problem:
@@ -807,12 +815,26 @@ def part_window(kills):
     if not settings:
         part.fail("a close on SIGTERM saved no settings file")
         return part.report("not run")
-    # Settings that the next close changes: the layout keys gone, as after an older version.
+    # The statistics mode on, so that a close also writes the shared settings and the database.
     for rel in settings:
         path = os.path.join(home, rel)
+        data = read(path)
+        if data.startswith(b"[FrmDCMain]\r\n"):
+            with open(path, "wb") as f:
+                f.write(data.replace(b"[FrmDCMain]\r\n", b"[FrmDCMain]\r\nMode=1\r\n", 1))
+    with open(os.path.join(home, "Memo.txt"), "wb") as f:
+        f.write("撮影メモ\r\n".encode())
+    run = start()
+    if closed(run, 3.0) is None or run.returncode != 0:
+        part.fail("a close on SIGTERM did not end the window (exit status %s)" % run.returncode)
+        return part.report("not run")
+    # Settings that the next close changes: the layout keys gone, as after an older version.
+    for rel in [rel for rel in files_below(home) if rel.endswith(".ini")]:
+        path = os.path.join(home, rel)
         lines = read(path).split(b"\r\n")
-        kept = [line for line in lines
-                if not re.match(rb"^(FormTop|FormLeft|FormWidth|FormHeight|pnlLeft|GridW\d)=", line)]
+        kept = [line for line in lines if not re.match(
+            rb"^(FormTop|FormLeft|FormWidth|FormHeight|pnlLeft|GridW\d|[^=]*_(Top|Left|Height))=",
+            line)]
         with open(path, "wb") as f:
             f.write(b"\r\n".join(kept))
     shutil.copytree(home, saved)
@@ -829,7 +851,8 @@ def part_window(kills):
             return part.report("not run")
         close_time = max(close_time, took)
         news.append(files_below(home))
-    changed = sorted(rel for rel in news[0] if news[0][rel] != old.get(rel))
+    changed = sorted(rel for rel in news[0]
+                     if rel.endswith((".ini", ".txt")) and news[0][rel] != old.get(rel))
     if not changed:
         part.fail("the close changed no file: nothing to kill")
     print("whole window close: %.2f s, files it changes: %s" % (close_time, ", ".join(changed)),
@@ -843,14 +866,24 @@ def part_window(kills):
                 if not exact:
                     part.fail("%s: temporary left: %s" % (when, rel))
                 continue
+            if not rel.endswith((".ini", ".txt")):
+                continue  # the database, checked below
             part.checked += 1
             if exact and data != old.get(rel) and all(data != n.get(rel) for n in news):
                 part.fail("%s: %s is neither its old nor its new bytes" % (when, rel))
             if rel.endswith(".ini") and ini_problem(rel, data):
                 part.fail("%s: %s %s" % (when, rel, ini_problem(rel, data)))
         for rel in old:
-            if rel not in now:
+            if rel not in now and rel.endswith((".ini", ".txt")):
                 part.fail("%s: %s went" % (when, rel))
+        for path in unreadable_below(home):
+            part.fail("%s: %s lost its owner's read and write permission" % (when, path))
+        database = os.path.join(home, "PelkoData.db")
+        if os.path.exists(database):
+            part.checked += 1
+            problem = database_problem(database)
+            if problem:
+                part.fail("%s: PelkoData.db %s" % (when, problem))
 
     round_no = 0
     while part.counts.get("kills", 0) < kills and round_no < 3 * kills:
