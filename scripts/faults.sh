@@ -34,8 +34,9 @@
 # separated list of the names above, default all); PELKO_FAULTS_FS=ext4 tries the loop device
 # before tmpfs.
 #
-#   bash scripts/faults.sh [BUILD_DIR] [KILLS]    (defaults: build, 50; the sidecar part makes
-#                                                  3/5 as many kills, the stats and window parts 2/5)
+#   bash scripts/faults.sh [BUILD_DIR] [KILLS]
+#
+# (defaults: build, 50; the sidecar part makes 3/5 as many kills, the stats and window parts 2/5)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${1:-build}
@@ -288,7 +289,9 @@ class SmallFileSystem:
 
     def mount(self, mb):
         os.makedirs(self.where, exist_ok=True)
-        order = ["ext4", "tmpfs"] if os.environ.get("PELKO_FAULTS_FS") == "ext4" else ["tmpfs", "ext4"]
+        order = ["tmpfs", "ext4"]
+        if os.environ.get("PELKO_FAULTS_FS") == "ext4":
+            order.reverse()
         for kind in order:
             if kind == "tmpfs" and subprocess.run(
                     ["mount", "-t", "tmpfs", "-o", "size=%dk" % (mb * 1024), "tmpfs", self.where],
@@ -299,11 +302,11 @@ class SmallFileSystem:
                 self.image = self.where + ".img"
                 with open(self.image, "wb") as f:
                     f.truncate(mb * 1024 * 1024)
+                quiet = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
                 if subprocess.run(["mkfs.ext4", "-q", "-F", "-m", "0", self.image],
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0 \
-                        and subprocess.run(["mount", "-o", "loop", self.image, self.where],
-                                           stdout=subprocess.DEVNULL,
-                                           stderr=subprocess.DEVNULL).returncode == 0:
+                                  **quiet).returncode == 0 and subprocess.run(
+                                      ["mount", "-o", "loop", self.image, self.where],
+                                      **quiet).returncode == 0:
                     shutil.rmtree(os.path.join(self.where, "lost+found"), ignore_errors=True)
                     self.kind = kind
                     return True
@@ -412,7 +415,8 @@ def part_full():
             left = [rel for name, rel in sources.items()
                     if not name.endswith(".THM") and os.path.exists(os.path.join(card, rel))]
             if left:
-                part.fail("%s re-run: %d files still on the card, e.g. %s" % (when, len(left), left[0]))
+                part.fail("%s re-run: %d files still on the card, e.g. %s"
+                          % (when, len(left), left[0]))
         finally:
             fs.unmount()
     c = part.counts.get
@@ -624,7 +628,8 @@ def ini_problem(rel, data):
                 return "[%s] Ave=%s for Count=%d Size=%d" % (name, tally.get("Ave"), count, kb)
             for key, size in (("4G", 4e9), ("8G", 8e9), ("16G", 16e9), ("32G", 32e9)):
                 if tally.get(key) != str(int(size / average / 1024) if average > 0 else 0):
-                    return "[%s] %s=%s for Count=%d Size=%d" % (name, key, tally.get(key), count, kb)
+                    return "[%s] %s=%s for Count=%d Size=%d" % (name, key, tally.get(key), count,
+                                                                 kb)
     return None
 
 
@@ -636,7 +641,8 @@ def database_problem(path):
             result = db.execute("PRAGMA integrity_check").fetchall()
             if result != [("ok",)]:
                 return "integrity check: %s" % result[:3]
-            rows = db.execute('SELECT "日付", "合計", "K5QT", "K5RV", "K01" FROM "撮影枚数"').fetchall()
+            rows = db.execute(
+                'SELECT "日付", "合計", "K5QT", "K5RV", "K01" FROM "撮影枚数"').fetchall()
         finally:
             db.close()
     except sqlite3.Error as error:
@@ -731,7 +737,8 @@ def part_stats(kills):
         stats = subprocess.run([cli, "stats"], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                                env=env)
         if stats.returncode != 0:
-            part.fail("%s: stats exit status %d: %s" % (when, stats.returncode, stats.stderr[-300:]))
+            part.fail("%s: stats exit status %d: %s"
+                      % (when, stats.returncode, stats.stderr[-300:]))
 
     round_no = 0
     while part.counts.get("kills", 0) < kills and round_no < 3 * kills:
@@ -748,7 +755,8 @@ def part_stats(kills):
         # A stop asked for by SIGTERM or SIGINT saves what the run counted: new values, which a
         # whole run does not write.
         check(when, run.returncode in (-signal.SIGKILL, 0))
-        part.add("temporaries after kill", len(temporaries_below(home)) + len(temporaries_below(runtime)))
+        part.add("temporaries after kill",
+                 len(temporaries_below(home)) + len(temporaries_below(runtime)))
         shots = shots_in(db)
         if not shots_before <= shots <= shots_after:
             part.fail("%s: %d shots counted, not between %d and %d"
@@ -784,7 +792,8 @@ def part_window(kills):
                QT_QPA_PLATFORM="offscreen", TZ="Asia/Tokyo", LANG="C.UTF-8")
 
     def start():
-        return subprocess.Popen([app], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
+        return subprocess.Popen([app], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                env=env)
 
     def closed(run, after, timeout=15):
         """Sends SIGTERM after `after` seconds and waits for the end; the seconds the close took."""
