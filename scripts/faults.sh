@@ -746,15 +746,35 @@ def part_stats(kills):
         restore()
         run = run_started(stats_cmd(), env=env)
         sig = rng.choice(SIGNALS)
-        kill_at = rng.uniform(0.0, full * 1.1)
-        if signal_at(run, kill_at, sig):
+        if round_no % 2:
+            kill_at = rng.uniform(0.0, full * 1.1)
+            sent = signal_at(run, kill_at, sig)
+            when = "round %d (%s after %.2f s)" % (round_no, signal.Signals(sig).name, kill_at)
+        else:
+            # Every other kill lands where the files are saved: after the last rows, the status
+            # and speed lines (1,002 lines in all), within a few milliseconds.
+            lines_wanted = rng.randint(len(sources) - 10, len(sources) + 2)
+            lines = 0
+            while lines < lines_wanted and run.stdout.readline():
+                lines += 1
+            delay = rng.uniform(0.0, 0.03)
+            sent = signal_at(run, delay, sig)
+            when = "round %d (%s %.3f s after line %d)" % (round_no, signal.Signals(sig).name,
+                                                          delay, lines)
+        if sent:
             part.add("kills")
         _, err = run.communicate()
-        when = "round %d (%s after %.2f s)" % (round_no, signal.Signals(sig).name, kill_at)
         status_ok_after(part, when, run, err)
         # A stop asked for by SIGTERM or SIGINT saves what the run counted: new values, which a
         # whole run does not write.
         check(when, run.returncode in (-signal.SIGKILL, 0))
+        if run.returncode == -signal.SIGKILL:
+            # How many kills fell between the first file saved and the last.
+            states = [text_files(folder).get(rel) == new[place][rel]
+                      for place, folder in (("home", home), ("runtime", runtime))
+                      for rel in new[place] if new[place][rel] != old[place].get(rel)]
+            if any(states) and not all(states):
+                part.add("kills while saving")
         part.add("temporaries after kill",
                  len(temporaries_below(home)) + len(temporaries_below(runtime)))
         shots = shots_in(db)
@@ -772,10 +792,10 @@ def part_stats(kills):
         for path in temporaries_below(home) + temporaries_below(runtime):
             part.fail("%s re-run: temporary left: %s" % (when, path))
     c = part.counts.get
-    return part.report("kills: %d (%d before the signal handlers), re-runs: %d, "
+    return part.report("kills: %d (%d before the signal handlers, %d while saving), re-runs: %d, "
                        "temporaries left by kills: %d"
-                       % (c("kills", 0), c("early signals", 0), c("re-runs", 0),
-                          c("temporaries after kill", 0)))
+                       % (c("kills", 0), c("early signals", 0), c("kills while saving", 0),
+                          c("re-runs", 0), c("temporaries after kill", 0)))
 
 
 # ---------------------------------------------------------------------------------------------
