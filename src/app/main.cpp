@@ -53,9 +53,11 @@ int main(int argc, char** argv) {
     // The program's facts are found here once and handed down.
     pelko::TMainContext context;
     context.app_folder = pelko::FindAppFolder();
-    pelko::RemoveStaleAppTemporaries(context.app_folder);
     context.computer_name = pelko::ComputerName();
     context.temp_folder = pelko::UserTempFolder();
+    pelko::RemoveStaleAppTemporaries(context.app_folder);
+    // The working ImgCount.txt is written there.
+    pelko::RemoveStaleTemporaries(context.temp_folder);
     pelko::TFrmDCMain window(context);
     QObject::connect(
         &instance, &pelko::TSingleInstance::openRequested, &window,
