@@ -9,9 +9,9 @@
 #            that must complete: every file under a final destination name equals its source, no
 #            card file is gone without an identical copy, no temporary file is left on the card
 #            nor after the re-run in a destination.
-#   full     the same card imported into small file systems (tmpfs, else an ext4 image on a loop
-#            device; skipped when neither can be mounted), some already partly filled: the run
-#            fails the files that do not fit with exit status 1 and a failed row each, leaves no
+#   full     the same card imported into small file systems (as root: tmpfs, else an ext4 image on
+#            a loop device; skipped when neither can be mounted), some already partly filled: the
+#            run fails the files that do not fit with exit status 1 and a failed row each, leaves no
 #            partial file and no temporary, removes no card file without its copy; once there is
 #            room a re-run completes.
 #   sidecar  `pelkocopy-cli sidecar --execute` on a tree of some hundreds of sidecars (pictures
@@ -25,10 +25,12 @@
 #            SIGINT, which save what was counted, it parses and its values agree); PelkoData.db
 #            passes its integrity check, its rows add up, and `stats` reads it; a re-run completes
 #            and leaves no temporary.
-#   window   the window `pelkocopy` (offscreen) asked to close by SIGTERM, then killed by SIGKILL
-#            at random moments of its close: every file of its application folder holds its old
-#            bytes or those a whole close writes; the next start and close leave no temporary.
-#            Skipped when the window program was not built.
+#   window   the window `pelkocopy` (offscreen, statistics mode) asked to close by SIGTERM, then
+#            killed by SIGKILL at random moments of its close: every ini and text file of its
+#            application folder holds its old bytes or those a whole close writes, the database
+#            stays whole; the next start and close leave no temporary. Skipped when the window
+#            program was not built.
+#   In the stats and window parts no file may lose its owner's read or write permission.
 #
 # PELKO_FAULTS_SEED repeats a run's random choices; PELKO_FAULTS_PARTS picks parts (a comma-
 # separated list of the names above, default all); PELKO_FAULTS_FS=ext4 tries the loop device
