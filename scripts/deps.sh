@@ -10,7 +10,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     xvfb xauth x11-apps imagemagick fonts-noto-cjk openbox
-    libimage-exiftool-perl exiv2 bc strace
+    libimage-exiftool-perl exiv2 bc strace python3 e2fsprogs
     desktop-file-utils appstream lintian man-db librsvg2-bin dpkg-dev fakeroot file
 )
 

@@ -552,6 +552,11 @@ void TFrmDCMain::RestoreAndRaise() {
     activateWindow();
 }
 
+void TFrmDCMain::CloseForSignal() {
+    close_without_asking_ = true;
+    close();
+}
+
 void TFrmDCMain::SetLeftPanelWidth(int width) {
     left_panel_width_ = std::max(100, width);
     ApplyLeftPanelWidth();
@@ -891,7 +896,7 @@ void TFrmDCMain::showEvent(QShowEvent* event) {
 
 void TFrmDCMain::closeEvent(QCloseEvent* event) {
     // A run is stopped and committed before the settings are saved, or the window stays.
-    if (!closed_ && !commands_->Runs().CanClose()) {
+    if (!closed_ && !commands_->Runs().CanClose(!close_without_asking_)) {
         event->ignore();
         return;
     }

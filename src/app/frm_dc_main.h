@@ -66,6 +66,9 @@ class TFrmDCMain : public QMainWindow, public IMainView {
     // Brings the window back from the taskbar, raises and activates it (a second start asks
     // for this).
     void RestoreAndRaise();
+    // Closes as the close button does, for a quit signal: nobody may be there to answer, so a
+    // run is stopped without the question.
+    void CloseForSignal();
 
     // Controls, named as the components they are.
     QSplitter* splMain = nullptr;  // settings area above, grid below
@@ -216,6 +219,7 @@ class TFrmDCMain : public QMainWindow, public IMainView {
     // The caption of each user format box.
     std::map<const QObject*, QLabel*> user_captions_;
     bool closed_ = false;
+    bool close_without_asking_ = false;
     int left_panel_width_ = 840;
     // Statistics messages waiting while one is shown.
     std::deque<std::string> statistics_errors_;

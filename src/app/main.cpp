@@ -7,6 +7,7 @@
 #include "app/main_commands.h"
 #include "app/program_args.h"
 #include "app/qt_dialog_service.h"
+#include "app/quit_signals.h"
 #include "app/single_instance.h"
 #include "support/file_ops.h"
 #include "support/platform.h"
@@ -52,15 +53,21 @@ int main(int argc, char** argv) {
     // The program's facts are found here once and handed down.
     pelko::TMainContext context;
     context.app_folder = pelko::FindAppFolder();
-    pelko::RemoveStaleAppTemporaries(context.app_folder);
     context.computer_name = pelko::ComputerName();
     context.temp_folder = pelko::UserTempFolder();
+    pelko::RemoveStaleAppTemporaries(context.app_folder);
+    // The working ImgCount.txt is written there.
+    pelko::RemoveStaleTemporaries(context.temp_folder);
     pelko::TFrmDCMain window(context);
     QObject::connect(
         &instance, &pelko::TSingleInstance::openRequested, &window,
         [&window](const QString& path) { window.Commands().OpenGivenPath(path.toStdString()); });
     QObject::connect(&instance, &pelko::TSingleInstance::raiseRequested, &window,
                      &pelko::TFrmDCMain::RestoreAndRaise);
+    // A logout or `kill` closes the window as its close button does, so the settings are saved.
+    pelko::TQuitSignals quit_signals;
+    QObject::connect(&quit_signals, &pelko::TQuitSignals::quitRequested, &window,
+                     &pelko::TFrmDCMain::CloseForSignal);
     window.show();
     // Once the window is up, so that questions about the path stand over it.
     if (!given.empty()) {

@@ -185,9 +185,9 @@ void TRunCommands::Abort() {
     if (Running()) job_.Abort();
 }
 
-bool TRunCommands::CanClose() {
+bool TRunCommands::CanClose(bool ask) {
     if (!Running()) return true;
-    if (!dialogs_.ConfirmYesNo(kConfirmTitle, kCloseDuringRunText)) return false;
+    if (ask && !dialogs_.ConfirmYesNo(kConfirmTitle, kCloseDuringRunText)) return false;
     job_.Abort();
     // Whatever was copied is committed and shown before the settings are saved.
     job_.Wait();

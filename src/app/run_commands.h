@@ -79,9 +79,9 @@ class TRunCommands : public QObject {
     // Esc: the run stops before its next file.
     void Abort();
     bool Running() const { return job_.Running(); }
-    // The window is closing: true when it may. During a run asks whether to stop it; Yes stops it
-    // and waits until what was copied is committed.
-    bool CanClose();
+    // The window is closing: true when it may. During a run asks whether to stop it (unless ask is
+    // false); Yes stops it and waits until what was copied is committed.
+    bool CanClose(bool ask = true);
 
     TCopyJob& Job() { return job_; }
 

@@ -10,5 +10,7 @@ int main(int argc, char** argv) {
     const pelko::cli::ProgramFacts facts{pelko::FindAppFolder(), pelko::ComputerName(),
                                          pelko::UserTempFolder()};
     pelko::RemoveStaleAppTemporaries(facts.app_folder);
+    // The working ImgCount.txt is written there.
+    pelko::RemoveStaleTemporaries(facts.temp_folder);
     return pelko::cli::Main(args, facts, std::cout, std::cerr);
 }

@@ -217,6 +217,12 @@ bool Store(const std::string& path, CachedFile& file) {
     const bool written =
         ReplaceFile(path, text, file.status == ReadStatus::kOk ? &file.mode : nullptr);
     if (written) {
+        // A file this write made: later writes keep the mode it was made with, not the 0 of the
+        // missing file it was read as.
+        struct stat st {};
+        if (file.status != ReadStatus::kOk && ::stat(path.c_str(), &st) == 0) {
+            file.mode = st.st_mode & 07777;
+        }
         file.text = std::move(text);
         file.status = ReadStatus::kOk;
         file.trimmed = false;

@@ -2,6 +2,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QProcess>
@@ -121,7 +122,13 @@ class TestSingleInstance : public QObject {
         QCOMPARE(second.exitCode(), 0);
         QVERIFY(elapsed < 2000);
         QCOMPARE(first.state(), QProcess::Running);
-        Stop(first);
+        // SIGTERM, as at a logout, closes the window as its close button does: settings saved.
+        QVERIFY(QDir(home.path()).entryList({"*.ini"}, QDir::Files).isEmpty());
+        first.terminate();
+        QVERIFY(first.waitForFinished(5000));
+        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first.exitCode(), 0);
+        QVERIFY(!QDir(home.path()).entryList({"*.ini"}, QDir::Files).isEmpty());
     }
 
     // A later start given a card passes it on, as an absolute path, and the first answers.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -9,6 +11,7 @@
 #include "cli/usage.h"
 #include "common/test_util.h"
 #include "copy/card_statistics.h"
+#include "support/file_ops.h"
 #include "support/platform.h"
 
 namespace pelko::cli {
@@ -184,6 +187,28 @@ TEST(Cli, StatsPrintsTheDayRowsAndTheCameraTallies) {
                          "camera\tK-01\t1\t25000\t24.4MB\t156\t312\t625\t1250\n");
     }
     EXPECT_EQ(err.str(), "");
+}
+
+// A start removes what a kill left in the application folder, its Data folder and the working
+// folder where ImgCount.txt is written.
+TEST(Cli, StartRemovesStaleTemporaries) {
+    const test::TempDir dir;
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);  // now the pid of nobody
+    const std::string stale =
+        std::string(kCopyTemporaryPrefix) + std::to_string(child) + "-aaaaaaaaaaaa";
+    const std::string places[] = {dir / ("home/" + stale), dir / ("home/Data/" + stale),
+                                  dir / ("run/" + stale)};
+    for (const std::string& path : places)
+        test::WriteFile(path, "");  // a writer killed before it wrote
+    const test::ScopedEnv home("PELKOCOPY_HOME", dir / "home");
+    const test::ScopedEnv run("XDG_RUNTIME_DIR", dir / "run");
+    std::string out;
+    ASSERT_EQ(test::RunCli("--version", &out), 0);
+    for (const std::string& path : places)
+        EXPECT_FALSE(std::filesystem::exists(path)) << path;
 }
 
 }  // namespace

@@ -142,13 +142,19 @@ TEST_F(IniFileTest, ShiftJisFileIsReadAndRewrittenAsUtf8) {
 
 TEST_F(IniFileTest, WritesReplaceTheFileKeepingItsModeAndLinks) {
     const std::string real = dir_ / "real.ini";
+    ASSERT_TRUE(IniFile(real).WriteBool("S", "A", false));
+    // A file this process made keeps the mode it was made with at its next write.
     ASSERT_TRUE(IniFile(real).WriteBool("S", "A", true));
+    struct stat st {};
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ASSERT_EQ(::stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);
     ::chmod(real.c_str(), 0600);
     std::filesystem::create_symlink(real, path_);
     ASSERT_TRUE(IniFile(path_).WriteBool("S", "B", false));
     EXPECT_TRUE(std::filesystem::is_symlink(path_));
     EXPECT_EQ(test::ReadFile(real), "[S]\r\nA=1\r\nB=0\r\n");
-    struct stat st {};
     ASSERT_EQ(::stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     auto entries = std::filesystem::directory_iterator(dir_.path());
